@@ -1,0 +1,131 @@
+#include "app/UiText.h"
+
+#include <array>
+#include "app/AppSettings.h"
+
+namespace thermivo {
+
+namespace {
+struct TextPair {
+    int id;
+    const char* chinese;
+    const char* english;
+};
+
+// The complete table; ids not listed here are undefined and read as "".
+constexpr TextPair kTexts[] = {
+    {0, " 就绪...", " Ready..."},
+    {1, "概述", "Summary"},
+    {2, "数据", "Data"},
+    {3, " 记录仪已接入", " Instrument has connected"},
+    {4, " 记录仪已断开", " Instrument is disconnecting"},
+    {5, " ID序列号:", " Serial Number:"},
+    {6, " 启动时间:", " Start Time:"},
+    {7, " 停止时间:", " Stop Time:"},
+    {8, " 记录间隔:", " Sampling Interval:"},
+    {9, " 数据量:", " Quantity of Data:"},
+    {10, " 温度最大值:", " Temp Max.:"},
+    {11, " 温度最小值:", " Temp Min.:"},
+    {12, " 温度平均值:", " Temp Avg.:"},
+    {13, " 温度报警上限:", " Temp Upper Limit:"},
+    {14, " 温度报警下限:", " Temp Lower Limit:"},
+    {15, " 湿度最大值:", " Humi Max.:"},
+    {16, " 湿度最小值:", " Humi Min.:"},
+    {17, " 湿度平均值:", " Humi Avg.:"},
+    {18, " 湿度报警上限:", " Humi Upper Limit:"},
+    {19, " 湿度报警下限:", " Humi Lower Limit:"},
+    {20, " 描述:", " Description:"},
+    {21, "", ""},
+    {22, "", ""},
+    {23, "", ""},
+    {24, "", ""},
+    {25, " 正在连接...", " Connecting instrument..."},
+    {26, " 正在下载数据...", " Downloading data..."},
+    {27, " 记录仪不正常...", " Instrument Malfunctioning..."},
+    {28, " 数据下载完成.", " Data download is complete."},
+    {29, "数据", "Data"},
+    {30, "序号", "Num"},
+    {31, "时间", "RecordTime"},
+    {32, "温度", "Temperature"},
+    {33, "湿度", "Humidity"},
+    {34, "概述", "Summary"},
+    {35, "项目", "Item"},
+    {36, "值", "State"},
+    {37, " 已保存文件: ", " This file has saved: "},
+    {38, " 保存文件失败: ", " Failure to save this file : "},
+    {39, " 已打开文件: ", " This file has opened: "},
+    {40, " 打开文件失败: ", " Failure to open this file : "},
+    {41, "缩放数据座标", "Scaling data coordinate"},
+    {42, "预览设置:", "Preview Setting:"},
+    {43, "预览", "Preview"},
+    {44, "打印页数:", "Print Pages:"},
+    {45, "曲线", "Curver"},
+    {46, "文本", "Text"},
+    {47, "开始时间:", "Start Time:"},
+    {48, "结束时间:", "End Time:"},
+    {49, "打印", "Print"},
+    {50, "退出", "Exit"},
+    {51, "描述", "Description"},
+    {52, "ID序列号", " ID"},
+    {53, "启动时间", "Start Time"},
+    {54, "停止时间", "Stop Time"},
+    {55, "记录间隔", "Interval"},
+    {56, "数据量", "Quantity"},
+    {57, "温度平均值", "Temp Average"},
+    {58, "温度报警", "Temp Alarm"},
+    {59, "湿度平均值", "Humi Average"},
+    {60, "湿度报警", "Humi Alarm"},
+    {61, "描述", "Description"},
+    {62, "温度记录", "Temp Record"},
+    {63, "温度记录", "Temp Record"},
+    {64, "温度记录", "Temp Record"},
+    {65, "温湿度记录", "Temp&Humi Record"},
+    {66, "状态:", "Status:"},
+    {67, "启动时间:", "Start Time:"},
+    {68, "记录间隔:", "Sample Interval:"},
+    {69, "温度报警:", "Temp Alarm:"},
+    {70, "温度", "Temperature"},
+    {71, "湿度报警:", "Humi Alarm:"},
+    {72, "湿度", "Humidity"},
+    {73, "启动", "Start"},
+    {74, "停止", "Stop"},
+    {75, "退出", "Exit"},
+    {76, "记录仪未启动", "Instrument has been unactivated"},
+    {77, "记录仪已启动", "Instrument has been activate"},
+    {78, "记录仪已停止", "Instrument has stoped"},
+    {79, "描述设置:", "Description Setting:"},
+    {80, "确定启动？", "Sure to start?"},
+    {81, "确定停止？", "Sure to stop?"},
+    {100, "时间设置错误!", "Time set wrong!"},
+    {101, "报警设置错误!", "Alarm set wrong!"},
+    {102, "描述未写入!", "Describe not written!"},
+    {130, "确定退出?", "Sure to exit?"},
+    {131, "时间已校准", "Time calibration has been completed"},
+    {132, "时间校准失敗", "Fail to calibrate time"},
+    {141, "下载失敗", "Fail to download data"},
+    {142, "正在连接...", "Linking..."},
+    {143, "电量不足,\n请充电！", "Power is not enough,\n please charge!"},
+    {147, "数据记录", "Recorded Data"},
+    {148, "下载数据将停止记录。\n确定下载?", "Record will stop if download data.\nSure to download?"},
+    {149, "记录间隔不能为0或空！", "Record intervals not to 0 or empty!"},
+    {150, "电量过低!", "Power is too low!"},
+};
+
+const TextPair* find(int id) {
+    for (const auto& t : kTexts)
+        if (t.id == id) return &t;
+    return nullptr;
+}
+}  // namespace
+
+std::string text(int id, std::uint16_t languageId) {
+    const TextPair* t = find(id);
+    if (t == nullptr) return {};
+    return languageId == kLanguageChinesePrc ? t->chinese : t->english;
+}
+
+std::string text(int id) { return text(id, AppSettings::instance().languageId); }
+
+bool isTextDefined(int id) { return find(id) != nullptr; }
+
+}  // namespace thermivo

@@ -1,0 +1,32 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace thermivo {
+
+/// Broken-down local time; the only place of the program that calls localtime_r and mktime.
+struct LocalParts {
+    int year = 0;    ///< e.g. 2014
+    int month = 0;   ///< 1..12
+    int day = 0;     ///< 1..31
+    int hour = 0;    ///< 0..23
+    int minute = 0;  ///< 0..59
+    int second = 0;  ///< 0..60
+    int weekday = 0; ///< 0 Sunday .. 6 Saturday
+};
+
+/// Seconds since 1970 in local time (the TZ variable decides); nothing when the conversion fails.
+std::optional<LocalParts> toLocal(std::int64_t seconds);
+
+/// Local time to seconds since 1970, daylight saving decided by the calendar; nothing when it fails.
+std::optional<std::int64_t> fromLocal(int year, int month, int day, int hour, int minute, int second = 0);
+
+/// "%d-%d-%d %.2d:%.2d" (one blank) of the local time; parts that cannot be converted read 0 (hour and
+/// minute -1), as the chart readout expects.
+std::string formatLocalMinutes(std::int64_t seconds, const char* separator = " ");
+
+/// The current time, seconds since 1970.
+std::int64_t nowSeconds();
+
+}  // namespace thermivo
