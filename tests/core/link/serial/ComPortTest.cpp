@@ -89,8 +89,8 @@ TEST_F(RealSerial, MissingDeviceLeavesThePortClosed) {
 }
 
 TEST_F(RealSerial, ShortReplyArrivesAsOneChunk) {
+    Chunks chunks;  // outlives the port, whose reader calls into it
     CComPort port;
-    Chunks chunks;
     port.setDataCallback(&Chunks::callback, &chunks);
     ASSERT_TRUE(port.open(1, pty->path()));
     const auto status = statusFrame(0);
