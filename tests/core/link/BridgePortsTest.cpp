@@ -154,3 +154,26 @@ TEST(BridgePorts, UdevWatcherReportsAnExplicitVirtualInstrument) {
 
 }  // namespace
 }  // namespace thermivo
+
+namespace thermivo {
+namespace {
+
+TEST(BridgePorts, UdevRuleCoversEveryBridgeId) {
+    std::ifstream in(std::string(THERMIVO_TEST_DATA_DIR) + "/../../packaging/60-thermivo-ch34x.rules");
+    ASSERT_TRUE(in);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    for (const auto& id : kBridgeUsbIds) {
+        char want[96];
+        std::snprintf(want, sizeof want, "ATTRS{idVendor}==\"%04x\", ATTRS{idProduct}==\"%04x\"", id.vendor,
+                      id.product);
+        const bool covered = std::any_of(lines.begin(), lines.end(), [&](const std::string& l) {
+            return l.find(want) == 0 && l.find("TAG+=\"uaccess\"") != std::string::npos &&
+                   l.find("ENV{ID_MM_DEVICE_IGNORE}=\"1\"") != std::string::npos;
+        });
+        EXPECT_TRUE(covered) << want;
+    }
+}
+
+}  // namespace
+}  // namespace thermivo
