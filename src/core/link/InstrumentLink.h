@@ -114,7 +114,8 @@ public:
     std::string disconnectText() const;
     void setDisconnectText(const std::string& text);
 
-    /// Replaces the PC clock (seconds since 1970) used for command clock blocks and reply checks.
+    /// Replaces the PC clock (seconds since 1970) used for command clock blocks and reply checks; set it
+    /// before a port is opened (the reader thread reads it).
     void setClock(std::function<std::int64_t()> clock);
     /// The PC clock.
     std::int64_t now() const;
