@@ -126,13 +126,41 @@ std::uint8_t RecordFile::positionMask(std::size_t offset) {
     return static_cast<std::uint8_t>(((offset >> 8) ^ offset) & 0xFF);
 }
 
-std::uint8_t RecordFile::scrambleByte(std::uint8_t plain, std::size_t offset, std::uint8_t key, std::uint8_t chain) {
-    const std::uint8_t mask = positionMask(offset);
-    unsigned x = plain & 0x7Fu;
-    for (unsigned j = 0; j < 7; ++j) {
-        if (mask & (1u << j)) x ^= 1u << j;
-        x = ((x << 1) | (x >> 6)) & 0x7Fu;
+namespace {
+// The bit flips and rotations depend only on the low seven bits of the position mask and on the 7-bit
+// value, so both directions are tabulated once; a 60000-sample file then costs a lookup per byte.
+struct ScrambleTables {
+    std::uint8_t forward[128][128];
+    std::uint8_t backward[128][128];
+    ScrambleTables() {
+        for (unsigned mask = 0; mask < 128; ++mask) {
+            for (unsigned v = 0; v < 128; ++v) {
+                unsigned x = v;
+                for (unsigned j = 0; j < 7; ++j) {
+                    if (mask & (1u << j)) x ^= 1u << j;
+                    x = ((x << 1) | (x >> 6)) & 0x7Fu;
+                }
+                forward[mask][v] = static_cast<std::uint8_t>(x);
+                x = v;
+                for (unsigned j = 0; j < 7; ++j) {
+                    x = ((x >> 1) | (x << 6)) & 0x7Fu;
+                    const unsigned bit = 6 - j;
+                    if (mask & (1u << bit)) x ^= 1u << bit;
+                }
+                backward[mask][v] = static_cast<std::uint8_t>(x);
+            }
+        }
     }
+};
+
+const ScrambleTables& tables() {
+    static const ScrambleTables t;
+    return t;
+}
+}  // namespace
+
+std::uint8_t RecordFile::scrambleByte(std::uint8_t plain, std::size_t offset, std::uint8_t key, std::uint8_t chain) {
+    const unsigned x = tables().forward[positionMask(offset) & 0x7F][plain & 0x7F];
     const auto s = static_cast<std::uint8_t>((x ^ key ^ chain) & 0x7Fu);
     return s == 0x1A ? 0x9A : s;
 }
@@ -140,14 +168,7 @@ std::uint8_t RecordFile::scrambleByte(std::uint8_t plain, std::size_t offset, st
 std::uint8_t RecordFile::unscrambleByte(std::uint8_t raw, std::size_t offset, std::uint8_t key, std::uint8_t chain) {
     if (raw == 0x9A) raw = 0x1A;
     if (raw >= 0x80) return 0;
-    const std::uint8_t mask = positionMask(offset);
-    unsigned x = (key ^ chain ^ raw) & 0x7Fu;
-    for (unsigned j = 0; j < 7; ++j) {
-        x = ((x >> 1) | (x << 6)) & 0x7Fu;
-        const unsigned bit = 6 - j;
-        if (mask & (1u << bit)) x ^= 1u << bit;
-    }
-    return static_cast<std::uint8_t>(x);
+    return tables().backward[positionMask(offset) & 0x7F][(key ^ chain ^ raw) & 0x7Fu];
 }
 
 std::array<std::uint8_t, 5> RecordFile::drawHeaderNumbers() {
