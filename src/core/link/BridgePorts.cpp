@@ -15,6 +15,8 @@
 #include <libudev.h>
 #endif
 
+#include "link/serial/SerialPort.h"
+
 namespace thermivo {
 
 namespace fs = std::filesystem;
@@ -147,7 +149,21 @@ std::vector<int> BridgePorts::refresh() {
     return changes;
 }
 
-std::string BridgePorts::pathOf(int n) const {
+std::vector<int> BridgePorts::bridgePorts() {
+    refresh();
+    std::map<int, std::string> table;
+    {
+        std::lock_guard lock(mutex_);
+        table = table_;
+    }
+    std::vector<int> out;
+    for (const auto& [n, path] : table) {
+        if (nameIsBridge(path) && VkComm::CSerialPort::canOpen(path)) out.push_back(n);
+    }
+    return out;
+}
+
+std::string BridgePorts::pathOf(int n) {
     std::lock_guard lock(mutex_);
     const auto it = table_.find(n);
     return it == table_.end() ? std::string() : it->second;
