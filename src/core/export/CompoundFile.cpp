@@ -72,12 +72,13 @@ void putEmptyDirEntry(std::string& dir, std::size_t at) {
 std::string writeCompoundFile(const std::string& workbookStream) {
     constexpr std::size_t kSector = 512;
     constexpr std::size_t kPerSector = kSector / 4;
-    std::string stream = workbookStream;
-    if (stream.size() < kMiniCutoff) stream.resize(kMiniCutoff, '\0');
-    if (stream.size() > 0x7FFFFFFFu)
+    const std::string_view stream = workbookStream;
+    // Short streams are padded with zeros (the sectors start zeroed) so that no mini stream is needed.
+    const std::size_t streamSize = std::max(stream.size(), kMiniCutoff);
+    if (streamSize > 0x7FFFFFFFu)
         throw WorkbookError(WorkbookErrc::Io, "The workbook is too large to be written.");
 
-    const std::size_t streamSectors = (stream.size() + kSector - 1) / kSector;
+    const std::size_t streamSectors = (streamSize + kSector - 1) / kSector;
     // Sector counts depend on each other: iterate until the FAT covers itself and the DIFAT.
     std::size_t fatSectors = 1, difatSectors = 0;
     for (;;) {
@@ -122,7 +123,7 @@ std::string writeCompoundFile(const std::string& workbookStream) {
 
     std::string dir(kSector, '\0');
     putDirEntry(dir, 0, "Root Entry", 5, 1, kEndOfChain, 0);
-    putDirEntry(dir, kDirEntrySize, "Workbook", 2, kNoStream, 0, static_cast<std::uint32_t>(stream.size()));
+    putDirEntry(dir, kDirEntrySize, "Workbook", 2, kNoStream, 0, static_cast<std::uint32_t>(streamSize));
     putEmptyDirEntry(dir, 2 * kDirEntrySize);
     putEmptyDirEntry(dir, 3 * kDirEntrySize);
     std::memcpy(out.data() + sectorAt(dirSector), dir.data(), kSector);

@@ -260,8 +260,10 @@ void writeSst(std::string& out, const StringTable& table) {
         cur.clear();
     };
     for (std::size_t k = 0; k < unique; ++k) {
-        const std::u16string u = toUtf16(*table.strings[k]);
-        const bool compressed = fitsLatin1(u);
+        const std::string& text = *table.strings[k];
+        const bool ascii = std::all_of(text.begin(), text.end(), [](char ch) { return (ch & 0x80) == 0; });
+        const std::u16string u = ascii ? std::u16string(text.begin(), text.end()) : toUtf16(text);
+        const bool compressed = ascii || fitsLatin1(u);
         const std::size_t charSize = compressed ? 1 : 2;
         // A string's length, flags and first character stay in one record.
         if (cur.size() + 3 + charSize > kMaxRecordData) flush();
@@ -297,11 +299,27 @@ bool isNumberCell(const Worksheet& ws, std::size_t r, std::size_t c, double* val
     return true;
 }
 
+/// Appends one cell record (LABELSST or NUMBER) in one piece: the sheets hold most of the file's bytes.
+void cellRecord(std::string& out, std::uint16_t type, std::size_t row, std::size_t col, std::uint64_t payload,
+                int payloadBytes) {
+    char buf[18];
+    const int len = 6 + payloadBytes;
+    const unsigned v[] = {type, static_cast<unsigned>(len), static_cast<unsigned>(row), static_cast<unsigned>(col),
+                          kCellXf};
+    for (int i = 0; i < 5; ++i) {
+        buf[2 * i] = static_cast<char>(v[i] & 0xFF);
+        buf[2 * i + 1] = static_cast<char>((v[i] >> 8) & 0xFF);
+    }
+    for (int i = 0; i < payloadBytes; ++i) buf[10 + i] = static_cast<char>((payload >> (8 * i)) & 0xFF);
+    out.append(buf, static_cast<std::size_t>(4 + len));
+}
+
 std::string sheetStream(const Worksheet& ws, bool first, StringTable& table) {
-    std::size_t rowMin = SIZE_MAX, rowMax = 0, colMin = SIZE_MAX, colMax = 0;
+    std::size_t rowMin = SIZE_MAX, rowMax = 0, colMin = SIZE_MAX, colMax = 0, cells = 0;
     for (std::size_t r = 0; r < ws.rows.size(); ++r) {
         for (std::size_t c = 0; c < ws.rows[r].size(); ++c) {
             if (ws.rows[r][c].empty()) continue;
+            ++cells;
             rowMin = std::min(rowMin, r);
             rowMax = std::max(rowMax, r + 1);
             colMin = std::min(colMin, c);
@@ -311,6 +329,7 @@ std::string sheetStream(const Worksheet& ws, bool first, StringTable& table) {
     if (rowMin == SIZE_MAX) rowMin = colMin = 0;
 
     std::string out;
+    out.reserve(cells * 18 + 128);
     record(out, kBof, bof(kBofWorksheet));
     std::string dim;
     put32(dim, static_cast<std::uint32_t>(rowMin));
@@ -319,25 +338,17 @@ std::string sheetStream(const Worksheet& ws, bool first, StringTable& table) {
     put16(dim, static_cast<unsigned>(colMax));
     put16(dim, 0);
     record(out, kDimensions, dim);
-    std::string cell;
     for (std::size_t r = 0; r < ws.rows.size(); ++r) {
         for (std::size_t c = 0; c < ws.rows[r].size(); ++c) {
             const std::string& text = ws.rows[r][c];
             if (text.empty()) continue;
-            cell.clear();
-            put16(cell, static_cast<unsigned>(r));
-            put16(cell, static_cast<unsigned>(c));
-            put16(cell, kCellXf);
             double value = 0;
-            if (isNumberCell(ws, r, c, &value)) {
+            if (!ws.numbers.empty() && isNumberCell(ws, r, c, &value)) {
                 std::uint64_t bits = 0;
                 std::memcpy(&bits, &value, sizeof bits);
-                put32(cell, static_cast<std::uint32_t>(bits));
-                put32(cell, static_cast<std::uint32_t>(bits >> 32));
-                record(out, kNumber, cell);
+                cellRecord(out, kNumber, r, c, bits, 8);
             } else {
-                put32(cell, table.add(text));
-                record(out, kLabelSst, cell);
+                cellRecord(out, kLabelSst, r, c, table.add(text), 4);
             }
         }
     }
@@ -618,6 +629,10 @@ std::string Workbook::toXls() const {
                 throw WorkbookError(WorkbookErrc::Semantic, "The worksheet '" + ws.name + "' has too many columns.");
     }
     StringTable table;
+    std::size_t cellCount = 0;
+    for (const auto& ws : sheets_)
+        for (const auto& row : ws.rows) cellCount += row.size();
+    table.index.reserve(cellCount);
     std::vector<std::string> sheetStreams;
     sheetStreams.reserve(sheets_.size());
     for (std::size_t i = 0; i < sheets_.size(); ++i) sheetStreams.push_back(sheetStream(sheets_[i], i == 0, table));

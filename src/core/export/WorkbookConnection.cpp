@@ -167,10 +167,17 @@ ResultSet WorkbookConnection::query(const std::string& sql) {
 
     const SqlRange& r = st.range;
     const std::size_t lastRow = std::min(r.lastRow + 1, ws->rows.size());
+    // Width from the last non-empty cell, so that a sheet reads the same before and after a save.
     std::size_t width = 0;
-    for (std::size_t i = r.firstRow; i < lastRow; ++i)
-        width = std::max(width, std::min(ws->rows[i].size(), r.lastColumn + 1));
-    width = width > r.firstColumn ? width - r.firstColumn : 0;
+    for (std::size_t i = r.firstRow; i < lastRow; ++i) {
+        const auto& cells = ws->rows[i];
+        for (std::size_t c = std::min(cells.size(), r.lastColumn + 1); c > r.firstColumn + width; --c) {
+            if (!cells[c - 1].empty()) {
+                width = c - r.firstColumn;
+                break;
+            }
+        }
+    }
 
     ResultSet rs;
     for (std::size_t i = r.firstRow; i < lastRow; ++i) {
