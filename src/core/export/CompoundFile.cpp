@@ -33,7 +33,8 @@ void put16(std::string& s, std::size_t at, std::uint16_t v) {
 }
 
 void put32(std::string& s, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) s[at + static_cast<std::size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 4; ++i)
+        s[at + static_cast<std::size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
 std::uint16_t get16(std::string_view s, std::size_t at) {
@@ -43,7 +44,8 @@ std::uint16_t get16(std::string_view s, std::size_t at) {
 
 std::uint32_t get32(std::string_view s, std::size_t at) {
     std::uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(s[at + static_cast<std::size_t>(i)]);
+    for (int i = 3; i >= 0; --i)
+        v = (v << 8) | static_cast<unsigned char>(s[at + static_cast<std::size_t>(i)]);
     return v;
 }
 
@@ -146,7 +148,7 @@ namespace {
 
 /// Read-only view of a compound file with every offset checked against the file size.
 class Reader {
-public:
+  public:
     explicit Reader(std::string_view file) : file_(file) {
         if (file_.size() < kHeaderSize) bad("too short for a compound file");
         if (std::memcmp(file_.data(), kSignature, sizeof kSignature) != 0) bad("no compound file signature");
@@ -178,14 +180,15 @@ public:
         bad("no Workbook stream");
     }
 
-private:
+  private:
     static bool nameIs(std::string_view entry, const char* wanted) {
         const std::size_t bytes = get16(entry, 64);
         const std::size_t len = std::strlen(wanted);
         if (bytes != (len + 1) * 2) return false;
         for (std::size_t i = 0; i < len; ++i) {
             const std::uint16_t c = get16(entry, 2 * i);
-            if (c > 0x7F || std::tolower(c) != std::tolower(static_cast<unsigned char>(wanted[i]))) return false;
+            if (c > 0x7F || std::tolower(c) != std::tolower(static_cast<unsigned char>(wanted[i])))
+                return false;
         }
         return true;
     }
@@ -267,7 +270,8 @@ private:
         const std::string minifatBytes = chain(get32(file_, 60), std::string::npos, fat_, sector_, false);
         std::vector<std::uint32_t> minifat;
         minifat.reserve(minifatBytes.size() / 4);
-        for (std::size_t i = 0; i + 4 <= minifatBytes.size(); i += 4) minifat.push_back(get32(minifatBytes, i));
+        for (std::size_t i = 0; i + 4 <= minifatBytes.size(); i += 4)
+            minifat.push_back(get32(minifatBytes, i));
         return chain(start, size, minifat, 64, true);
     }
 

@@ -57,9 +57,15 @@ std::string SummaryListSource::cell(int row, int column) const {
     return column == 0 ? r.first : column == 1 ? r.second : std::string();
 }
 
-int SampleListSource::columnCount() const { return kSampleListColumns; }
-std::string SampleListSource::header(int column) const { return sampleListHeader(column); }
-int SampleListSource::rowCount() const { return rec_.usableSamples(); }
+int SampleListSource::columnCount() const {
+    return kSampleListColumns;
+}
+std::string SampleListSource::header(int column) const {
+    return sampleListHeader(column);
+}
+int SampleListSource::rowCount() const {
+    return rec_.usableSamples();
+}
 std::string SampleListSource::cell(int row, int column) const {
     return sampleListCell(rec_, row, column, settings_);
 }

@@ -13,7 +13,7 @@ struct Recording;
 
 /// A list of text rows under column headers, as a list control of the main window shows it.
 class ListSource {
-public:
+  public:
     virtual ~ListSource() = default;
     virtual int columnCount() const = 0;
     virtual std::string header(int column) const = 0;
@@ -23,27 +23,27 @@ public:
 
 /// The summary view's hidden list: headers texts 35 and 36, one (label, value) row per summary row.
 class SummaryListSource : public ListSource {
-public:
+  public:
     explicit SummaryListSource(const Recording& rec);
     int columnCount() const override { return 2; }
     std::string header(int column) const override;
     int rowCount() const override { return static_cast<int>(rows_.size()); }
     std::string cell(int row, int column) const override;
 
-private:
+  private:
     std::vector<std::pair<std::string, std::string>> rows_;
 };
 
 /// The chart view's side list: headers texts 30, 31, 32, one row per loaded sample.
 class SampleListSource : public ListSource {
-public:
+  public:
     SampleListSource(const Recording& rec, const AppSettings& settings) : rec_(rec), settings_(settings) {}
     int columnCount() const override;
     std::string header(int column) const override;
     int rowCount() const override;
     std::string cell(int row, int column) const override;
 
-private:
+  private:
     const Recording& rec_;
     const AppSettings& settings_;
 };
@@ -70,11 +70,12 @@ bool exportListToWorkbook(const ListSource& list, const std::string& sheetName, 
 /// The worksheet that a list export is about to replace: read on construction and, when asked, copied to
 /// the worksheet "CSpreadSheetBackup" of the same workbook first.
 class WorkbookSheet {
-public:
+  public:
     static constexpr const char* kBackupSheetName = "CSpreadSheetBackup";
     static constexpr const char* kReadError = "Error reading row\n";
 
-    WorkbookSheet(const std::string& path, const std::string& sheetName, bool backup, DriverLookup lookup = {});
+    WorkbookSheet(const std::string& path, const std::string& sheetName, bool backup,
+                  DriverLookup lookup = {});
     WorkbookSheet(const WorkbookSheet&) = delete;
     WorkbookSheet& operator=(const WorkbookSheet&) = delete;
     ~WorkbookSheet();
@@ -93,7 +94,7 @@ public:
     /// "Error reading row\n" when an existing worksheet could not be read; empty otherwise.
     const std::string& errorText() const { return error_; }
 
-private:
+  private:
     void readSheet();
     void writeBackup();
 

@@ -56,7 +56,8 @@ ExportResult exportRecordingToWorkbook(const Recording& rec, const std::string& 
     return result;
 }
 
-ExportResult exportRecordingToWorkbook(const Recording& rec, const std::string& path, const ExportHooks& hooks) {
+ExportResult exportRecordingToWorkbook(const Recording& rec, const std::string& path,
+                                       const ExportHooks& hooks) {
     return exportRecordingToWorkbook(rec, path, AppSettings::instance(), hooks);
 }
 
@@ -70,7 +71,8 @@ std::string recordingCsv(const Recording& rec, const AppSettings& settings) {
     for (int i = 0; i < n; ++i) {
         const auto k = static_cast<std::size_t>(i);
         const float t = rec.temperature[k];
-        const std::string temp = Recording::hasValue(t) ? format("%.2f", settings.toDisplay(t)) : std::string();
+        const std::string temp =
+            Recording::hasValue(t) ? format("%.2f", settings.toDisplay(t)) : std::string();
         if (humidity) {
             const float h = rec.humidity[k];
             csvLine(out, {format("%d", i + 1), csvTime(rec.sampleTime[k]), temp,

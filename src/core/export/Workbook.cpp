@@ -134,7 +134,9 @@ bool fitsLatin1(const std::u16string& s) {
 
 // ---- writing -------------------------------------------------------------------------------------------
 
-void put8(std::string& s, unsigned v) { s.push_back(static_cast<char>(v & 0xFF)); }
+void put8(std::string& s, unsigned v) {
+    s.push_back(static_cast<char>(v & 0xFF));
+}
 void put16(std::string& s, unsigned v) {
     put8(s, v);
     put8(s, v >> 8);
@@ -304,8 +306,8 @@ void cellRecord(std::string& out, std::uint16_t type, std::size_t row, std::size
                 int payloadBytes) {
     char buf[18];
     const int len = 6 + payloadBytes;
-    const unsigned v[] = {type, static_cast<unsigned>(len), static_cast<unsigned>(row), static_cast<unsigned>(col),
-                          kCellXf};
+    const unsigned v[] = {type, static_cast<unsigned>(len), static_cast<unsigned>(row),
+                          static_cast<unsigned>(col), kCellXf};
     for (int i = 0; i < 5; ++i) {
         buf[2 * i] = static_cast<char>(v[i] & 0xFF);
         buf[2 * i + 1] = static_cast<char>((v[i] >> 8) & 0xFF);
@@ -375,7 +377,7 @@ struct Record {
 
 /// Walks the records of a stream from a position; every length is checked against the stream.
 class RecordCursor {
-public:
+  public:
     RecordCursor(std::string_view stream, std::size_t pos) : stream_(stream), pos_(pos) {}
 
     bool next(Record& r) {
@@ -394,14 +396,14 @@ public:
         return true;
     }
 
-private:
+  private:
     std::string_view stream_;
     std::size_t pos_;
 };
 
 /// Reads strings of the SST across its CONTINUE records.
 class SegmentReader {
-public:
+  public:
     explicit SegmentReader(std::vector<std::string_view> segments) : segments_(std::move(segments)) {}
 
     bool atEnd() {
@@ -462,7 +464,7 @@ public:
         return toUtf8(u);
     }
 
-private:
+  private:
     void nextSegment() {
         ++seg_;
         off_ = 0;
@@ -524,8 +526,10 @@ void readSheet(std::string_view stream, std::size_t pos, Worksheet& ws, const st
         if (!cur.next(r)) bad("a worksheet ends without EOF");
         const std::string_view d = r.data;
         switch (r.type) {
-            case kEof: return;
-            case kBof: bad("a worksheet holds an embedded object");
+            case kEof:
+                return;
+            case kBof:
+                bad("a worksheet holds an embedded object");
             case kLabelSst: {
                 if (d.size() < 10) bad("a text cell is truncated");
                 const std::uint32_t i = get32(d, 6);
@@ -556,14 +560,18 @@ void readSheet(std::string_view stream, std::size_t pos, Worksheet& ws, const st
                 const std::size_t first = get16(d, 2);
                 const std::size_t n = (d.size() - 6) / 6;
                 if (get16(d, d.size() - 2) + 1u != first + n) bad("a row of number cells is malformed");
-                for (std::size_t k = 0; k < n; ++k) setNumber(ws, row, first + k, rkValue(get32(d, 4 + 6 * k + 2)));
+                for (std::size_t k = 0; k < n; ++k)
+                    setNumber(ws, row, first + k, rkValue(get32(d, 4 + 6 * k + 2)));
                 break;
             }
             case kFormula:
             case kArray:
-            case kShrFmla: bad("formulas are not supported");
-            case kBoolErr: bad("only text and number cells are supported");
-            default: break;  // formatting and layout records carry no cell text
+            case kShrFmla:
+                bad("formulas are not supported");
+            case kBoolErr:
+                bad("only text and number cells are supported");
+            default:
+                break;  // formatting and layout records carry no cell text
         }
     }
 }
@@ -585,7 +593,8 @@ const Worksheet* Workbook::find(std::string_view name) const {
     for (const auto& ws : sheets_) {
         if (ws.name.size() == name.size() &&
             std::equal(ws.name.begin(), ws.name.end(), name.begin(), [](char a, char b) {
-                return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+                return std::tolower(static_cast<unsigned char>(a)) ==
+                       std::tolower(static_cast<unsigned char>(b));
             }))
             return &ws;
     }
@@ -620,13 +629,15 @@ std::string numberText(double value) {
 }
 
 std::string Workbook::toXls() const {
-    if (sheets_.empty()) throw WorkbookError(WorkbookErrc::Semantic, "A workbook needs at least one worksheet.");
+    if (sheets_.empty())
+        throw WorkbookError(WorkbookErrc::Semantic, "A workbook needs at least one worksheet.");
     for (const auto& ws : sheets_) {
         if (ws.rows.size() > Worksheet::kMaxRows)
             throw WorkbookError(WorkbookErrc::Semantic, "The worksheet '" + ws.name + "' has too many rows.");
         for (const auto& row : ws.rows)
             if (row.size() > Worksheet::kMaxColumns)
-                throw WorkbookError(WorkbookErrc::Semantic, "The worksheet '" + ws.name + "' has too many columns.");
+                throw WorkbookError(WorkbookErrc::Semantic,
+                                    "The worksheet '" + ws.name + "' has too many columns.");
     }
     StringTable table;
     std::size_t cellCount = 0;
@@ -635,7 +646,8 @@ std::string Workbook::toXls() const {
     table.index.reserve(cellCount);
     std::vector<std::string> sheetStreams;
     sheetStreams.reserve(sheets_.size());
-    for (std::size_t i = 0; i < sheets_.size(); ++i) sheetStreams.push_back(sheetStream(sheets_[i], i == 0, table));
+    for (std::size_t i = 0; i < sheets_.size(); ++i)
+        sheetStreams.push_back(sheetStream(sheets_[i], i == 0, table));
 
     std::string out;
     record(out, kBof, bof(kBofGlobals));
@@ -666,7 +678,8 @@ std::string Workbook::toXls() const {
     record(out, kEof, {});
     for (std::size_t i = 0; i < sheets_.size(); ++i) {
         const auto pos = static_cast<std::uint32_t>(out.size());
-        for (int b = 0; b < 4; ++b) out[plyPositions[i] + static_cast<std::size_t>(b)] = static_cast<char>(pos >> (8 * b));
+        for (int b = 0; b < 4; ++b)
+            out[plyPositions[i] + static_cast<std::size_t>(b)] = static_cast<char>(pos >> (8 * b));
         out += sheetStreams[i];
     }
     return writeCompoundFile(out);
@@ -676,7 +689,8 @@ Workbook Workbook::fromXls(std::string_view file) {
     const std::string stream = readWorkbookStream(file);
     RecordCursor cur(stream, 0);
     Record r;
-    if (!cur.next(r) || r.type != kBof || r.data.size() < 4) bad("the workbook stream does not start with BOF");
+    if (!cur.next(r) || r.type != kBof || r.data.size() < 4)
+        bad("the workbook stream does not start with BOF");
     if (get16(r.data, 0) != kBiff8) bad("the workbook is not in BIFF8 format (Excel 97 or later)");
     if (get16(r.data, 2) != kBofGlobals) bad("the workbook stream does not start with the workbook globals");
 
@@ -715,15 +729,20 @@ Workbook Workbook::fromXls(std::string_view file) {
         Worksheet ws;
         ws.name = ref.name;
         readSheet(stream, ref.pos, ws, sst);
-        if (!sheetNameProblem(ws.name).empty() || wb.find(ws.name)) bad("a worksheet name is invalid or repeated");
+        if (!sheetNameProblem(ws.name).empty() || wb.find(ws.name))
+            bad("a worksheet name is invalid or repeated");
         wb.sheets_.push_back(std::move(ws));
     }
     return wb;
 }
 
-Workbook Workbook::load(const std::string& path) { return fromXls(readWholeFile(path)); }
+Workbook Workbook::load(const std::string& path) {
+    return fromXls(readWholeFile(path));
+}
 
-void Workbook::save(const std::string& path) const { replaceFileAtomically(path, toXls()); }
+void Workbook::save(const std::string& path) const {
+    replaceFileAtomically(path, toXls());
+}
 
 // ---- files ---------------------------------------------------------------------------------------------
 
@@ -765,7 +784,7 @@ void replaceFileAtomically(const std::string& path, std::string_view bytes) {
         if (fd < 0 && errno != EEXIST) ioError("Cannot create a temporary file for", path, errno);
     }
     if (fd < 0) ioError("Cannot create a temporary file for", path, EEXIST);
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) == 0) (void)::fchmod(fd, st.st_mode & 07777);
 
     auto fail = [&](const char* what, int err) {

@@ -26,7 +26,7 @@ struct Worksheet {
 
 /// An in-memory workbook of named worksheets, read from and written to BIFF8 .xls files.
 class Workbook {
-public:
+  public:
     /// Longest worksheet name a workbook accepts, in characters.
     static constexpr std::size_t kMaxSheetNameLength = 31;
 
@@ -47,7 +47,7 @@ public:
     /// Writes to a temporary file in the same folder and renames it into place; throws WorkbookError (Io).
     void save(const std::string& path) const;
 
-private:
+  private:
     std::vector<Worksheet> sheets_;
 };
 
@@ -59,7 +59,8 @@ std::string numberText(double value);
 
 /// Reads a whole file; throws WorkbookError (Io).
 std::string readWholeFile(const std::string& path);
-/// Writes `bytes` to a temporary file beside `path`, syncs it and renames it over `path`; throws WorkbookError (Io).
+/// Writes `bytes` to a temporary file beside `path`, syncs it and renames it over `path`; throws
+/// WorkbookError (Io).
 void replaceFileAtomically(const std::string& path, std::string_view bytes);
 
 }  // namespace thermivo

@@ -64,11 +64,15 @@ ConnectionFields parseConnectionText(const std::string& text) {
     return f;
 }
 
-bool sameText(const std::string& a, const std::string& b) { return upper(a) == upper(b); }
+bool sameText(const std::string& a, const std::string& b) {
+    return upper(a) == upper(b);
+}
 
 }  // namespace
 
-std::vector<std::string> installedDrivers() { return {kWorkbookDriverName}; }
+std::vector<std::string> installedDrivers() {
+    return {kWorkbookDriverName};
+}
 
 std::string excelDriverName() {
     for (const auto& d : installedDrivers())
@@ -77,8 +81,8 @@ std::string excelDriverName() {
 }
 
 std::string workbookConnectionText(const std::string& driver, const std::string& path) {
-    return "DRIVER={" + driver + "};DSN='';FIRSTROWHASNAMES=1;READONLY=FALSE;CREATE_DB=\"" + path + "\";DBQ=" +
-           path;
+    return "DRIVER={" + driver + "};DSN='';FIRSTROWHASNAMES=1;READONLY=FALSE;CREATE_DB=\"" + path +
+           "\";DBQ=" + path;
 }
 
 void WorkbookConnection::open(const std::string& connectionText) {
@@ -88,12 +92,12 @@ void WorkbookConnection::open(const std::string& connectionText) {
     if (!known)
         throw WorkbookError(WorkbookErrc::Connection,
                             "Data source name not found and no default driver specified.");
-    if (f.dbq.empty()) throw WorkbookError(WorkbookErrc::Connection, "The connection names no workbook file.");
+    if (f.dbq.empty())
+        throw WorkbookError(WorkbookErrc::Connection, "The connection names no workbook file.");
 
-    struct stat st{};
+    struct stat st {};
     if (::stat(f.dbq.c_str(), &st) == 0) {
-        if (!S_ISREG(st.st_mode))
-            throw WorkbookError(WorkbookErrc::Io, "'" + f.dbq + "' is not a file.");
+        if (!S_ISREG(st.st_mode)) throw WorkbookError(WorkbookErrc::Io, "'" + f.dbq + "' is not a file.");
         book_ = Workbook::load(f.dbq);
     } else if (errno == ENOENT && !f.createDb.empty()) {
         book_ = Workbook();
@@ -129,24 +133,27 @@ void WorkbookConnection::execute(const std::string& sql) {
     }
 
     Worksheet* ws = book_.find(st.table);
-    if (!ws) throw WorkbookError(WorkbookErrc::NoSuchTable, "The worksheet '" + st.table + "' does not exist.");
+    if (!ws)
+        throw WorkbookError(WorkbookErrc::NoSuchTable, "The worksheet '" + st.table + "' does not exist.");
     const std::vector<std::string> header = ws->rows.empty() ? std::vector<std::string>() : ws->rows[0];
     std::vector<std::string> row(header.size());
     if (st.columns.empty()) {
         if (st.values.size() != header.size())
-            throw WorkbookError(WorkbookErrc::Semantic, "Number of query values and destination fields are not the same.");
+            throw WorkbookError(WorkbookErrc::Semantic,
+                                "Number of query values and destination fields are not the same.");
         row = st.values;
     } else {
         if (st.values.size() != st.columns.size())
-            throw WorkbookError(WorkbookErrc::Semantic, "Number of query values and destination fields are not the same.");
+            throw WorkbookError(WorkbookErrc::Semantic,
+                                "Number of query values and destination fields are not the same.");
         // Repeated header names are allowed; each listed name takes the next column of that name.
         std::vector<bool> used(header.size(), false);
         for (std::size_t k = 0; k < st.columns.size(); ++k) {
             std::size_t c = 0;
             while (c < header.size() && (used[c] || !sameText(header[c], st.columns[k]))) ++c;
             if (c == header.size())
-                throw WorkbookError(WorkbookErrc::Semantic,
-                                    "The worksheet '" + ws->name + "' has no column '" + st.columns[k] + "'.");
+                throw WorkbookError(WorkbookErrc::Semantic, "The worksheet '" + ws->name +
+                                                                "' has no column '" + st.columns[k] + "'.");
             used[c] = true;
             row[c] = st.values[k];
         }
@@ -163,7 +170,8 @@ ResultSet WorkbookConnection::query(const std::string& sql) {
     if (st.kind != SqlStatement::Kind::Select)
         throw WorkbookError(WorkbookErrc::Syntax, "Syntax error in SQL statement: a query must be a SELECT.");
     const Worksheet* ws = book_.find(st.table);
-    if (!ws) throw WorkbookError(WorkbookErrc::NoSuchTable, "The worksheet '" + st.table + "' does not exist.");
+    if (!ws)
+        throw WorkbookError(WorkbookErrc::NoSuchTable, "The worksheet '" + st.table + "' does not exist.");
 
     const SqlRange& r = st.range;
     const std::size_t lastRow = std::min(r.lastRow + 1, ws->rows.size());

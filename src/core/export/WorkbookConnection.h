@@ -32,7 +32,7 @@ struct ResultSet {
 /// Changes reach the file only through close(), written to a temporary file and renamed into place;
 /// a connection destroyed without close() (for example while an error unwinds) leaves the file as it was.
 class WorkbookConnection {
-public:
+  public:
     WorkbookConnection() = default;
     WorkbookConnection(const WorkbookConnection&) = delete;
     WorkbookConnection& operator=(const WorkbookConnection&) = delete;
@@ -55,7 +55,7 @@ public:
     const Workbook& workbook() const { return book_; }
     const std::string& path() const { return path_; }
 
-private:
+  private:
     void requireOpen() const;
 
     bool open_ = false;

@@ -88,7 +88,7 @@ bool parseCell(std::string_view s, std::size_t* row, std::size_t* col) {
 }
 
 class Parser {
-public:
+  public:
     explicit Parser(std::string_view sql) : tokens_(tokenize(sql)) {}
 
     SqlStatement statement() {
@@ -120,7 +120,7 @@ public:
         return st;
     }
 
-private:
+  private:
     const Token& peek() const { return tokens_[pos_]; }
     const Token& take() {
         const Token& t = tokens_[pos_];
@@ -211,7 +211,8 @@ private:
                 t[t.size() - 3].text == "(") {
                 t.resize(t.size() - 3);
             }
-            if (t.size() < 2 || t.back().type != Token::Type::Word) syntax("a column needs a name and a type");
+            if (t.size() < 2 || t.back().type != Token::Type::Word)
+                syntax("a column needs a name and a type");
             out.push_back(name(t, t.size() - 1));
         }
         return out;
@@ -251,7 +252,9 @@ private:
 
 }  // namespace
 
-SqlStatement parseSql(std::string_view sql) { return Parser(sql).statement(); }
+SqlStatement parseSql(std::string_view sql) {
+    return Parser(sql).statement();
+}
 
 std::string sqlQuote(std::string_view text) {
     std::string out;

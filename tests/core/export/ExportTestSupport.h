@@ -16,7 +16,7 @@ namespace thermivo::testing {
 
 /// A fresh folder per test, removed afterwards.
 class TempDir {
-public:
+  public:
     TempDir() {
         std::string tmpl = (std::filesystem::temp_directory_path() / "thermivo-export-XXXXXX").string();
         if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
@@ -33,7 +33,7 @@ public:
         return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(path_), {}));
     }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
@@ -71,15 +71,20 @@ inline std::unique_ptr<Recording> makeRecording(int n, std::int32_t kind = KindT
 inline std::string escapeCell(const std::string& s) {
     std::string out;
     for (const char c : s) {
-        if (c == '\\') out += "\\\\";
-        else if (c == '\t') out += "\\t";
-        else if (c == '\n') out += "\\n";
-        else out += c;
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\t')
+            out += "\\t";
+        else if (c == '\n')
+            out += "\\n";
+        else
+            out += c;
     }
     return out;
 }
 
-/// "sheet NAME ROWS" then the rows padded to the widest, cells joined by tabs: the form the xlrd script prints.
+/// "sheet NAME ROWS" then the rows padded to the widest, cells joined by tabs: the form the xlrd script
+/// prints.
 inline std::string dumpWorkbook(const Workbook& wb) {
     std::string out;
     for (const auto& ws : wb.sheets()) {
@@ -102,7 +107,9 @@ inline std::string dumpWorkbook(const Workbook& wb) {
     return out;
 }
 
-inline bool haveXlrd() { return std::system("/usr/bin/python3 -c 'import xlrd' >/dev/null 2>&1") == 0; }
+inline bool haveXlrd() {
+    return std::system("/usr/bin/python3 -c 'import xlrd' >/dev/null 2>&1") == 0;
+}
 
 /// Reads the workbook with python3-xlrd; returns its dump (same form as dumpWorkbook) and its warnings.
 inline bool xlrdDump(const TempDir& dir, const std::string& xls, std::string* dump, std::string* warnings) {
@@ -123,7 +130,8 @@ with open(sys.argv[2], 'w', encoding='utf-8', newline='') as out:
             out.write('\t'.join(esc(text(c)) for c in sh.row(r)) + '\n')
 )PY";
     const std::string out = dir.file("dump.txt"), log = dir.file("xlrd.log");
-    const std::string cmd = "/usr/bin/python3 '" + script + "' '" + xls + "' '" + out + "' '" + log + "' 2>>'" + log + "'";
+    const std::string cmd =
+        "/usr/bin/python3 '" + script + "' '" + xls + "' '" + out + "' '" + log + "' 2>>'" + log + "'";
     const bool ok = std::system(cmd.c_str()) == 0;
     *dump = slurp(out);
     *warnings = slurp(log);

@@ -15,19 +15,19 @@ namespace {
 
 /// A list of `n` rows whose cells say where they are.
 class CountingList : public ListSource {
-public:
+  public:
     explicit CountingList(int n) : n_(n) {}
     int columnCount() const override { return 2; }
     std::string header(int c) const override { return c == 0 ? "Num" : "What"; }
     int rowCount() const override { return n_; }
     std::string cell(int r, int c) const override { return c == 0 ? std::to_string(r + 1) : "row"; }
 
-private:
+  private:
     int n_;
 };
 
 class FixedList : public ListSource {
-public:
+  public:
     FixedList(std::vector<std::string> headers, std::vector<std::vector<std::string>> rows)
         : headers_(std::move(headers)), rows_(std::move(rows)) {}
     int columnCount() const override { return static_cast<int>(headers_.size()); }
@@ -37,24 +37,26 @@ public:
         return rows_[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
     }
 
-private:
+  private:
     std::vector<std::string> headers_;
     std::vector<std::vector<std::string>> rows_;
 };
 
 /// Sets the language for one test and restores the English default afterwards.
 class LanguageScope {
-public:
+  public:
     explicit LanguageScope(std::uint16_t id) : saved_(AppSettings::instance()) {
         AppSettings::instance().setLanguage(id);
     }
     ~LanguageScope() { AppSettings::instance() = saved_; }
 
-private:
+  private:
     AppSettings saved_;
 };
 
-std::size_t dataRows(const Worksheet* ws) { return ws && !ws->rows.empty() ? ws->rows.size() - 1 : 0; }
+std::size_t dataRows(const Worksheet* ws) {
+    return ws && !ws->rows.empty() ? ws->rows.size() - 1 : 0;
+}
 
 }  // namespace
 
@@ -86,7 +88,8 @@ TEST(ListExport, RecordingOf120SamplesGivesDataAndSummarySheets) {
     EXPECT_EQ(data->rows[0], (std::vector<std::string>{"Num", "RecordTime", "Temperature"}));
     for (int i : {0, 59, 119})
         for (int c = 0; c < 3; ++c)
-            EXPECT_EQ(data->cell(static_cast<std::size_t>(i) + 1, static_cast<std::size_t>(c)), sampleListCell(*rec, i, c));
+            EXPECT_EQ(data->cell(static_cast<std::size_t>(i) + 1, static_cast<std::size_t>(c)),
+                      sampleListCell(*rec, i, c));
     EXPECT_EQ(data->cell(1, 2), "35.60\u00B0F");  // 2.00 degrees Celsius in the English default unit
     EXPECT_EQ(data->cell(61, 2), "");
     EXPECT_EQ(data->cell(61, 0), "61");
@@ -180,7 +183,8 @@ TEST(ListExport, ApostrophesAndChineseSurvive) {
 
     const Workbook other = Workbook::load(dir.file("other.xls"));
     ASSERT_NE(other.find("\xE6\xA6\x82\xE8\xBF\xB0"), nullptr);  // text 34 in Chinese
-    EXPECT_EQ(other.find("\xE6\xA6\x82\xE8\xBF\xB0")->rows[0], (std::vector<std::string>{"\xE9\xA1\xB9\xE7\x9B\xAE", "\xE5\x80\xBC"}));
+    EXPECT_EQ(other.find("\xE6\xA6\x82\xE8\xBF\xB0")->rows[0],
+              (std::vector<std::string>{"\xE9\xA1\xB9\xE7\x9B\xAE", "\xE5\x80\xBC"}));
     EXPECT_EQ(other.find("\xE6\xA6\x82\xE8\xBF\xB0")->cell(1, 1), "O'Neil's logger");
     EXPECT_EQ(other.find("\xE6\x95\xB0\xE6\x8D\xAE")->cell(1, 2), "2.00\u00B0C");
 

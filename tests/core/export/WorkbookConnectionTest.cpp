@@ -32,7 +32,9 @@ TEST(WorkbookSql, ParsesTheStatementsOfTheExportWithItsSpacing) {
     EXPECT_EQ(st.table, "CSpreadSheetBackup");
     EXPECT_EQ(st.columns, (std::vector<std::string>{"Item", "Two Words"}));
 
-    st = parseSql("INSERT INTO \xE6\x95\xB0\xE6\x8D\xAE ( \xE5\xBA\x8F\xE5\x8F\xB7 ,  My Col ) VALUES( '1' ,  'Bob''s, (freezer)' )");
+    st = parseSql(
+        "INSERT INTO \xE6\x95\xB0\xE6\x8D\xAE ( \xE5\xBA\x8F\xE5\x8F\xB7 ,  My Col ) VALUES( '1' ,  'Bob''s, "
+        "(freezer)' )");
     EXPECT_EQ(st.kind, SqlStatement::Kind::Insert);
     EXPECT_EQ(st.table, "\xE6\x95\xB0\xE6\x8D\xAE");
     EXPECT_EQ(st.columns, (std::vector<std::string>{"\xE5\xBA\x8F\xE5\x8F\xB7", "My Col"}));
@@ -55,11 +57,11 @@ TEST(WorkbookSql, ParsesTheStatementsOfTheExportWithItsSpacing) {
 }
 
 TEST(WorkbookSql, RejectsWhatItDoesNotUnderstand) {
-    for (const char* bad : {"", "DROP TABLE x", "CREATE TABLE x", "CREATE TABLE x ( a )", "CREATE TABLE x (a TEXT",
-                            "INSERT INTO x (a) VALUES('unclosed)", "INSERT INTO x (a) VALUES(a b)",
-                            "INSERT INTO x (a) VALUES()", "SELECT a FROM x", "SELECT * FROM [x$A0:B2]",
-                            "SELECT * FROM [x$A1:IW2]", "SELECT * FROM [x$B2:A1]", "SELECT * FROM [x",
-                            "SELECT * FROM x extra", "INSERT INTO x (a]) VALUES('1')"}) {
+    for (const char* bad : {"", "DROP TABLE x", "CREATE TABLE x", "CREATE TABLE x ( a )",
+                            "CREATE TABLE x (a TEXT", "INSERT INTO x (a) VALUES('unclosed)",
+                            "INSERT INTO x (a) VALUES(a b)", "INSERT INTO x (a) VALUES()", "SELECT a FROM x",
+                            "SELECT * FROM [x$A0:B2]", "SELECT * FROM [x$A1:IW2]", "SELECT * FROM [x$B2:A1]",
+                            "SELECT * FROM [x", "SELECT * FROM x extra", "INSERT INTO x (a]) VALUES('1')"}) {
         EXPECT_EQ(errorOf([&] { parseSql(bad); }), WorkbookErrc::Syntax) << bad;
     }
 }
@@ -84,7 +86,8 @@ TEST(WorkbookConnection, ExecutesStatementsAndWritesOnlyOnClose) {
     EXPECT_EQ(errorOf([&] { db.execute("CREATE TABLE data ( A TEXT )"); }), WorkbookErrc::TableExists);
     EXPECT_EQ(errorOf([&] { db.execute("INSERT INTO Nope (a) VALUES('1')"); }), WorkbookErrc::NoSuchTable);
     EXPECT_EQ(errorOf([&] { db.execute("INSERT INTO Data (Other) VALUES('1')"); }), WorkbookErrc::Semantic);
-    EXPECT_EQ(errorOf([&] { db.execute("INSERT INTO Data (Num) VALUES('1', '2')"); }), WorkbookErrc::Semantic);
+    EXPECT_EQ(errorOf([&] { db.execute("INSERT INTO Data (Num) VALUES('1', '2')"); }),
+              WorkbookErrc::Semantic);
     EXPECT_EQ(errorOf([&] { db.query("SELECT * FROM [Missing$A1:IV65536]"); }), WorkbookErrc::NoSuchTable);
     EXPECT_EQ(dir.entries(), 0u);  // nothing reaches the disk before close
     db.close();
@@ -114,7 +117,8 @@ TEST(WorkbookConnection, RowLimitAndUnnamedColumns) {
     db.execute("CREATE TABLE T ( A TEXT, A TEXT )");
     db.execute("INSERT INTO T (A, A) VALUES('first', 'second')");  // repeated names fill successive columns
     for (int i = 2; i < 65536; ++i) db.execute("INSERT INTO T (A) VALUES('v')");
-    EXPECT_EQ(errorOf([&] { db.execute("INSERT INTO T (A) VALUES('one too many')"); }), WorkbookErrc::Semantic);
+    EXPECT_EQ(errorOf([&] { db.execute("INSERT INTO T (A) VALUES('one too many')"); }),
+              WorkbookErrc::Semantic);
     const ResultSet rs = db.query("SELECT * FROM [T$A2:C4]");
     EXPECT_EQ(rs.columns, (std::vector<std::string>{"first", "second"}));
     EXPECT_EQ(rs.rows.size(), 2u);
@@ -133,7 +137,8 @@ TEST(WorkbookConnection, UnreadableFilesRaiseAndStayUntouched) {
     const std::string path = dir.file("notes.xls");
     std::ofstream(path) << "this is not a workbook";
     WorkbookConnection db;
-    EXPECT_EQ(errorOf([&] { db.open(workbookConnectionText(excelDriverName(), path)); }), WorkbookErrc::BadFile);
+    EXPECT_EQ(errorOf([&] { db.open(workbookConnectionText(excelDriverName(), path)); }),
+              WorkbookErrc::BadFile);
     EXPECT_EQ(slurp(path), "this is not a workbook");
     EXPECT_EQ(errorOf([&] { db.open(workbookConnectionText(excelDriverName(), dir.path().string())); }),
               WorkbookErrc::Io);

@@ -20,7 +20,9 @@ std::uint32_t le32(const std::string& s, std::size_t at) {
     return v;
 }
 
-void setLe32(std::string& s, std::size_t at, std::uint32_t v) { std::memcpy(s.data() + at, &v, 4); }
+void setLe32(std::string& s, std::size_t at, std::uint32_t v) {
+    std::memcpy(s.data() + at, &v, 4);
+}
 
 /// BIFF record for hand-built streams.
 std::string rec(std::uint16_t type, const std::string& data) {
@@ -38,8 +40,8 @@ std::string le(std::uint64_t v, int bytes) {
     return s;
 }
 
-/// A workbook as another program writes it: LABEL, NUMBER, RK and MULRK cells, no SST.
-std::string foreignWorkbook() {
+/// A workbook stream as another program writes it: LABEL, NUMBER, RK and MULRK cells, no SST.
+std::string foreignStream() {
     const std::string bof8 = le(0x0600, 2);
     std::string globals = rec(0x0809, bof8 + le(0x0005, 2) + std::string(12, '\0'));
     const std::string name = "Sheet1";
@@ -52,15 +54,73 @@ std::string foreignWorkbook() {
     std::memcpy(&bits, &v25, 8);
     std::string sheet = rec(0x0809, bof8 + le(0x0010, 2) + std::string(12, '\0'));
     sheet += rec(0x0204, le(0, 2) + le(0, 2) + le(15, 2) + le(5, 2) + le(0, 1) + "Count");  // LABEL
-    sheet += rec(0x0204, le(0, 2) + le(1, 2) + le(15, 2) + le(2, 2) + le(1, 1) + le(0x6E29, 2) + le(0x5EA6, 2));
-    sheet += rec(0x0203, le(1, 2) + le(0, 2) + le(15, 2) + le(bits, 8));                  // NUMBER 2.5
-    sheet += rec(0x027E, le(1, 2) + le(1, 2) + le(15, 2) + le((3u << 2) | 2u, 4));        // RK integer 3
-    sheet += rec(0x027E, le(2, 2) + le(0, 2) + le(15, 2) + le((static_cast<std::uint32_t>(-7) << 2) | 3u, 4));  // -0.07
+    sheet +=
+        rec(0x0204, le(0, 2) + le(1, 2) + le(15, 2) + le(2, 2) + le(1, 1) + le(0x6E29, 2) + le(0x5EA6, 2));
+    sheet += rec(0x0203, le(1, 2) + le(0, 2) + le(15, 2) + le(bits, 8));            // NUMBER 2.5
+    sheet += rec(0x027E, le(1, 2) + le(1, 2) + le(15, 2) + le((3u << 2) | 2u, 4));  // RK integer 3
+    sheet += rec(0x027E, le(2, 2) + le(0, 2) + le(15, 2) +
+                             le((static_cast<std::uint32_t>(-7) << 2) | 3u, 4));  // -0.07
     sheet += rec(0x00BD, le(3, 2) + le(0, 2) + le(15, 2) + le((10u << 2) | 2u, 4) + le(15, 2) +
-                             le((1234u << 2) | 3u, 4) + le(1, 2));                          // MULRK 10, 12.34
-    sheet += rec(0x0201, le(4, 2) + le(0, 2) + le(15, 2));                                // BLANK: ignored
+                             le((1234u << 2) | 3u, 4) + le(1, 2));  // MULRK 10, 12.34
+    sheet += rec(0x0201, le(4, 2) + le(0, 2) + le(15, 2));          // BLANK: ignored
     sheet += rec(0x000A, "");
-    return writeCompoundFile(globals + sheet);
+    return globals + sheet;
+}
+
+std::string foreignWorkbook() {
+    return writeCompoundFile(foreignStream());
+}
+
+/// A compound file that keeps a short stream in the mini stream, as other writers do.
+std::string miniStreamFile(const std::string& stream) {
+    const std::size_t miniSectors = (stream.size() + 63) / 64;
+    const std::size_t containerSectors = (miniSectors * 64 + 511) / 512;
+    std::string file(512 + (3 + containerSectors) * 512, '\0');
+    const unsigned char sig[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+    std::memcpy(file.data(), sig, 8);
+    file[24] = 0x3E;
+    file[26] = 3;
+    file[28] = '\xFE';
+    file[29] = '\xFF';
+    file[30] = 9;
+    file[32] = 6;
+    setLe32(file, 44, 1);
+    setLe32(file, 48, 1);
+    setLe32(file, 56, 4096);
+    setLe32(file, 60, 2);
+    setLe32(file, 64, 1);
+    setLe32(file, 68, 0xFFFFFFFE);
+    for (std::size_t i = 0; i < 109; ++i) setLe32(file, 76 + 4 * i, i == 0 ? 0 : 0xFFFFFFFF);
+    const std::size_t fat = 512, dir = 1024, minifat = 1536;
+    for (std::size_t i = 0; i < 128; ++i) setLe32(file, fat + 4 * i, 0xFFFFFFFF);
+    setLe32(file, fat, 0xFFFFFFFD);
+    setLe32(file, fat + 4, 0xFFFFFFFE);
+    setLe32(file, fat + 8, 0xFFFFFFFE);
+    for (std::size_t i = 0; i < containerSectors; ++i)
+        setLe32(file, fat + 4 * (3 + i),
+                i + 1 < containerSectors ? static_cast<std::uint32_t>(4 + i) : 0xFFFFFFFE);
+    for (std::size_t i = 0; i < 128; ++i)
+        setLe32(file, minifat + 4 * i,
+                i + 1 < miniSectors    ? static_cast<std::uint32_t>(i + 1)
+                : i + 1 == miniSectors ? 0xFFFFFFFE
+                                       : 0xFFFFFFFF);
+    auto entry = [&](std::size_t at, const char* name, char type, std::uint32_t child, std::uint32_t start,
+                     std::uint32_t size) {
+        const std::size_t len = std::strlen(name);
+        for (std::size_t i = 0; i < len; ++i) file[at + 2 * i] = name[i];
+        file[at + 64] = static_cast<char>((len + 1) * 2);
+        file[at + 66] = type;
+        file[at + 67] = 1;
+        setLe32(file, at + 68, 0xFFFFFFFF);
+        setLe32(file, at + 72, 0xFFFFFFFF);
+        setLe32(file, at + 76, child);
+        setLe32(file, at + 116, start);
+        setLe32(file, at + 120, size);
+    };
+    entry(dir, "Root Entry", 5, 1, 3, static_cast<std::uint32_t>(miniSectors * 64));
+    entry(dir + 128, "Workbook", 2, 0xFFFFFFFF, 0, static_cast<std::uint32_t>(stream.size()));
+    std::memcpy(file.data() + 512 + 3 * 512, stream.data(), stream.size());
+    return file;
 }
 
 }  // namespace
@@ -93,7 +153,8 @@ TEST(Workbook, SheetNamesAreCheckedAndUnique) {
     for (const char* badName : {"", "a[b", "x:y", "q?", "12345678901234567890123456789012"})
         EXPECT_THROW(wb.addSheet(badName), WorkbookError) << badName;
     EXPECT_NO_THROW(wb.addSheet("1234567890123456789012345678901"));
-    EXPECT_THROW(Workbook().toXls(), WorkbookError);  // a workbook without sheets is not a file any reader opens
+    EXPECT_THROW(Workbook().toXls(),
+                 WorkbookError);  // a workbook without sheets is not a file any reader opens
 }
 
 TEST(Workbook, ReadsForeignTextAndNumberCellsAndKeepsNumbersOnRewrite) {
@@ -113,6 +174,12 @@ TEST(Workbook, ReadsForeignTextAndNumberCellsAndKeepsNumbersOnRewrite) {
     Workbook copy = Workbook::fromXls(wb.toXls());
     EXPECT_EQ(copy.sheets()[0].numbers.size(), 5u);
     EXPECT_EQ(dumpWorkbook(copy), dumpWorkbook(wb));
+
+    // The same stream kept in a mini stream reads the same; a mini chain that loops is refused.
+    std::string mini = miniStreamFile(foreignStream());
+    EXPECT_EQ(dumpWorkbook(Workbook::fromXls(mini)), dumpWorkbook(wb));
+    setLe32(mini, 1536 + 4 * 1, 0);
+    EXPECT_THROW(Workbook::fromXls(mini), WorkbookError);
 }
 
 TEST(Workbook, NumberTextsAsASpreadsheetShowsThem) {
@@ -138,8 +205,8 @@ TEST(Workbook, LargeWorkbookUsesDifatSectors) {
     }
     const std::string file = wb.toXls();
     ASSERT_GT(file.size(), 7200000u);
-    EXPECT_GT(le32(file, 44), 109u);        // FAT sectors
-    EXPECT_GE(le32(file, 72), 1u);          // DIFAT sectors
+    EXPECT_GT(le32(file, 44), 109u);         // FAT sectors
+    EXPECT_GE(le32(file, 72), 1u);           // DIFAT sectors
     EXPECT_NE(le32(file, 68), 0xFFFFFFFEu);  // first DIFAT sector
     EXPECT_EQ((file.size() - 512) % 512, 0u);
     EXPECT_EQ(dumpWorkbook(Workbook::fromXls(file)), dumpWorkbook(wb));
@@ -211,7 +278,7 @@ TEST(Workbook, SaveReplacesAtomicallyAndFailsCleanly) {
     wb.addSheet("More").rows = {{"b"}};
     wb.save(path);
     EXPECT_EQ(Workbook::load(path).sheets().size(), 2u);
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);  // permissions of the replaced file survive
     EXPECT_EQ(dir.entries(), 1u);         // no temporary file left behind

@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+
+#include "ExportTestSupport.h"
+#include "app/AppSettings.h"
+#include "export/RecordingExport.h"
+
+using namespace thermivo;
+using namespace thermivo::testing;
+
+namespace {
+
+/// Runs the body with TZ set, restoring the previous zone afterwards.
+class TzScope {
+  public:
+    explicit TzScope(const char* tz) {
+        if (const char* old = std::getenv("TZ")) saved_ = old, hadTz_ = true;
+        ::setenv("TZ", tz, 1);
+        ::tzset();
+    }
+    ~TzScope() {
+        if (hadTz_)
+            ::setenv("TZ", saved_.c_str(), 1);
+        else
+            ::unsetenv("TZ");
+        ::tzset();
+    }
+
+  private:
+    std::string saved_;
+    bool hadTz_ = false;
+};
+
+}  // namespace
+
+TEST(RecordingCsv, TemperatureInTheChosenUnitAndHumidityForKind4) {
+    TzScope utc("UTC");
+    AppSettings celsius;
+    celsius.setLanguage(kLanguageEnglishUs);
+    celsius.currentUnit = celsius.unitCelsius;
+    auto rec = makeRecording(3);
+    rec->temperature[1] = Recording::kNoValue;
+    EXPECT_EQ(recordingCsv(*rec, celsius),
+              "\xEF\xBB\xBFNum,RecordTime,Temperature (\u00B0C)\r\n"
+              "1,2014-05-13 16:53:20,2.00\r\n"
+              "2,2014-05-13 16:54:20,\r\n"
+              "3,2014-05-13 16:55:20,2.02\r\n");
+
+    AppSettings fahrenheit;
+    fahrenheit.setLanguage(kLanguageEnglishUs);
+    auto humid = makeRecording(1, KindTempHumi);
+    humid->sampleTime[0] = 0;  // no time: the cell stays empty
+    EXPECT_EQ(recordingCsv(*humid, fahrenheit),
+              "\xEF\xBB\xBFNum,RecordTime,Temperature (\u00B0F),Humidity (%RH)\r\n"
+              "1,,35.60,40.00\r\n");
+
+    AppSettings chinese;
+    chinese.setLanguage(kLanguageChinesePrc);
+    TempDir dir;
+    std::string error;
+    AppSettings saved = AppSettings::instance();
+    AppSettings::instance() = chinese;
+    ASSERT_TRUE(writeRecordingCsv(*rec, dir.file("out.csv"), chinese, &error)) << error;
+    AppSettings::instance() = saved;
+    const std::string csv = slurp(dir.file("out.csv"));
+    EXPECT_EQ(csv.substr(0, 3), "\xEF\xBB\xBF");
+    EXPECT_NE(csv.find("\xE5\xBA\x8F\xE5\x8F\xB7,"), std::string::npos);  // header in Chinese
+    EXPECT_FALSE(writeRecordingCsv(*rec, dir.file("missing/out.csv"), chinese, &error));
+    EXPECT_NE(error.find("missing/out.csv"), std::string::npos);
+}
