@@ -1,0 +1,44 @@
+#include "Prompts.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QWidget>
+
+namespace thermivo {
+
+namespace {
+QString boxTitle(QWidget* parent) {
+    if (parent != nullptr && !parent->window()->windowTitle().isEmpty()) return parent->window()->windowTitle();
+    return QApplication::applicationDisplayName();
+}
+
+class DialogPrompts : public Prompts {
+public:
+    bool askYesNo(QWidget* parent, const QString& text) override {
+        return QMessageBox::question(parent, boxTitle(parent), text, QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::No) == QMessageBox::Yes;
+    }
+    void message(QWidget* parent, const QString& text) override {
+        QMessageBox::information(parent, boxTitle(parent), text, QMessageBox::Ok);
+    }
+    QString saveFileName(QWidget* parent, const QString& directory, const QString& filters,
+                         QString* selectedFilter) override {
+        return QFileDialog::getSaveFileName(parent, QString(), directory, filters, selectedFilter);
+    }
+    QString openFileName(QWidget* parent, const QString& directory, const QString& filters) override {
+        return QFileDialog::getOpenFileName(parent, QString(), directory, filters);
+    }
+};
+
+DialogPrompts& dialogPrompts() {
+    static DialogPrompts p;
+    return p;
+}
+Prompts* current = nullptr;
+}  // namespace
+
+Prompts& prompts() { return current != nullptr ? *current : dialogPrompts(); }
+void setPrompts(Prompts* p) { current = p; }
+
+}  // namespace thermivo

@@ -1,0 +1,51 @@
+#pragma once
+#include <QStringList>
+#include <deque>
+
+#include "Prompts.h"
+
+namespace thermivo {
+
+/// Prompts answered by a script: records every question and message, pops prepared answers.
+class ScriptedPrompts : public Prompts {
+public:
+    ScriptedPrompts() { setPrompts(this); }
+    ~ScriptedPrompts() override { setPrompts(nullptr); }
+
+    bool askYesNo(QWidget*, const QString& text) override {
+        questions << text;
+        if (yesNo.empty()) return false;
+        const bool answer = yesNo.front();
+        yesNo.pop_front();
+        return answer;
+    }
+    void message(QWidget*, const QString& text) override { messages << text; }
+    QString saveFileName(QWidget*, const QString& directory, const QString& filters,
+                         QString* selectedFilter) override {
+        lastDirectory = directory;
+        lastFilters = filters;
+        if (selectedFilter != nullptr && !chosenFilter.isEmpty()) *selectedFilter = chosenFilter;
+        return pop(fileNames);
+    }
+    QString openFileName(QWidget*, const QString& directory, const QString& filters) override {
+        lastDirectory = directory;
+        lastFilters = filters;
+        return pop(fileNames);
+    }
+
+    std::deque<bool> yesNo;
+    std::deque<QString> fileNames;
+    QString chosenFilter;
+    QStringList questions, messages;
+    QString lastDirectory, lastFilters;
+
+private:
+    static QString pop(std::deque<QString>& q) {
+        if (q.empty()) return {};
+        QString s = q.front();
+        q.pop_front();
+        return s;
+    }
+};
+
+}  // namespace thermivo
