@@ -9,33 +9,18 @@
 #include <sstream>
 #include <string>
 
+#include "TestSupport.h"
 #include "data/Recording.h"
 #include "export/Workbook.h"
 
-namespace thermivo::testing {
+namespace thermivo::exporttest {
 
-/// A fresh folder per test, removed afterwards.
-class TempDir {
-  public:
-    TempDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "thermivo-export-XXXXXX").string();
-        if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-        path_ = tmpl;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    const std::filesystem::path& path() const { return path_; }
-    /// Number of entries in the folder (temporary files left behind show up here).
-    std::size_t entries() const {
-        return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(path_), {}));
-    }
+using testing::TempDir;
 
-  private:
-    std::filesystem::path path_;
-};
+/// Number of entries in a folder (temporary files left behind show up here).
+inline std::size_t entryCount(const std::filesystem::path& dir) {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir), {}));
+}
 
 inline std::string slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -45,7 +30,7 @@ inline std::string slurp(const std::string& path) {
 }
 
 /// A complete recording of `n` one-minute samples of kind 1 with summary texts and alarm limits.
-inline std::unique_ptr<Recording> makeRecording(int n, std::int32_t kind = KindTemp) {
+inline std::unique_ptr<Recording> makeExportRecording(int n, std::int32_t kind = KindTemp) {
     auto rec = std::make_unique<Recording>();
     rec->kind = kind;
     rec->sampleCount = rec->samplesLoaded = n;
@@ -138,4 +123,4 @@ with open(sys.argv[2], 'w', encoding='utf-8', newline='') as out:
     return ok;
 }
 
-}  // namespace thermivo::testing
+}  // namespace thermivo::exporttest

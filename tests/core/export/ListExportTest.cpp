@@ -9,7 +9,7 @@
 #include "export/WorkbookError.h"
 
 using namespace thermivo;
-using namespace thermivo::testing;
+using namespace thermivo::exporttest;
 
 namespace {
 
@@ -42,18 +42,6 @@ class FixedList : public ListSource {
     std::vector<std::vector<std::string>> rows_;
 };
 
-/// Sets the language for one test and restores the English default afterwards.
-class LanguageScope {
-  public:
-    explicit LanguageScope(std::uint16_t id) : saved_(AppSettings::instance()) {
-        AppSettings::instance().setLanguage(id);
-    }
-    ~LanguageScope() { AppSettings::instance() = saved_; }
-
-  private:
-    AppSettings saved_;
-};
-
 std::size_t dataRows(const Worksheet* ws) {
     return ws && !ws->rows.empty() ? ws->rows.size() - 1 : 0;
 }
@@ -61,10 +49,10 @@ std::size_t dataRows(const Worksheet* ws) {
 }  // namespace
 
 TEST(ListExport, RecordingOf120SamplesGivesDataAndSummarySheets) {
-    LanguageScope english(kLanguageEnglishUs);
+    thermivo::testing::ScopedLanguage english(kLanguageEnglishUs);
     TempDir dir;
     const std::string path = dir.file("day1.xls");
-    auto rec = makeRecording(120);
+    auto rec = makeExportRecording(120);
     rec->temperature[60] = Recording::kNoValue;
     rec->temperature[119] = 9.5f;
     const ExportResult r = exportRecordingToWorkbook(*rec, path);
@@ -118,10 +106,10 @@ TEST(ListExport, SplitsAfter50001RowsIntoASecondSheet) {
 }
 
 TEST(ListExport, RecordingOf60000SamplesAndASecondSaveIntoTheSameWorkbook) {
-    LanguageScope english(kLanguageEnglishUs);
+    thermivo::testing::ScopedLanguage english(kLanguageEnglishUs);
     TempDir dir;
     const std::string path = dir.file("full.xls");
-    auto rec = makeRecording(60000);
+    auto rec = makeExportRecording(60000);
     ExportResult r = exportRecordingToWorkbook(*rec, path);
     ASSERT_TRUE(r.ok) << r.error;
     const std::string first = slurp(path);
@@ -143,7 +131,7 @@ TEST(ListExport, RecordingOf60000SamplesAndASecondSaveIntoTheSameWorkbook) {
     EXPECT_EQ(backup->rows, wb.find("Data")->rows);
     EXPECT_EQ(after.find("Data")->rows, wb.find("Data")->rows);
     EXPECT_EQ(after.find("Summary")->rows, wb.find("Summary")->rows);
-    EXPECT_EQ(dir.entries(), 1u);
+    EXPECT_EQ(entryCount(dir.path()), 1u);
 
     // A third save cannot make a second backup; it still fails cleanly.
     const std::string beforeThird = slurp(path);
@@ -159,13 +147,13 @@ TEST(ListExport, RecordingOf60000SamplesAndASecondSaveIntoTheSameWorkbook) {
 }
 
 TEST(ListExport, ApostrophesAndChineseSurvive) {
-    LanguageScope chinese(kLanguageChinesePrc);
+    thermivo::testing::ScopedLanguage chinese(kLanguageChinesePrc);
     TempDir dir;
     const std::string path = dir.file("\xE8\xAE\xB0\xE5\xBD\x95.xls");
     const FixedList list({"Name", "\xE5\x90\x8D\xE7\xA7\xB0 two"},
                          {{"Bob's freezer", "\xE5\x86\xB7\xE5\xBA\x93 'A'"}, {"''", "x, y)"}, {"", "end"}});
     ASSERT_TRUE(exportListToWorkbook(list, text(29), path));
-    auto rec = makeRecording(3);
+    auto rec = makeExportRecording(3);
     rec->labels[0] = "\xE5\xBA\x8F\xE5\x88\x97\xE5\x8F\xB7";
     rec->values[0] = "O'Neil's logger";
     ExportResult r = exportRecordingToWorkbook(*rec, dir.file("other.xls"));
@@ -204,15 +192,15 @@ TEST(ListExport, NoDriverShowsTheMessageAndEmptyListsTouchNothing) {
     EXPECT_EQ(shown[0], "No installation EXCEL!\nPlease install the Excel software to use output function!");
 
     // The whole save shows it once per list and reports the failure.
-    auto rec = makeRecording(10);
+    auto rec = makeExportRecording(10);
     const ExportResult r = exportRecordingToWorkbook(*rec, path, hooks);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.error, "");
     EXPECT_EQ(shown.size(), 3u);
-    EXPECT_EQ(dir.entries(), 0u);
+    EXPECT_EQ(entryCount(dir.path()), 0u);
 
     EXPECT_FALSE(exportListToWorkbook(CountingList(0), "Data", path));
-    EXPECT_EQ(dir.entries(), 0u);
+    EXPECT_EQ(entryCount(dir.path()), 0u);
 }
 
 TEST(WorkbookSheet, ReadsTheSheetAndBacksItUp) {
@@ -255,10 +243,10 @@ TEST(WorkbookSheet, UnreadableWorkbookIsAnErrorAndStaysAsItWas) {
     EXPECT_EQ(sheet.errorText(), "Error reading row\n");
     EXPECT_EQ(sheet.columnCount(), 0);
 
-    auto rec = makeRecording(5);
+    auto rec = makeExportRecording(5);
     const ExportResult r = exportRecordingToWorkbook(*rec, path);
     EXPECT_FALSE(r.ok);
     EXPECT_NE(r.error.find("not a readable workbook"), std::string::npos) << r.error;
     EXPECT_EQ(slurp(path), damaged);
-    EXPECT_EQ(dir.entries(), 1u);
+    EXPECT_EQ(entryCount(dir.path()), 1u);
 }

@@ -1,46 +1,19 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
-
 #include "ExportTestSupport.h"
 #include "app/AppSettings.h"
 #include "export/RecordingExport.h"
 
 using namespace thermivo;
-using namespace thermivo::testing;
+using namespace thermivo::exporttest;
 
-namespace {
-
-/// Runs the body with TZ set, restoring the previous zone afterwards.
-class TzScope {
-  public:
-    explicit TzScope(const char* tz) {
-        if (const char* old = std::getenv("TZ")) saved_ = old, hadTz_ = true;
-        ::setenv("TZ", tz, 1);
-        ::tzset();
-    }
-    ~TzScope() {
-        if (hadTz_)
-            ::setenv("TZ", saved_.c_str(), 1);
-        else
-            ::unsetenv("TZ");
-        ::tzset();
-    }
-
-  private:
-    std::string saved_;
-    bool hadTz_ = false;
-};
-
-}  // namespace
 
 TEST(RecordingCsv, TemperatureInTheChosenUnitAndHumidityForKind4) {
-    TzScope utc("UTC");
+    thermivo::testing::ScopedTimeZone utc("UTC");
     AppSettings celsius;
     celsius.setLanguage(kLanguageEnglishUs);
     celsius.currentUnit = celsius.unitCelsius;
-    auto rec = makeRecording(3);
+    auto rec = makeExportRecording(3);
     rec->temperature[1] = Recording::kNoValue;
     EXPECT_EQ(recordingCsv(*rec, celsius),
               "\xEF\xBB\xBFNum,RecordTime,Temperature (\u00B0C)\r\n"
@@ -50,7 +23,7 @@ TEST(RecordingCsv, TemperatureInTheChosenUnitAndHumidityForKind4) {
 
     AppSettings fahrenheit;
     fahrenheit.setLanguage(kLanguageEnglishUs);
-    auto humid = makeRecording(1, KindTempHumi);
+    auto humid = makeExportRecording(1, KindTempHumi);
     humid->sampleTime[0] = 0;  // no time: the cell stays empty
     EXPECT_EQ(recordingCsv(*humid, fahrenheit),
               "\xEF\xBB\xBFNum,RecordTime,Temperature (\u00B0F),Humidity (%RH)\r\n"

@@ -6,7 +6,7 @@
 #include "export/WorkbookSql.h"
 
 using namespace thermivo;
-using namespace thermivo::testing;
+using namespace thermivo::exporttest;
 
 namespace {
 
@@ -89,7 +89,7 @@ TEST(WorkbookConnection, ExecutesStatementsAndWritesOnlyOnClose) {
     EXPECT_EQ(errorOf([&] { db.execute("INSERT INTO Data (Num) VALUES('1', '2')"); }),
               WorkbookErrc::Semantic);
     EXPECT_EQ(errorOf([&] { db.query("SELECT * FROM [Missing$A1:IV65536]"); }), WorkbookErrc::NoSuchTable);
-    EXPECT_EQ(dir.entries(), 0u);  // nothing reaches the disk before close
+    EXPECT_EQ(entryCount(dir.path()), 0u);  // nothing reaches the disk before close
     db.close();
 
     WorkbookConnection again;

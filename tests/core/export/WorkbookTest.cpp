@@ -10,7 +10,7 @@
 #include "export/WorkbookError.h"
 
 using namespace thermivo;
-using namespace thermivo::testing;
+using namespace thermivo::exporttest;
 
 namespace {
 
@@ -281,7 +281,7 @@ TEST(Workbook, SaveReplacesAtomicallyAndFailsCleanly) {
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);  // permissions of the replaced file survive
-    EXPECT_EQ(dir.entries(), 1u);         // no temporary file left behind
+    EXPECT_EQ(entryCount(dir.path()), 1u);         // no temporary file left behind
 
     try {
         wb.save(dir.file("missing/book.xls"));
