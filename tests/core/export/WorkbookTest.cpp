@@ -280,8 +280,8 @@ TEST(Workbook, SaveReplacesAtomicallyAndFailsCleanly) {
     EXPECT_EQ(Workbook::load(path).sheets().size(), 2u);
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0640u);  // permissions of the replaced file survive
-    EXPECT_EQ(entryCount(dir.path()), 1u);         // no temporary file left behind
+    EXPECT_EQ(st.st_mode & 0777, 0640u);    // permissions of the replaced file survive
+    EXPECT_EQ(entryCount(dir.path()), 1u);  // no temporary file left behind
 
     try {
         wb.save(dir.file("missing/book.xls"));

@@ -3,10 +3,10 @@
 #include "ExportTestSupport.h"
 #include "app/AppSettings.h"
 #include "export/RecordingExport.h"
+#include "export/SaveTargets.h"
 
 using namespace thermivo;
 using namespace thermivo::exporttest;
-
 
 TEST(RecordingCsv, TemperatureInTheChosenUnitAndHumidityForKind4) {
     thermivo::testing::ScopedTimeZone utc("UTC");
@@ -42,4 +42,27 @@ TEST(RecordingCsv, TemperatureInTheChosenUnitAndHumidityForKind4) {
     EXPECT_NE(csv.find("\xE5\xBA\x8F\xE5\x8F\xB7,"), std::string::npos);  // header in Chinese
     EXPECT_FALSE(writeRecordingCsv(*rec, dir.file("missing/out.csv"), chinese, &error));
     EXPECT_NE(error.find("missing/out.csv"), std::string::npos);
+}
+
+TEST(SaveTargets, ExtensionAfterTheFirstDotAndTheFilterDecide) {
+    SaveTargets t = saveTargets("/d/day1", "day1", kFilterWorksheet);
+    EXPECT_FALSE(t.recordFile);
+    EXPECT_EQ(t.workbookPath, "/d/day1.xls");
+    EXPECT_EQ(t.statusName, "day1.xls");
+
+    t = saveTargets("/d/a.kvlu", "a.kvlu", kFilterWorksheet);  // both: the record file and a.kvlu.xls
+    EXPECT_EQ(t.recordPath, "/d/a.kvlu");
+    EXPECT_EQ(t.workbookPath, "/d/a.kvlu.xls");
+    EXPECT_EQ(t.statusName, "a.kvlu.xls");
+
+    t = saveTargets("/d/my.data.kvlu", "my.data.kvlu", kFilterRecordFile);
+    EXPECT_EQ(t.recordPath, "/d/my.data.kvlu.kvlu");
+    EXPECT_FALSE(t.workbook);
+    EXPECT_EQ(saveTargets("/d/x.KVLU", "x.KVLU", kFilterRecordFile).recordName, "x.KVLU.kvlu");
+
+    t = saveTargets("/d/r.xls", "r.xls", kFilterRecordFile);  // the workbook never lands on the record file
+    EXPECT_EQ(t.recordPath, "/d/r.xls.kvlu");
+    EXPECT_EQ(t.workbookPath, "/d/r.xls");
+    EXPECT_EQ(t.statusName, "r.xls");
+    EXPECT_EQ(saveTargets("/d/r.xls", "r.xls", kFilterWorksheet).workbookPath, "/d/r.xls");
 }
