@@ -34,7 +34,7 @@ AppSettings unitSettings(bool fahrenheit) {
 }
 
 class ScopedTz {
-public:
+  public:
     explicit ScopedTz(const char* tz) {
         if (const char* old = std::getenv("TZ")) {
             saved_ = old;
@@ -51,7 +51,7 @@ public:
         tzset();
     }
 
-private:
+  private:
     std::string saved_;
     bool had_ = false;
 };
@@ -127,7 +127,7 @@ TEST(ChartThinning, EqualBucketGivesFirstAndLastAndSingleSampleBucketGivesOnePoi
 TEST(ChartThinning, PanAndPointLimitStopTheBuckets) {
     auto rec = recordingWith(1000, [](int i) { return static_cast<float>(i); });
     ChartViewState state;
-    state.zoom = 4;        // 250 visible: one point per sample, 1 pixel apart
+    state.zoom = 4;  // 250 visible: one point per sample, 1 pixel apart
     state.startIndex = 700;
     ChartGeometry g;
     g.compute(*rec, state);
@@ -230,8 +230,8 @@ TEST(ChartScale, AlarmLinesOutsideTheScaleSitFivePixelsBeyondIt) {
 
 TEST(ChartCursor, SnapsToTheNearestPointAndHalfWayGoesLeft) {
     // Points 49 pixels apart from x = 60.
-    EXPECT_EQ(cursorPointAt(60 + 49 + 24, 60.0f, 49, 10), 1);   // 24/49 < 0.5
-    EXPECT_EQ(cursorPointAt(60 + 49 + 25, 60.0f, 49, 10), 2);   // 25/49 > 0.5
+    EXPECT_EQ(cursorPointAt(60 + 49 + 24, 60.0f, 49, 10), 1);    // 24/49 < 0.5
+    EXPECT_EQ(cursorPointAt(60 + 49 + 25, 60.0f, 49, 10), 2);    // 25/49 > 0.5
     EXPECT_EQ(cursorPointAt(60 + 2 * 2 + 1, 60.0f, 2, 100), 2);  // exactly half-way: left point
     EXPECT_EQ(cursorPointAt(549, 60.0f, 49, 10), 9);             // beyond the last point
     EXPECT_EQ(cursorPointAt(10, 60.0f, 49, 10), 0);
