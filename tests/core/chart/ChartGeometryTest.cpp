@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <ctime>
 #include <memory>
 #include <random>
 #include <string>
 
+#include "TestSupport.h"
 #include "app/AppSettings.h"
 #include "canvas/RecordingCanvas.h"
 #include "chart/ChartGeometry.h"
@@ -32,29 +31,6 @@ AppSettings unitSettings(bool fahrenheit) {
     s.currentUnit = fahrenheit ? s.unitFahrenheit : s.unitCelsius;
     return s;
 }
-
-class ScopedTz {
-  public:
-    explicit ScopedTz(const char* tz) {
-        if (const char* old = std::getenv("TZ")) {
-            saved_ = old;
-            had_ = true;
-        }
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~ScopedTz() {
-        if (had_)
-            setenv("TZ", saved_.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-  private:
-    std::string saved_;
-    bool had_ = false;
-};
 
 }  // namespace
 
@@ -248,7 +224,7 @@ TEST(ChartCursor, SnapsToTheNearestPointAndHalfWayGoesLeft) {
 }
 
 TEST(ChartText, ReadoutShowsLocalTimeAndValueInTheDisplayUnit) {
-    ScopedTz tz("UTC");
+    thermivo::testing::ScopedTimeZone tz("UTC");
     auto rec = recordingWith(3, [](int i) { return i == 0 ? 21.5f : (i == 1 ? -1000.0f : 1000.0f); });
     rec->sampleTime[0] = 1400000000;  // 2014-05-13 16:53:20 UTC
     const AppSettings c = unitSettings(false);

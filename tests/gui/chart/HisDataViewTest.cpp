@@ -12,11 +12,10 @@
 #include <QTableView>
 #include <QTest>
 #include <cmath>
-#include <cstdlib>
-#include <ctime>
 #include <memory>
 
 #include "HisDataView.h"
+#include "TestSupport.h"
 #include "app/AppSettings.h"
 #include "app/Format.h"
 #include "app/UiText.h"
@@ -57,22 +56,8 @@ std::unique_ptr<Recording> coldChainRecording(int samples) {
 
 class ChartViewTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        if (const char* tz = std::getenv("TZ")) savedTz_ = tz;
-        setenv("TZ", "UTC", 1);
-        tzset();
-        settings().setLanguage(kLanguageEnglishUs);
-        settings().currentUnit = settings().unitCelsius;
-    }
-    void TearDown() override {
-        view_.reset();
-        if (savedTz_.empty())
-            unsetenv("TZ");
-        else
-            setenv("TZ", savedTz_.c_str(), 1);
-        tzset();
-        settings().setLanguage(kLanguageEnglishUs);
-    }
+    void SetUp() override { settings().currentUnit = settings().unitCelsius; }
+    void TearDown() override { view_.reset(); }
     static AppSettings& settings() { return AppSettings::instance(); }
 
     CHisDataView& makeView(int samples) {
@@ -96,7 +81,8 @@ class ChartViewTest : public ::testing::Test {
 
     std::unique_ptr<Recording> rec_;
     std::unique_ptr<CHisDataView> view_;
-    std::string savedTz_;
+    thermivo::testing::ScopedTimeZone tz_{"UTC"};
+    thermivo::testing::ScopedLanguage language_{kLanguageEnglishUs};
 };
 
 }  // namespace
