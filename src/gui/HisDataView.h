@@ -61,7 +61,7 @@ class CHisDataView : public QWidget {
     const QImage& chartImage() const { return image_; }
     /// Where the chart bitmap is copied in the view.
     QPoint chartOrigin() const;
-    const ChartGeometry& geometry() const { return geometry_; }
+    const ChartGeometry& chartGeometry() const { return geometry_; }
     const ChartViewState& viewState() const { return state_; }
 
   protected:

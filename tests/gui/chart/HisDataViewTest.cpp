@@ -158,20 +158,20 @@ TEST_F(ChartViewTest, ZoomButtonsChangeTheDrawingWithinTheirLimits) {
     CHisDataView& view = makeView(60000);
     view.RefreshChart();
     const QImage whole = view.chartImage().copy();
-    EXPECT_EQ(view.geometry().thinning.sampleStep, 245);
+    EXPECT_EQ(view.chartGeometry().thinning.sampleStep, 245);
 
     QTest::mouseClick(byId<QPushButton>(1033), Qt::LeftButton);
     EXPECT_EQ(view.viewState().zoom, 2);
-    EXPECT_EQ(view.geometry().thinning.sampleStep, 123);
+    EXPECT_EQ(view.chartGeometry().thinning.sampleStep, 123);
     EXPECT_NE(view.chartImage(), whole);
     // The automatic scale fits the visible part, which holds only the start of the warm excursion.
-    const float fixedTop = view.geometry().ticks[4];
+    const float fixedTop = view.chartGeometry().ticks[4];
     byId<QCheckBox>(1035)->click();
-    EXPECT_LT(view.geometry().ticks[4], fixedTop - 3.0f);
+    EXPECT_LT(view.chartGeometry().ticks[4], fixedTop - 3.0f);
     byId<QCheckBox>(1035)->click();
     for (int i = 0; i < 20; ++i) QTest::mouseClick(byId<QPushButton>(1033), Qt::LeftButton);
     EXPECT_EQ(view.viewState().zoom, 60000);
-    EXPECT_EQ(view.geometry().thinning.pixelStep, 490);  // one sample across the whole plot
+    EXPECT_EQ(view.chartGeometry().thinning.pixelStep, 490);  // one sample across the whole plot
     QTest::mouseClick(byId<QPushButton>(1034), Qt::LeftButton);
     EXPECT_EQ(view.viewState().zoom, 30000);
     for (int i = 0; i < 20; ++i) QTest::mouseClick(byId<QPushButton>(1034), Qt::LeftButton);
@@ -189,8 +189,8 @@ TEST_F(ChartViewTest, ClickSetsTheCursorAndTheReadoutFollowsPanAndZoom) {
     view.RefreshChart();
     QTest::mouseClick(byId<QPushButton>(1033), Qt::LeftButton);  // zoom 2
     clickChart(60 + 200);
-    const int sample = view.geometry().cursorSample;
-    EXPECT_EQ(view.geometry().cursorPoint, 200);
+    const int sample = view.chartGeometry().cursorSample;
+    EXPECT_EQ(view.chartGeometry().cursorPoint, 200);
     EXPECT_EQ(byId<QLineEdit>(1030)->text().toStdString(),
               readoutText(*rec_, sample, true, AppSettings::instance()));
     EXPECT_TRUE(byId<QLineEdit>(1030)->text().startsWith("2014-"));
@@ -202,21 +202,21 @@ TEST_F(ChartViewTest, ClickSetsTheCursorAndTheReadoutFollowsPanAndZoom) {
 
     // Clicks outside the plot are ignored.
     clickChart(30);
-    EXPECT_EQ(view.geometry().cursorSample, sample);
+    EXPECT_EQ(view.chartGeometry().cursorSample, sample);
     QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(200, 20));
-    EXPECT_EQ(view.geometry().cursorSample, sample);
+    EXPECT_EQ(view.chartGeometry().cursorSample, sample);
 
     // Panning keeps the cursor's column and moves the sample under it.
     byId<QSlider>(1032)->setValue(20000);
     EXPECT_EQ(view.viewState().startIndex, 20000);
-    EXPECT_GE(view.geometry().pointSamples.front(), 20000);
-    EXPECT_LT(view.geometry().pointSamples.front(), 20000 + view.geometry().thinning.sampleStep);
-    EXPECT_EQ(view.geometry().cursorPoint, 200);
-    EXPECT_GT(view.geometry().cursorSample, 20000);
+    EXPECT_GE(view.chartGeometry().pointSamples.front(), 20000);
+    EXPECT_LT(view.chartGeometry().pointSamples.front(), 20000 + view.chartGeometry().thinning.sampleStep);
+    EXPECT_EQ(view.chartGeometry().cursorPoint, 200);
+    EXPECT_GT(view.chartGeometry().cursorSample, 20000);
     EXPECT_EQ(byId<QLineEdit>(1030)->text().toStdString(),
-              readoutText(*rec_, view.geometry().cursorSample, true, AppSettings::instance()));
+              readoutText(*rec_, view.chartGeometry().cursorSample, true, AppSettings::instance()));
     auto* list = byId<QTableView>(1081);
-    list->scrollTo(list->model()->index(view.geometry().cursorSample, 0),
+    list->scrollTo(list->model()->index(view.chartGeometry().cursorSample, 0),
                    QAbstractItemView::PositionAtCenter);
     saveScreenshot("chart-60000-zoomed-cursor.png");
 
@@ -266,7 +266,7 @@ TEST_F(ChartViewTest, RescaleLayoutScalesControlsBitmapAndFont) {
     view.resize(view.sizeHint());
     EXPECT_EQ(view.chartImage().size(), QSize(825, 375));
     EXPECT_EQ(view.chartOrigin(), QPoint(0, 75));
-    EXPECT_EQ(view.geometry().thinning.maxPoints, 737);
+    EXPECT_EQ(view.chartGeometry().thinning.maxPoints, 737);
     EXPECT_EQ(byId<QCheckBox>(1035)->font().pixelSize(), 16);
     // Centres scale with the factor (within the truncation of the half sizes).
     EXPECT_NEAR(byId<QTableView>(1081)->geometry().center().x(), list.center().x() * 1.5, 2);
@@ -274,7 +274,7 @@ TEST_F(ChartViewTest, RescaleLayoutScalesControlsBitmapAndFont) {
     EXPECT_EQ(byId<QPushButton>(1033)->width(), 2 * static_cast<int>((zoom.width() + 1) / 2 * 1.5f));
     // Clicks are taken in the scaled plot area.
     clickChart(static_cast<int>(60 * 1.5f) + 300);
-    EXPECT_EQ(view.geometry().cursorPoint, 300);
+    EXPECT_EQ(view.chartGeometry().cursorPoint, 300);
     view.RefreshChart();
     EXPECT_EQ(byId<QTableView>(1081)->columnWidth(0), 52);
 }
