@@ -43,6 +43,7 @@ constexpr OpenFailureText kPermissionDenied{
     " 无法打开记录仪端口 %s：权限不足。请将当前用户加入 dialout 组，或安装 udev 规则（cmake --install）后重新插入记录仪。",
     " Cannot open the instrument port %s: permission denied. Add your user to the 'dialout' group, or install "
     "the udev rule (cmake --install), then plug the instrument in again."};
+constexpr OpenFailureText kNoDevice{" 无法打开记录仪端口 %s：设备不存在。", " Cannot open the instrument port %s: no such device."};
 constexpr OpenFailureText kInUse{" 无法打开记录仪端口 %s：端口正被其他程序占用。",
                                  " Cannot open the instrument port %s: it is in use by another program."};
 
@@ -184,7 +185,10 @@ void LinkController::portChange(std::int64_t port) {
 }
 
 std::string LinkController::openFailureText(const std::string& path) const {
-    if (::access(path.c_str(), R_OK | W_OK) != 0 && errno == EACCES) return localized(kPermissionDenied, path);
+    if (::access(path.c_str(), R_OK | W_OK) != 0) {
+        if (errno == EACCES) return localized(kPermissionDenied, path);
+        if (errno == ENOENT || errno == ENOTDIR) return localized(kNoDevice, path);
+    }
     return localized(kInUse, path);
 }
 
