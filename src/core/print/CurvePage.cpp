@@ -169,6 +169,28 @@ StripSamples ComputeStripSamples(const PrintJob& job, const StripGeometry& geome
 
 namespace {
 
+/// Draws a table text at (x, y); a text wider than its cell (up to `right`) gets a smaller font for itself,
+/// so long captions and Chinese texts never run into the next column. `measured` is the part that must fit.
+void cellText(Canvas& canvas, const Font& font, int x, int y, int right, const std::string& s,
+              const std::string& measured) {
+    const int room = right - x - 1;
+    const int width = canvas.textExtent(measured).width;
+    if (room <= 0 || width <= room) {
+        canvas.textOut(x, y, s);
+        return;
+    }
+    Font smaller = font;
+    const int height = font.height < 0 ? -font.height : font.height;
+    smaller.height = -std::max(1, static_cast<int>(static_cast<long long>(height) * room / width));
+    canvas.setFont(smaller);
+    canvas.textOut(x, y, s);
+    canvas.setFont(font);
+}
+
+void cellText(Canvas& canvas, const Font& font, int x, int y, int right, const std::string& s) {
+    cellText(canvas, font, x, y, right, s, s);
+}
+
 void drawSummaryTable(const CurveLayout& l, const PrintJob& job, Canvas& canvas) {
     const Recording& rec = job.rec();
     const Selection& sel = job.selection;
@@ -176,38 +198,42 @@ void drawSummaryTable(const CurveLayout& l, const PrintJob& job, Canvas& canvas)
     const int x1 = l.tempAvgX;
     const int x2 = x1 + l.tempAlarmOffset;
     const int x3 = x2 + l.humiAvgOffset;
+    const auto& col = l.tableColumns;
+    // Right edges of the cells: the column lines, and in the right block the widths of its columns.
+    const int tempAvgRight = col[5] + l.tempAvgWidth;
+    const int tempAlarmRight = tempAvgRight + l.tempAlarmWidth;
+    const int humiAvgRight = tempAlarmRight + l.humiAvgWidth;
+    const int humiAlarmRight = humiAvgRight + l.humiAlarmWidth;
+    const Font& f = l.font;
 
-    canvas.textOut(l.descriptionX, l.headY, text(61));
-    canvas.textOut(l.serialX, l.headY, text(52));
-    canvas.textOut(l.startX, l.headY, text(53));
-    canvas.textOut(l.stopX, l.headY, text(54));
-    canvas.textOut(l.intervalX, l.headY, text(55));
-    canvas.textOut(l.quantityX, l.headY, text(56));
-    canvas.textOut(x1, l.headY, text(57));
-    canvas.textOut(x2, l.headY, text(58));
-    if (humi) {
-        canvas.textOut(x3, l.headY, text(59));
-        canvas.textOut(x3 + l.humiAlarmOffset, l.headY, text(60));
-    }
-
-    canvas.textOut(l.descriptionX, l.valueY, rec.description());
-    canvas.textOut(l.serialX, l.valueY, rec.serialText() + std::string(41, ' '));
-    canvas.textOut(l.startX, l.valueY, formatLocalMinutes(sel.selFirstTime));
-    canvas.textOut(l.stopX, l.valueY, formatLocalMinutes(sel.selLastTime));
-    canvas.textOut(l.intervalX, l.valueY, rec.values[Recording::ValInterval]);
-    canvas.textOut(l.quantityX, l.valueY, format("%d", sel.selCount));
-    canvas.textOut(x1, l.valueY, format("%.2f", job.toDisplay(sel.selTempAvg)) + job.unitText);
-    if (rec.tempAlarmOn)
-        canvas.textOut(x2, l.valueY,
-                       format("[%.2f,%.2f]", job.toDisplay(rec.tempLower), job.toDisplay(rec.tempUpper)) +
-                           job.unitText);
-    if (humi) {
-        canvas.textOut(x3, l.valueY, format("%.2f", static_cast<double>(sel.selHumiAvg)) + job.humidityUnitText);
-        if (rec.humiAlarmOn)
-            canvas.textOut(x3 + l.humiAlarmOffset, l.valueY,
-                           format("[%.2f,%.2f]", static_cast<double>(rec.humiLower),
-                                  static_cast<double>(rec.humiUpper)) +
-                               job.humidityUnitText);
+    for (int y : {l.headY, l.valueY}) {
+        const bool head = y == l.headY;
+        cellText(canvas, f, l.descriptionX, y, col[0], head ? text(61) : rec.description());
+        if (head)
+            cellText(canvas, f, l.serialX, y, col[1], text(52));
+        else
+            cellText(canvas, f, l.serialX, y, col[1], rec.serialText() + std::string(41, ' '), rec.serialText());
+        cellText(canvas, f, l.startX, y, col[2], head ? text(53) : formatLocalMinutes(sel.selFirstTime));
+        cellText(canvas, f, l.stopX, y, col[3], head ? text(54) : formatLocalMinutes(sel.selLastTime));
+        cellText(canvas, f, l.intervalX, y, col[4], head ? text(55) : rec.values[Recording::ValInterval]);
+        cellText(canvas, f, l.quantityX, y, col[5], head ? text(56) : format("%d", sel.selCount));
+        cellText(canvas, f, x1, y, tempAvgRight,
+                 head ? text(57) : format("%.2f", job.toDisplay(sel.selTempAvg)) + job.unitText);
+        if (head)
+            cellText(canvas, f, x2, y, tempAlarmRight, text(58));
+        else if (rec.tempAlarmOn)
+            cellText(canvas, f, x2, y, tempAlarmRight,
+                     format("[%.2f,%.2f]", job.toDisplay(rec.tempLower), job.toDisplay(rec.tempUpper)) +
+                         job.unitText);
+        if (!humi) continue;
+        cellText(canvas, f, x3, y, humiAvgRight,
+                 head ? text(59) : format("%.2f", static_cast<double>(sel.selHumiAvg)) + job.humidityUnitText);
+        if (head)
+            cellText(canvas, f, x3 + l.humiAlarmOffset, y, humiAlarmRight, text(60));
+        else if (rec.humiAlarmOn)
+            cellText(canvas, f, x3 + l.humiAlarmOffset, y, humiAlarmRight,
+                     format("[%.2f,%.2f]", static_cast<double>(rec.humiLower), static_cast<double>(rec.humiUpper)) +
+                         job.humidityUnitText);
     }
 
     canvas.setPen(Pen{PenStyle::Solid, 1, kBlack});

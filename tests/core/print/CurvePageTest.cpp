@@ -181,3 +181,28 @@ TEST(CurvePage, PrinterAreaOfTheDesignSizePrintsAtFactorOne) {
     EXPECT_EQ(half.plotWidth, static_cast<int>(120 * 600 / 25.4));
     EXPECT_EQ(half.font.height, -mulDiv(4, 600, 72));
 }
+
+TEST(CurvePage, TableTextsWiderThanTheirCellGetASmallerFont) {
+    auto rec = makeRecording(100);
+    rec->description() = "A description far too long for its cell";
+    const PrintJob job = jobFor(*rec, 1);
+    const CurveLayout layout = ComputeCurveLayout(job, 96, 96, 1.0);
+    RecordingCanvas canvas;
+    DrawCurvePage(layout, job, canvas, 1);
+    bool found = false;
+    for (const auto& t : canvas.texts()) {
+        if (t.text == rec->description()) {
+            found = true;
+            EXPECT_GT(t.font.height, layout.font.height);  // negative: a smaller character height
+            // The recording canvas measures half the character height per character.
+            EXPECT_LE(static_cast<int>(t.text.size()) * std::abs(t.font.height) / 2,
+                      layout.tableColumns[0] - layout.descriptionX);
+        } else if (t.text == "Temp Record" || t.text == "1/1") {
+            EXPECT_EQ(t.font.height, layout.font.height);
+        }
+        if (t.text.rfind("DI123456789", 0) == 0) {
+            EXPECT_EQ(t.font.height, layout.font.height) << "the trailing blanks are not measured";
+        }
+    }
+    EXPECT_TRUE(found);
+}

@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QProcess>
+
+#include "core/print/PrintTestData.h"
+#include "print/PageRender.h"
+#include "print/PrintoutPdf.h"
+#include "print/CurvePage.h"
+#include "app/AppSettings.h"
+
+using namespace thermivo;
+using thermivo::testing::makeRecording;
+using thermivo::testing::ScopedTz;
+
+namespace {
+
+QString outDir() {
+    const QString dir = QStringLiteral(THERMIVO_BINARY_DIR "/print-output");
+    QDir().mkpath(dir);
+    return dir;
+}
+
+/// Renders a PDF with pdftoppm; returns the PNG files written.
+QStringList renderPng(const QString& pdf, const QString& prefix) {
+    QProcess p;
+    p.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-png"), pdf,
+                                         prefix});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0) return {};
+    const QFileInfo info(prefix);
+    return QDir(info.path()).entryList({info.fileName() + QStringLiteral("-*.png")}, QDir::Files, QDir::Name);
+}
+
+/// Text of a PDF as pdftotext extracts it.
+QString pdfText(const QString& pdf) {
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    p.waitForFinished(60000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+/// Dark pixels in a border band of the given width: a page drawn inside its area leaves it white.
+int darkPixelsOutside(const QImage& image, int band) {
+    int dark = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const bool inside = x >= band && y >= band && x < image.width() - band && y < image.height() - band;
+            if (!inside && qGray(image.pixel(x, y)) < 128) ++dark;
+        }
+    return dark;
+}
+
+}  // namespace
+
+TEST(PrintoutPdf, CurvePagesOfATemperatureRecording) {
+    ScopedTz tz("UTC");
+    auto rec = makeRecording(1200, KindTemp);
+    rec->tempAlarmOn = true;
+    rec->tempLower = -5.0f;
+    rec->tempUpper = 25.0f;
+    PdfPrintOptions options;
+    options.pages = PdfPrintOptions::Pages::Curve;
+    options.curvePages = 2;
+    const QString pdf = outDir() + QStringLiteral("/curve-kind1.pdf");
+    QString error;
+    ASSERT_TRUE(writePrintoutPdf(*rec, options, pdf, &error)) << error.toStdString();
+    const QStringList pngs = renderPng(pdf, outDir() + QStringLiteral("/curve-kind1"));
+    ASSERT_EQ(pngs.size(), 2);
+    const QImage page(outDir() + "/" + pngs.first());
+    ASSERT_FALSE(page.isNull());
+    EXPECT_GT(page.width(), page.height());  // landscape
+    EXPECT_EQ(darkPixelsOutside(page, 10), 0);
+    const QString text = pdfText(pdf);
+    EXPECT_TRUE(text.contains(QStringLiteral("Temp Average")));
+    EXPECT_TRUE(text.contains(QStringLiteral("[-5.00,25.00]")));
+    EXPECT_TRUE(text.contains(QStringLiteral("2/2")));
+}
+
+TEST(PrintoutPdf, TextPagesOfATemperatureAndHumidityRecordingInFahrenheit) {
+    ScopedTz tz("UTC");
+    auto rec = makeRecording(130, KindTempHumi);
+    rec->tempAlarmOn = true;
+    rec->tempLower = -25.0f;
+    rec->tempUpper = 8.0f;
+    rec->temperature[0] = -30.5f;
+    PdfPrintOptions options;
+    options.pages = PdfPrintOptions::Pages::Text;
+    options.unit = PdfPrintOptions::Unit::Fahrenheit;
+    const QString pdf = outDir() + QStringLiteral("/text-kind4.pdf");
+    QString error;
+    ASSERT_TRUE(writePrintoutPdf(*rec, options, pdf, &error)) << error.toStdString();
+    const QStringList pngs = renderPng(pdf, outDir() + QStringLiteral("/text-kind4"));
+    ASSERT_EQ(pngs.size(), 4);
+    const QImage page(outDir() + "/" + pngs.at(1));
+    EXPECT_LT(page.width(), page.height());  // portrait
+    EXPECT_EQ(darkPixelsOutside(page, 10), 0);
+    const QString text = pdfText(pdf);
+    EXPECT_TRUE(text.contains(QStringLiteral("-22.90\u00B0F [<-13.00]")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Humidity")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Temp&Humi Record")));
+}
+
+TEST(PrintoutPdf, RangeAndFailuresAreReported) {
+    auto rec = makeRecording(600);
+    const QString pdf = outDir() + QStringLiteral("/range.pdf");
+    QFile::remove(pdf);
+    PdfPrintOptions options;
+    QString error;
+    options.from = rec->startTime + 3600;
+    options.to = rec->startTime + 60;
+    EXPECT_FALSE(writePrintoutPdf(*rec, options, pdf, &error));
+    EXPECT_EQ(error, QStringLiteral("Time set wrong!"));
+    options.to.reset();
+    options.curvePages = 100;
+    EXPECT_FALSE(writePrintoutPdf(*rec, options, pdf, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("99")));
+    EXPECT_FALSE(QFile::exists(pdf));
+    options.curvePages = 1;
+    EXPECT_FALSE(writePrintoutPdf(*rec, options, QStringLiteral("/nonexistent-dir/x.pdf"), &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("/nonexistent-dir/x.pdf")));
+    rec->dataFlags = 0;
+    EXPECT_FALSE(writePrintoutPdf(*rec, options, pdf, &error));
+    rec->dataFlags = Recording::kSamplesPresent;
+
+    // A later start prints only the samples from there: 600 - 60 of them.
+    options.pages = PdfPrintOptions::Pages::Text;
+    options.from = rec->startTime + 3600;
+    ASSERT_TRUE(writePrintoutPdf(*rec, options, pdf, &error)) << error.toStdString();
+    EXPECT_TRUE(pdfText(pdf).contains(QStringLiteral("Quantity of Data: 540")));
+}
+
+namespace {
+/// A PDF writer whose second page cannot be started.
+class FailingWriter : public QPdfWriter {
+public:
+    using QPdfWriter::QPdfWriter;
+    bool newPage() override {
+        ++pagesAsked;
+        return false;
+    }
+    int pagesAsked = 0;
+};
+}  // namespace
+
+TEST(PrintoutPdf, AFailedPageStopsThePrintout) {
+    auto rec = makeRecording(300);
+    PrintJob job(*rec);
+    SelectRange(*rec, rec->startTime, rec->stopTime, job.selection);
+    job.curveLabels = ComputeCurveLabels(job);
+    job.pageTotal = 5;
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    FailingWriter writer(&buffer);
+    QPainter painter(&writer);
+    EXPECT_FALSE(printPages(writer, painter, job, PrintMode::Curve));
+    EXPECT_EQ(writer.pagesAsked, 1);
+    job.pageTotal = 1;
+    EXPECT_TRUE(printPages(writer, painter, job, PrintMode::Curve));
+    painter.end();
+}
+
+TEST(PrintoutPdf, OtherKindsAndChineseTextsStayInsideThePage) {
+    ScopedTz tz("UTC");
+    struct Case {
+        std::int32_t kind;
+        PdfPrintOptions::Pages pages;
+        std::uint16_t language;
+        const char* name;
+        int expectedPages;
+    };
+    const Case cases[] = {
+        {KindTempHumi, PdfPrintOptions::Pages::Curve, kLanguageEnglishUs, "curve-kind4", 3},
+        {KindTemp, PdfPrintOptions::Pages::Text, kLanguageEnglishUs, "text-kind1", 3},
+        {KindTempHumi, PdfPrintOptions::Pages::Curve, kLanguageChinesePrc, "curve-kind4-zh", 3},
+        {KindTempHumi, PdfPrintOptions::Pages::Text, kLanguageChinesePrc, "text-kind4-zh", 3},
+    };
+    for (const Case& c : cases) {
+        AppSettings::instance().setLanguage(c.language);
+        auto rec = makeRecording(100, c.kind, 600);
+        rec->tempAlarmOn = rec->humiAlarmOn = true;
+        rec->tempLower = -5.0f;
+        rec->tempUpper = 25.0f;
+        rec->humiLower = 30.0f;
+        rec->humiUpper = 70.0f;
+        PdfPrintOptions options;
+        options.pages = c.pages;
+        options.curvePages = 3;
+        const QString pdf = outDir() + "/" + c.name + ".pdf";
+        QString error;
+        ASSERT_TRUE(writePrintoutPdf(*rec, options, pdf, &error)) << error.toStdString();
+        const QStringList pngs = renderPng(pdf, outDir() + "/" + c.name);
+        ASSERT_EQ(pngs.size(), c.expectedPages) << c.name;
+        EXPECT_EQ(darkPixelsOutside(QImage(outDir() + "/" + pngs.first()), 10), 0) << c.name;
+    }
+    AppSettings::instance().setLanguage(kLanguageEnglishUs);
+}
