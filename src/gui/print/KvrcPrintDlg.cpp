@@ -132,57 +132,6 @@ QIcon navigationIcon(int controlId, int size) {
     return QIcon(pixmap);
 }
 
-QImage stretchBlackOnWhite(const QImage& source, const QRect& from, const QSize& to) {
-    QImage out(to, QImage::Format_RGB32);
-    out.fill(Qt::white);
-    const QRect src = from.intersected(source.rect());
-    if (src.isEmpty() || to.isEmpty()) return out;
-    const QImage image = source.format() == QImage::Format_RGB32 ? source
-                                                                 : source.convertToFormat(QImage::Format_RGB32);
-    const int sw = src.width(), sh = src.height(), tw = to.width(), th = to.height();
-    // Source span [begin, end) of each target column / row; at least one pixel, nearest when enlarging.
-    const auto spans = [](int sourceLength, int targetLength, int offset) {
-        std::vector<std::pair<int, int>> v(static_cast<std::size_t>(targetLength));
-        for (int i = 0; i < targetLength; ++i) {
-            const int b = static_cast<int>(static_cast<long long>(i) * sourceLength / targetLength);
-            int e = static_cast<int>(static_cast<long long>(i + 1) * sourceLength / targetLength);
-            if (e <= b) e = b + 1;
-            v[static_cast<std::size_t>(i)] = {offset + b, offset + e};
-        }
-        return v;
-    };
-    const auto columns = spans(sw, tw, src.left());
-    const auto rows = spans(sh, th, src.top());
-    std::vector<QRgb> line(static_cast<std::size_t>(source.width()));
-    for (int y = 0; y < th; ++y) {
-        const auto [rb, re] = rows[static_cast<std::size_t>(y)];
-        // Darkest of the covered rows, channel by channel, then of the covered columns.
-        const auto* first = reinterpret_cast<const QRgb*>(image.constScanLine(rb));
-        std::copy(first, first + image.width(), line.begin());
-        for (int r = rb + 1; r < re; ++r) {
-            const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(r));
-            for (int x = src.left(); x <= src.right(); ++x) {
-                const QRgb a = line[static_cast<std::size_t>(x)], b = row[x];
-                line[static_cast<std::size_t>(x)] =
-                    qRgb(std::min(qRed(a), qRed(b)), std::min(qGreen(a), qGreen(b)), std::min(qBlue(a), qBlue(b)));
-            }
-        }
-        auto* target = reinterpret_cast<QRgb*>(out.scanLine(y));
-        for (int x = 0; x < tw; ++x) {
-            const auto [cb, ce] = columns[static_cast<std::size_t>(x)];
-            int r = 255, g = 255, b = 255;
-            for (int c = cb; c < ce; ++c) {
-                const QRgb v = line[static_cast<std::size_t>(c)];
-                r = std::min(r, qRed(v));
-                g = std::min(g, qGreen(v));
-                b = std::min(b, qBlue(v));
-            }
-            target[x] = qRgb(r, g, b);
-        }
-    }
-    return out;
-}
-
 CKvrcPrintDlg::CKvrcPrintDlg(const Recording& rec, QWidget* parent, float layoutFactor)
     : QDialog(parent), rec_(rec), layoutFactor_(layoutFactor > 0 ? layoutFactor : 1.0f), job_(rec) {
     setObjectName(QStringLiteral("142"));

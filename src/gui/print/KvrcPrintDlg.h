@@ -159,8 +159,4 @@ private:
 /// The four navigation icons (first, previous, next, last), drawn black on a transparent square.
 QIcon navigationIcon(int controlId, int size);
 
-/// Scales `from` of `source` to `to`, keeping dark pixels when shrinking (each target pixel takes the
-/// darkest of the pixels it covers), so one-pixel lines survive the preview's reduction.
-QImage stretchBlackOnWhite(const QImage& source, const QRect& from, const QSize& to);
-
 }  // namespace thermivo

@@ -18,4 +18,8 @@ bool printPages(QPagedPaintDevice& device, QPainter& painter, const PrintJob& jo
 /// One page at screen resolution (factor 1) as an image of the page's design size.
 QImage renderPageImage(const PrintJob& job, PrintMode mode, int page, int dpiX, int dpiY);
 
+/// Scales `from` of `source` to `to`, keeping dark pixels when shrinking (each target pixel takes the
+/// darkest of the pixels it covers), so one-pixel lines survive the preview's reduction.
+QImage stretchBlackOnWhite(const QImage& source, const QRect& from, const QSize& to);
+
 }  // namespace thermivo
