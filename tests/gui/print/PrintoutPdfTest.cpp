@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include "core/print/PrintTestData.h"
 #include "print/PageRender.h"
@@ -28,12 +29,20 @@ QString outDir() {
 
 /// Renders a PDF with pdftoppm; returns the PNG files written.
 QStringList renderPng(const QString& pdf, const QString& prefix) {
+    const QFileInfo info(prefix);
+    const QRegularExpression ours(QRegularExpression::escape(info.fileName()) + QStringLiteral("-\\d+\\.png"));
+    const auto pages = [&] {
+        QStringList out;
+        for (const QString& name : QDir(info.path()).entryList(QDir::Files, QDir::Name))
+            if (ours.match(name).hasMatch() && ours.match(name).capturedLength() == name.size()) out << name;
+        return out;
+    };
+    for (const QString& stale : pages()) QFile::remove(info.path() + "/" + stale);
     QProcess p;
     p.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-png"), pdf,
                                          prefix});
     if (!p.waitForFinished(60000) || p.exitCode() != 0) return {};
-    const QFileInfo info(prefix);
-    return QDir(info.path()).entryList({info.fileName() + QStringLiteral("-*.png")}, QDir::Files, QDir::Name);
+    return pages();
 }
 
 /// Text of a PDF as pdftotext extracts it.
