@@ -40,7 +40,8 @@ std::unique_ptr<Recording> makeRecording(int count, std::int32_t kind) {
     rec->humiUpper = 70;
     std::srand(7);
     for (int i = 0; i < count; ++i) {
-        rec->temperature[static_cast<std::size_t>(i)] = -10.0f + static_cast<float>(std::rand() % 4000) / 100.0f;
+        rec->temperature[static_cast<std::size_t>(i)] =
+            -10.0f + static_cast<float>(std::rand() % 4000) / 100.0f;
         rec->humidity[static_cast<std::size_t>(i)] = 20.0f + static_cast<float>(std::rand() % 6000) / 100.0f;
     }
     return rec;
@@ -107,8 +108,10 @@ void pdfPage(benchmark::State& state, PrintMode mode) {
         buffer.open(QIODevice::WriteOnly);
         QPdfWriter writer(&buffer);
         writer.setResolution(600);
-        if (mode == PrintMode::Text) writer.setPageOrientation(QPageLayout::Portrait);
-        else writer.setPageOrientation(QPageLayout::Landscape);
+        if (mode == PrintMode::Text)
+            writer.setPageOrientation(QPageLayout::Portrait);
+        else
+            writer.setPageOrientation(QPageLayout::Landscape);
         QPainter painter(&writer);
         printPages(writer, painter, job, mode);  // page 1 of 1: for text the summary, so draw a table page
         painter.end();
@@ -116,7 +119,9 @@ void pdfPage(benchmark::State& state, PrintMode mode) {
     }
 }
 
-void BM_CurvePage60000Pdf(benchmark::State& state) { pdfPage(state, PrintMode::Curve); }
+void BM_CurvePage60000Pdf(benchmark::State& state) {
+    pdfPage(state, PrintMode::Curve);
+}
 BENCHMARK(BM_CurvePage60000Pdf)->Unit(benchmark::kMillisecond);
 #endif
 

@@ -106,7 +106,8 @@ CurveLabels ComputeCurveLabels(const PrintJob& job) {
         c.humiScaleTop = sel.selHumiMax;
         c.humiScaleStep = (sel.selHumiMax - sel.selHumiMin) * 0.25f;
         for (int k = 0; k < 5; ++k)
-            c.humiLabels[static_cast<std::size_t>(k)] = c.humiScaleTop - static_cast<float>(k) * c.humiScaleStep;
+            c.humiLabels[static_cast<std::size_t>(k)] =
+                c.humiScaleTop - static_cast<float>(k) * c.humiScaleStep;
     }
     return c;
 }
@@ -212,7 +213,8 @@ void drawSummaryTable(const CurveLayout& l, const PrintJob& job, Canvas& canvas)
         if (head)
             cellText(canvas, f, l.serialX, y, col[1], text(52));
         else
-            cellText(canvas, f, l.serialX, y, col[1], rec.serialText() + std::string(41, ' '), rec.serialText());
+            cellText(canvas, f, l.serialX, y, col[1], rec.serialText() + std::string(41, ' '),
+                     rec.serialText());
         cellText(canvas, f, l.startX, y, col[2], head ? text(53) : formatLocalMinutes(sel.selFirstTime));
         cellText(canvas, f, l.stopX, y, col[3], head ? text(54) : formatLocalMinutes(sel.selLastTime));
         cellText(canvas, f, l.intervalX, y, col[4], head ? text(55) : rec.values[Recording::ValInterval]);
@@ -226,13 +228,15 @@ void drawSummaryTable(const CurveLayout& l, const PrintJob& job, Canvas& canvas)
                      format("[%.2f,%.2f]", job.toDisplay(rec.tempLower), job.toDisplay(rec.tempUpper)) +
                          job.unitText);
         if (!humi) continue;
-        cellText(canvas, f, x3, y, humiAvgRight,
-                 head ? text(59) : format("%.2f", static_cast<double>(sel.selHumiAvg)) + job.humidityUnitText);
+        cellText(
+            canvas, f, x3, y, humiAvgRight,
+            head ? text(59) : format("%.2f", static_cast<double>(sel.selHumiAvg)) + job.humidityUnitText);
         if (head)
             cellText(canvas, f, x3 + l.humiAlarmOffset, y, humiAlarmRight, text(60));
         else if (rec.humiAlarmOn)
             cellText(canvas, f, x3 + l.humiAlarmOffset, y, humiAlarmRight,
-                     format("[%.2f,%.2f]", static_cast<double>(rec.humiLower), static_cast<double>(rec.humiUpper)) +
+                     format("[%.2f,%.2f]", static_cast<double>(rec.humiLower),
+                            static_cast<double>(rec.humiUpper)) +
                          job.humidityUnitText);
     }
 
@@ -270,12 +274,15 @@ void drawStrip(const CurveLayout& l, const PrintJob& job, const StripGeometry& g
 
     for (int k = 0; k < 5; ++k) {
         const auto kk = static_cast<std::size_t>(k);
-        const std::string label = format("%.2f", static_cast<double>(job.curveLabels.tempLabels[kk])) + job.unitText;
-        canvas.textOut(l.tempLabelX, static_cast<int>(o + l.tempLabelY + k * l.labelStep), utf8Left(label, 10));
+        const std::string label =
+            format("%.2f", static_cast<double>(job.curveLabels.tempLabels[kk])) + job.unitText;
+        canvas.textOut(l.tempLabelX, static_cast<int>(o + l.tempLabelY + k * l.labelStep),
+                       utf8Left(label, 10));
         if (humi) {
             const std::string h =
                 format("%.2f", static_cast<double>(job.curveLabels.humiLabels[kk])) + job.humidityUnitText;
-            canvas.textOut(l.humiLabelX, static_cast<int>(o + l.humiLabelY + k * l.labelStep), utf8Left(h, 10));
+            canvas.textOut(l.humiLabelX, static_cast<int>(o + l.humiLabelY + k * l.labelStep),
+                           utf8Left(h, 10));
         }
     }
 
@@ -288,10 +295,12 @@ void drawStrip(const CurveLayout& l, const PrintJob& job, const StripGeometry& g
         const auto ii = static_cast<std::size_t>(i);
         const int x = static_cast<int>(i * g.pointSpacing) + l.plotLeft;
         const auto t = rec.temperature[static_cast<std::size_t>(sel.selFirst + samples.tempPointSamples[ii])];
-        const int ty = l.tempFlat ? midHeight : toPixel((job.curveLabels.scaleTop - t) * l.tempPixelsPerDegree);
+        const int ty =
+            l.tempFlat ? midHeight : toPixel((job.curveLabels.scaleTop - t) * l.tempPixelsPerDegree);
         tempPoints.push_back({x, ty + base});
         if (humi) {
-            const auto h = rec.humidity[static_cast<std::size_t>(sel.selFirst + samples.humiPointSamples[ii])];
+            const auto h =
+                rec.humidity[static_cast<std::size_t>(sel.selFirst + samples.humiPointSamples[ii])];
             const int hy =
                 l.humiFlat ? midHeight : toPixel((job.curveLabels.humiScaleTop - h) * l.humiPixelsPerUnit);
             humiPoints.push_back({x, hy + base});
@@ -316,7 +325,8 @@ void drawStrip(const CurveLayout& l, const PrintJob& job, const StripGeometry& g
     for (int p = 0; p <= 5; ++p) {
         const int j = static_cast<int>(p * g.timeLabelEvery);
         if (j >= samples.stripPointCount) continue;
-        const auto absolute = static_cast<std::size_t>(sel.selFirst + samples.tempPointSamples[static_cast<std::size_t>(j)]);
+        const auto absolute =
+            static_cast<std::size_t>(sel.selFirst + samples.tempPointSamples[static_cast<std::size_t>(j)]);
         const int x = l.plotWidth * p / 6 + l.timeLabelX;
         canvas.textOut(x, o + l.timeLabelY, formatLocalMinutes(rec.sampleTime[absolute]));
         canvas.line(x, axisY, x, axisY - l.tickLength);
@@ -337,8 +347,8 @@ void DrawCurvePage(const CurveLayout& layout, const PrintJob& job, Canvas& canva
     drawSummaryTable(layout, job, canvas);
     canvas.textOut(layout.pageNumberX, layout.pageNumberY, format("%d/%d", page, job.pageTotal));
 
-    const StripGeometry geometry = ComputeStripGeometry(job.selection.selCount, job.pageTotal,
-                                                        job.screenPlotPixels, layout.plotWidth);
+    const StripGeometry geometry =
+        ComputeStripGeometry(job.selection.selCount, job.pageTotal, job.screenPlotPixels, layout.plotWidth);
     for (int r = 0; r < 3; ++r) drawStrip(layout, job, geometry, canvas, page, r);
 }
 

@@ -16,7 +16,9 @@ PrintJob makePrintJob(const Recording& rec, const AppSettings& settings) {
     return job;
 }
 
-int screenPlotPixelsFor(int screenDpiX) { return screenDpiX * 240 * 10 / 254; }
+int screenPlotPixelsFor(int screenDpiX) {
+    return screenDpiX * 240 * 10 / 254;
+}
 
 int mulDiv(int a, int b, int c) {
     if (c == 0) return -1;
@@ -27,7 +29,9 @@ int mulDiv(int a, int b, int c) {
     return static_cast<int>(negative ? -q : q);
 }
 
-int mmToPixels(double mm, double factor, int dpi) { return static_cast<int>(mm * factor * dpi / 25.4); }
+int mmToPixels(double mm, double factor, int dpi) {
+    return static_cast<int>(mm * factor * dpi / 25.4);
+}
 
 int textPageCount(int selCount) {
     if (selCount <= 0) return 1;

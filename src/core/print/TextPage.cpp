@@ -64,7 +64,7 @@ std::string textTemperatureCell(const PrintJob& job, float celsius) {
     const Recording& rec = job.rec();
     std::string s = format("%.2f", job.toDisplay(celsius)) + job.unitText;
     if (rec.tempAlarmOn)
-        s += marker(celsius < rec.tempLower, celsius > rec.tempUpper, job.toDisplay(rec.tempLower),
+        s += marker(celsius<rec.tempLower, celsius> rec.tempUpper, job.toDisplay(rec.tempLower),
                     job.toDisplay(rec.tempUpper));
     return s;
 }
@@ -74,7 +74,7 @@ std::string textHumidityCell(const PrintJob& job, float humidity) {
     const Recording& rec = job.rec();
     std::string s = format("%.2f", static_cast<double>(humidity)) + job.humidityUnitText;
     if (rec.humiAlarmOn)
-        s += marker(humidity < rec.humiLower, humidity > rec.humiUpper, rec.humiLower, rec.humiUpper);
+        s += marker(humidity<rec.humiLower, humidity> rec.humiUpper, rec.humiLower, rec.humiUpper);
     return s;
 }
 
@@ -108,7 +108,8 @@ void drawSummary(const TextLayout& l, const PrintJob& job, Canvas& canvas) {
     labelled(7, temp(sel.selTempAvg));
     std::string alarm = text(58) + ": ";
     if (rec.tempAlarmOn)
-        alarm += format("[%.2f, %.2f]", job.toDisplay(rec.tempLower), job.toDisplay(rec.tempUpper)) + job.unitText;
+        alarm +=
+            format("[%.2f, %.2f]", job.toDisplay(rec.tempLower), job.toDisplay(rec.tempUpper)) + job.unitText;
     line(alarm);
     if (rec.kind != KindTempHumi) return;
     labelled(10, humi(sel.selHumiMax));
@@ -116,8 +117,9 @@ void drawSummary(const TextLayout& l, const PrintJob& job, Canvas& canvas) {
     labelled(12, humi(sel.selHumiAvg));
     std::string humiAlarm = text(60) + ": ";
     if (rec.humiAlarmOn)
-        humiAlarm += format("[%.2f, %.2f]", static_cast<double>(rec.humiLower), static_cast<double>(rec.humiUpper)) +
-                     job.humidityUnitText;
+        humiAlarm +=
+            format("[%.2f, %.2f]", static_cast<double>(rec.humiLower), static_cast<double>(rec.humiUpper)) +
+            job.humidityUnitText;
     line(humiAlarm);
 }
 

@@ -33,20 +33,20 @@ namespace thermivo {
 
 /// The preview area (control 1108): the dialog paints the page image into it.
 class PrintPreviewFrame : public QFrame {
-public:
+  public:
     PrintPreviewFrame(CKvrcPrintDlg* dialog, QWidget* parent) : QFrame(parent), dialog_(dialog) {
         setFrameShape(QFrame::Box);
         setLineWidth(1);
     }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override {
         QFrame::paintEvent(event);
         QPainter painter(this);
         dialog_->paintPreview(painter);
     }
 
-private:
+  private:
     CKvrcPrintDlg* dialog_;
 };
 
@@ -69,20 +69,22 @@ struct Placement {
 };
 
 constexpr Placement kPlacements[] = {
-    {CKvrcPrintDlg::IDC_FRAME, 7, 7, 576, 321},        {CKvrcPrintDlg::IDC_SCROLL, 582, 7, 12, 321},
-    {CKvrcPrintDlg::IDC_COUNTER, 547, 333, 33, 8},     {CKvrcPrintDlg::IDC_FIRST, 469, 330, 14, 14},
-    {CKvrcPrintDlg::IDC_PREV, 489, 330, 14, 14},       {CKvrcPrintDlg::IDC_NEXT, 507, 330, 14, 14},
-    {CKvrcPrintDlg::IDC_LAST, 525, 330, 14, 14},       {CKvrcPrintDlg::IDC_SETTINGS_GROUP, 9, 338, 407, 71},
-    {CKvrcPrintDlg::IDC_PREVIEW, 21, 354, 50, 14},     {CKvrcPrintDlg::IDC_PAGES_LABEL, 83, 359, 47, 8},
-    {CKvrcPrintDlg::IDC_PAGES, 133, 357, 20, 12},      {CKvrcPrintDlg::IDC_PAGES_SPIN, 153, 357, 11, 12},
+    {CKvrcPrintDlg::IDC_FRAME, 7, 7, 576, 321},         {CKvrcPrintDlg::IDC_SCROLL, 582, 7, 12, 321},
+    {CKvrcPrintDlg::IDC_COUNTER, 547, 333, 33, 8},      {CKvrcPrintDlg::IDC_FIRST, 469, 330, 14, 14},
+    {CKvrcPrintDlg::IDC_PREV, 489, 330, 14, 14},        {CKvrcPrintDlg::IDC_NEXT, 507, 330, 14, 14},
+    {CKvrcPrintDlg::IDC_LAST, 525, 330, 14, 14},        {CKvrcPrintDlg::IDC_SETTINGS_GROUP, 9, 338, 407, 71},
+    {CKvrcPrintDlg::IDC_PREVIEW, 21, 354, 50, 14},      {CKvrcPrintDlg::IDC_PAGES_LABEL, 83, 359, 47, 8},
+    {CKvrcPrintDlg::IDC_PAGES, 133, 357, 20, 12},       {CKvrcPrintDlg::IDC_PAGES_SPIN, 153, 357, 11, 12},
     {CKvrcPrintDlg::IDC_MODE_GROUP, 287, 348, 103, 24}, {CKvrcPrintDlg::IDC_CURVER, 293, 358, 38, 10},
-    {CKvrcPrintDlg::IDC_TEXT, 343, 358, 31, 10},       {CKvrcPrintDlg::IDC_START_LABEL, 81, 386, 50, 8},
-    {CKvrcPrintDlg::IDC_START, 133, 385, 100, 13},     {CKvrcPrintDlg::IDC_END_LABEL, 237, 386, 50, 8},
-    {CKvrcPrintDlg::IDC_END, 291, 385, 100, 13},       {CKvrcPrintDlg::IDC_PRINT, 425, 380, 40, 27},
+    {CKvrcPrintDlg::IDC_TEXT, 343, 358, 31, 10},        {CKvrcPrintDlg::IDC_START_LABEL, 81, 386, 50, 8},
+    {CKvrcPrintDlg::IDC_START, 133, 385, 100, 13},      {CKvrcPrintDlg::IDC_END_LABEL, 237, 386, 50, 8},
+    {CKvrcPrintDlg::IDC_END, 291, 385, 100, 13},        {CKvrcPrintDlg::IDC_PRINT, 425, 380, 40, 27},
     {CKvrcPrintDlg::IDC_EXIT, 539, 386, 50, 17},
 };
 
-QString qs(const std::string& s) { return QString::fromStdString(s); }
+QString qs(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 QDateTime toPicker(std::int64_t t) {
     const auto p = toLocal(t);
@@ -121,13 +123,18 @@ QIcon navigationIcon(int controlId, int size) {
             p.drawRect(QRectF(s * 0.2, top, bar, bottom - top));
             triangle(s * 0.2 + bar, s * 0.8);
             break;
-        case CKvrcPrintDlg::IDC_PREV: triangle(s * 0.25, s * 0.75); break;
-        case CKvrcPrintDlg::IDC_NEXT: triangle(s * 0.75, s * 0.25); break;
+        case CKvrcPrintDlg::IDC_PREV:
+            triangle(s * 0.25, s * 0.75);
+            break;
+        case CKvrcPrintDlg::IDC_NEXT:
+            triangle(s * 0.75, s * 0.25);
+            break;
         case CKvrcPrintDlg::IDC_LAST:
             triangle(s * 0.8 - bar, s * 0.2);
             p.drawRect(QRectF(s * 0.8 - bar, top, bar, bottom - top));
             break;
-        default: break;
+        default:
+            break;
     }
     return QIcon(pixmap);
 }
@@ -173,13 +180,27 @@ void CKvrcPrintDlg::createControls() {
     exit_ = new QPushButton(this);
 
     const std::pair<QWidget*, int> ids[] = {
-        {frame_, IDC_FRAME},     {scroll_, IDC_SCROLL},       {counter_, IDC_COUNTER},
-        {first_, IDC_FIRST},     {previous_, IDC_PREV},       {next_, IDC_NEXT},
-        {last_, IDC_LAST},       {settingsGroup_, IDC_SETTINGS_GROUP}, {preview_, IDC_PREVIEW},
-        {pagesLabel_, IDC_PAGES_LABEL}, {pages_, IDC_PAGES},  {spin_, IDC_PAGES_SPIN},
-        {modeGroup_, IDC_MODE_GROUP}, {curver_, IDC_CURVER},  {text_, IDC_TEXT},
-        {startLabel_, IDC_START_LABEL}, {start_, IDC_START},  {endLabel_, IDC_END_LABEL},
-        {end_, IDC_END},         {print_, IDC_PRINT},         {exit_, IDC_EXIT},
+        {frame_, IDC_FRAME},
+        {scroll_, IDC_SCROLL},
+        {counter_, IDC_COUNTER},
+        {first_, IDC_FIRST},
+        {previous_, IDC_PREV},
+        {next_, IDC_NEXT},
+        {last_, IDC_LAST},
+        {settingsGroup_, IDC_SETTINGS_GROUP},
+        {preview_, IDC_PREVIEW},
+        {pagesLabel_, IDC_PAGES_LABEL},
+        {pages_, IDC_PAGES},
+        {spin_, IDC_PAGES_SPIN},
+        {modeGroup_, IDC_MODE_GROUP},
+        {curver_, IDC_CURVER},
+        {text_, IDC_TEXT},
+        {startLabel_, IDC_START_LABEL},
+        {start_, IDC_START},
+        {endLabel_, IDC_END_LABEL},
+        {end_, IDC_END},
+        {print_, IDC_PRINT},
+        {exit_, IDC_EXIT},
     };
     for (const auto& [widget, id] : ids) widget->setObjectName(QString::number(id));
 
@@ -198,7 +219,8 @@ void CKvrcPrintDlg::createControls() {
 
     pages_->setAlignment(Qt::AlignCenter);
     pages_->setMaxLength(2);
-    pages_->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), pages_));
+    pages_->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), pages_));
     spinUp_->setArrowType(Qt::UpArrow);
     spinDown_->setArrowType(Qt::DownArrow);
     spinUp_->setObjectName(QStringLiteral("1095.up"));
@@ -264,7 +286,8 @@ void CKvrcPrintDlg::applyLayout() {
         b->setIcon(navigationIcon(b->objectName().toInt(), iconSize));
         b->setIconSize(QSize(iconSize, iconSize));
     }
-    const QSize size(static_cast<int>(kDialogWidthDlu * kDluX * f), static_cast<int>(kDialogHeightDlu * kDluY * f));
+    const QSize size(static_cast<int>(kDialogWidthDlu * kDluX * f),
+                     static_cast<int>(kDialogHeightDlu * kDluY * f));
     setFixedSize(size);
     if (const QScreen* screen = this->screen()) {
         const QRect available = screen->availableGeometry();
@@ -323,8 +346,12 @@ bool CKvrcPrintDlg::SelectRange(std::int64_t start, std::int64_t end) {
     return false;
 }
 
-std::int64_t CKvrcPrintDlg::pickerStart() const { return fromPicker(start_->dateTime()); }
-std::int64_t CKvrcPrintDlg::pickerEnd() const { return fromPicker(end_->dateTime()); }
+std::int64_t CKvrcPrintDlg::pickerStart() const {
+    return fromPicker(start_->dateTime());
+}
+std::int64_t CKvrcPrintDlg::pickerEnd() const {
+    return fromPicker(end_->dateTime());
+}
 
 void CKvrcPrintDlg::setPickers(std::int64_t start, std::int64_t end) {
     start_->setDateTime(toPicker(start));
@@ -474,10 +501,18 @@ void CKvrcPrintDlg::showPage(int page) {
     RenderPreviewPage(currentPage_);
 }
 
-void CKvrcPrintDlg::onFirst() { showPage(1); }
-void CKvrcPrintDlg::onPrevious() { showPage(currentPage_ - 1); }
-void CKvrcPrintDlg::onNext() { showPage(currentPage_ + 1); }
-void CKvrcPrintDlg::onLast() { showPage(pageTotal_); }
+void CKvrcPrintDlg::onFirst() {
+    showPage(1);
+}
+void CKvrcPrintDlg::onPrevious() {
+    showPage(currentPage_ - 1);
+}
+void CKvrcPrintDlg::onNext() {
+    showPage(currentPage_ + 1);
+}
+void CKvrcPrintDlg::onLast() {
+    showPage(pageTotal_);
+}
 
 void CKvrcPrintDlg::onStartChanged() {
     const std::int64_t t0 = pickerStart(), t1 = pickerEnd();
@@ -520,12 +555,15 @@ void CKvrcPrintDlg::wheelNotches(int notches) {
         const WheelAction action = wheelNotch(state, notches < 0, maxPos, pageTotal_);
         wheelOverscroll_ = state.wheelOverscroll;
         switch (action) {
-            case WheelAction::None: break;
+            case WheelAction::None:
+                break;
             case WheelAction::Scroll:
                 scroll_->setValue(state.scrollPos);
                 onScrollValue(state.scrollPos);
                 break;
-            case WheelAction::PageForward: showPage(state.currentPage); break;
+            case WheelAction::PageForward:
+                showPage(state.currentPage);
+                break;
             case WheelAction::PageBackward:
                 showPage(state.currentPage);
                 scroll_->setValue(maxPos);
@@ -558,7 +596,8 @@ bool CKvrcPrintDlg::eventFilter(QObject* watched, QEvent* event) {
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
             // Key events reach the focused widget first, so `watched` is where the focus is.
             const bool button = watched == exit_ || watched == preview_ || watched == print_ ||
-                                watched == first_ || watched == previous_ || watched == next_ || watched == last_;
+                                watched == first_ || watched == previous_ || watched == next_ ||
+                                watched == last_;
             if (button) static_cast<QPushButton*>(watched)->click();
             return true;
         }
@@ -587,7 +626,8 @@ bool CKvrcPrintDlg::execPrintDialog(QPrinter& printer) {
 void CKvrcPrintDlg::onPrint() {
     setPrintControlsEnabled(false);
     QPrinter printer(QPrinter::HighResolution);
-    printer.setPageOrientation(outputMode_ == PrintMode::Curve ? QPageLayout::Landscape : QPageLayout::Portrait);
+    printer.setPageOrientation(outputMode_ == PrintMode::Curve ? QPageLayout::Landscape
+                                                               : QPageLayout::Portrait);
     printer.setDocName(qs(rec_.serialText()));
     if (!execPrintDialog(printer)) {
         setPrintControlsEnabled(true);

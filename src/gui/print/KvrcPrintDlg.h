@@ -25,7 +25,7 @@ class PrintPreviewFrame;
 /// print every page through the platform's print dialog. Reads the recording, never changes it.
 class CKvrcPrintDlg : public QDialog {
     Q_OBJECT
-public:
+  public:
     /// Control ids; each widget carries its id as its object name.
     enum ControlId : int {
         IDC_EXIT = 1,
@@ -81,14 +81,14 @@ public:
     int maxScroll() const;
     float layoutFactor() const { return layoutFactor_; }
 
-protected:
+  protected:
     /// Runs the platform's print dialog on `printer`; false when the user cancels. Tests replace it.
     virtual bool execPrintDialog(QPrinter& printer);
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
 
-private:
+  private:
     friend class PrintPreviewFrame;
 
     void createControls();

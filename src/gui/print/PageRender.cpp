@@ -1,12 +1,12 @@
 #include "print/PageRender.h"
 
+#include <QLine>
 #include <QPagedPaintDevice>
+#include <QPainter>
+#include <QVector>
 #include <algorithm>
 #include <utility>
 #include <vector>
-#include <QLine>
-#include <QPainter>
-#include <QVector>
 
 #include "QtCanvas.h"
 #include "print/CurvePage.h"
@@ -20,7 +20,7 @@ namespace {
 /// self-overlapping outline, which takes some 70 ms for a strip of 900 points; separate segments with
 /// round caps look the same and take a few milliseconds.
 class PageCanvas : public QtCanvas {
-public:
+  public:
     PageCanvas(QPainter& painter, int dpiX, int dpiY) : QtCanvas(painter, dpiX, dpiY), painter_(painter) {}
 
     void setPen(const Pen& pen) override {
@@ -42,7 +42,7 @@ public:
         QtCanvas::setPen(pen_);
     }
 
-private:
+  private:
     QPainter& painter_;
     Pen pen_{};
 };
@@ -106,8 +106,8 @@ QImage stretchBlackOnWhite(const QImage& source, const QRect& from, const QSize&
     out.fill(Qt::white);
     const QRect src = from.intersected(source.rect());
     if (src.isEmpty() || to.isEmpty()) return out;
-    const QImage image = source.format() == QImage::Format_RGB32 ? source
-                                                                 : source.convertToFormat(QImage::Format_RGB32);
+    const QImage image =
+        source.format() == QImage::Format_RGB32 ? source : source.convertToFormat(QImage::Format_RGB32);
     const int sw = src.width(), sh = src.height(), tw = to.width(), th = to.height();
     // Source span [begin, end) of each target column / row; at least one pixel, nearest when enlarging.
     const auto spans = [](int sourceLength, int targetLength, int offset) {
@@ -132,8 +132,8 @@ QImage stretchBlackOnWhite(const QImage& source, const QRect& from, const QSize&
             const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(r));
             for (int x = src.left(); x <= src.right(); ++x) {
                 const QRgb a = line[static_cast<std::size_t>(x)], b = row[x];
-                line[static_cast<std::size_t>(x)] =
-                    qRgb(std::min(qRed(a), qRed(b)), std::min(qGreen(a), qGreen(b)), std::min(qBlue(a), qBlue(b)));
+                line[static_cast<std::size_t>(x)] = qRgb(
+                    std::min(qRed(a), qRed(b)), std::min(qGreen(a), qGreen(b)), std::min(qBlue(a), qBlue(b)));
             }
         }
         auto* target = reinterpret_cast<QRgb*>(out.scanLine(y));

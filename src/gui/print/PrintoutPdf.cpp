@@ -24,7 +24,8 @@ bool fail(QString* error, const QString& message) {
 }
 }  // namespace
 
-bool writePrintoutPdf(const Recording& rec, const PdfPrintOptions& options, const QString& path, QString* error) {
+bool writePrintoutPdf(const Recording& rec, const PdfPrintOptions& options, const QString& path,
+                      QString* error) {
     if (!rec.hasSamples()) return fail(error, QStringLiteral("the recording holds no samples to print"));
     const bool curve = options.pages == PdfPrintOptions::Pages::Curve;
     if (curve && (options.curvePages < 1 || options.curvePages > 99))
@@ -36,7 +37,8 @@ bool writePrintoutPdf(const Recording& rec, const PdfPrintOptions& options, cons
     job.unitText = job.fahrenheit ? "\u00B0F" : "\u00B0C";
     job.humidityUnitText = "%RH";
     job.screenPlotPixels = screenPlotPixelsFor(options.screenDpi);
-    if (!SelectRange(rec, options.from.value_or(rec.startTime), options.to.value_or(rec.stopTime), job.selection))
+    if (!SelectRange(rec, options.from.value_or(rec.startTime), options.to.value_or(rec.stopTime),
+                     job.selection))
         return fail(error, QString::fromStdString(text(100)));
     if (job.selection.selCount == 0) return fail(error, QStringLiteral("the time range holds no samples"));
     job.curveLabels = ComputeCurveLabels(job);
@@ -50,10 +52,9 @@ bool writePrintoutPdf(const Recording& rec, const PdfPrintOptions& options, cons
         writer.setResolution(kPdfResolution);
         writer.setTitle(QString::fromStdString(rec.serialText()));
         writer.setCreator(QStringLiteral("Thermivo"));
-        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4),
-                                         curve ? QPageLayout::Landscape : QPageLayout::Portrait,
-                                         QMarginsF(kPdfMarginMm, kPdfMarginMm, kPdfMarginMm, kPdfMarginMm),
-                                         QPageLayout::Millimeter));
+        writer.setPageLayout(QPageLayout(
+            QPageSize(QPageSize::A4), curve ? QPageLayout::Landscape : QPageLayout::Portrait,
+            QMarginsF(kPdfMarginMm, kPdfMarginMm, kPdfMarginMm, kPdfMarginMm), QPageLayout::Millimeter));
         QPainter painter;
         if (!painter.begin(&writer)) {
             file.cancelWriting();
@@ -66,7 +67,8 @@ bool writePrintoutPdf(const Recording& rec, const PdfPrintOptions& options, cons
             return fail(error, QStringLiteral("a page of %1 could not be started").arg(path));
         }
     }
-    if (!file.commit()) return fail(error, QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+    if (!file.commit())
+        return fail(error, QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
     return true;
 }
 

@@ -25,6 +25,7 @@ struct PdfPrintOptions {
 /// Writes the printout of `rec` as a PDF (A4, landscape for curves, portrait for text), the same pages
 /// the printer gets. Needs a QGuiApplication (the offscreen platform will do), no widgets. The file is
 /// written to a temporary name and renamed into place. False with a message in *error on failure.
-bool writePrintoutPdf(const Recording& rec, const PdfPrintOptions& options, const QString& path, QString* error);
+bool writePrintoutPdf(const Recording& rec, const PdfPrintOptions& options, const QString& path,
+                      QString* error);
 
 }  // namespace thermivo

@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "canvas/RecordingCanvas.h"
-#include "print/CurvePage.h"
 #include "core/print/PrintTestData.h"
+#include "print/CurvePage.h"
 #include "print/TextPage.h"
 
 using namespace thermivo;

@@ -11,7 +11,7 @@ namespace thermivo::testing {
 
 /// Sets TZ for the life of the object and restores the previous value.
 class ScopedTz {
-public:
+  public:
     explicit ScopedTz(const char* tz) {
         if (const char* old = std::getenv("TZ")) {
             had_ = true;
@@ -30,7 +30,7 @@ public:
     ScopedTz(const ScopedTz&) = delete;
     ScopedTz& operator=(const ScopedTz&) = delete;
 
-private:
+  private:
     bool had_ = false;
     std::string old_;
 };

@@ -38,7 +38,8 @@ TEST(TextPage, RowsAreSpreadSixtyPerPageAfterTheSummary) {
     auto rec = makeRecording(130);
     const PrintJob job = jobFor(*rec);
     EXPECT_EQ(job.pageTotal, 4);
-    const auto p2 = rowNumbers(layout, job, 2), p3 = rowNumbers(layout, job, 3), p4 = rowNumbers(layout, job, 4);
+    const auto p2 = rowNumbers(layout, job, 2), p3 = rowNumbers(layout, job, 3),
+               p4 = rowNumbers(layout, job, 4);
     ASSERT_EQ(p2.size(), 60u);
     EXPECT_EQ(p2.front(), "1");
     EXPECT_EQ(p2.back(), "60");

@@ -15,8 +15,8 @@
 #include <QWheelEvent>
 
 #include "app/AppSettings.h"
-#include "gui/ScriptedPrompts.h"
 #include "core/print/PrintTestData.h"
+#include "gui/ScriptedPrompts.h"
 #include "print/KvrcPrintDlg.h"
 #include "print/PreviewNav.h"
 #include "print/TextPage.h"
@@ -32,13 +32,17 @@ T* control(QWidget& dialog, int id) {
     return dialog.findChild<T*>(QString::number(id));
 }
 
-QString counterText(QWidget& d) { return control<QLabel>(d, CKvrcPrintDlg::IDC_COUNTER)->text(); }
+QString counterText(QWidget& d) {
+    return control<QLabel>(d, CKvrcPrintDlg::IDC_COUNTER)->text();
+}
 
-bool enabled(QWidget& d, int id) { return control(d, id)->isEnabled(); }
+bool enabled(QWidget& d, int id) {
+    return control(d, id)->isEnabled();
+}
 
 /// A dialog whose print dialog is answered by the test: cancelled, or accepted with a PDF file as printer.
 class TestPrintDlg : public CKvrcPrintDlg {
-public:
+  public:
     using CKvrcPrintDlg::CKvrcPrintDlg;
     bool accept = false;
     QString outputFile;
@@ -46,12 +50,13 @@ public:
     QString docName;
     bool buttonsDisabledWhileAsked = false;
 
-protected:
+  protected:
     bool execPrintDialog(QPrinter& printer) override {
         orientation = printer.pageLayout().orientation();
         docName = printer.docName();
         buttonsDisabledWhileAsked = !control(*this, IDC_PRINT)->isEnabled() &&
-                                    !control(*this, IDC_CURVER)->isEnabled() && !control(*this, IDC_TEXT)->isEnabled();
+                                    !control(*this, IDC_CURVER)->isEnabled() &&
+                                    !control(*this, IDC_TEXT)->isEnabled();
         if (accept) {
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setOutputFileName(outputFile);
@@ -79,7 +84,7 @@ TEST(PrintDlg, ControlsCaptionsAndInitialState) {
     ScopedTz tz("UTC");
     auto rec = makeRecording(130);
     CKvrcPrintDlg dlg(*rec);
-    const int ids[] = {1, 1093, 1094, 1095, 1096, 1097, 1098, 1099, 1100, 1101, 1102,
+    const int ids[] = {1,    1093, 1094, 1095, 1096, 1097, 1098, 1099, 1100, 1101, 1102,
                        1103, 1104, 1105, 1106, 1107, 1108, 1109, 1110, 1111, 1132};
     for (int id : ids) EXPECT_NE(control(dlg, id), nullptr) << id;
     EXPECT_EQ(control<QGroupBox>(dlg, 1105)->title(), QStringLiteral("Preview Setting:"));

@@ -9,11 +9,11 @@
 #include <QProcess>
 #include <QRegularExpression>
 
+#include "app/AppSettings.h"
 #include "core/print/PrintTestData.h"
+#include "print/CurvePage.h"
 #include "print/PageRender.h"
 #include "print/PrintoutPdf.h"
-#include "print/CurvePage.h"
-#include "app/AppSettings.h"
 
 using namespace thermivo;
 using thermivo::testing::makeRecording;
@@ -30,7 +30,8 @@ QString outDir() {
 /// Renders a PDF with pdftoppm; returns the PNG files written.
 QStringList renderPng(const QString& pdf, const QString& prefix) {
     const QFileInfo info(prefix);
-    const QRegularExpression ours(QRegularExpression::escape(info.fileName()) + QStringLiteral("-\\d+\\.png"));
+    const QRegularExpression ours(QRegularExpression::escape(info.fileName()) +
+                                  QStringLiteral("-\\d+\\.png"));
     const auto pages = [&] {
         QStringList out;
         for (const QString& name : QDir(info.path()).entryList(QDir::Files, QDir::Name))
@@ -39,8 +40,8 @@ QStringList renderPng(const QString& pdf, const QString& prefix) {
     };
     for (const QString& stale : pages()) QFile::remove(info.path() + "/" + stale);
     QProcess p;
-    p.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-png"), pdf,
-                                         prefix});
+    p.start(QStringLiteral("pdftoppm"),
+            {QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-png"), pdf, prefix});
     if (!p.waitForFinished(60000) || p.exitCode() != 0) return {};
     return pages();
 }
@@ -58,7 +59,8 @@ int darkPixelsOutside(const QImage& image, int band) {
     int dark = 0;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) {
-            const bool inside = x >= band && y >= band && x < image.width() - band && y < image.height() - band;
+            const bool inside =
+                x >= band && y >= band && x < image.width() - band && y < image.height() - band;
             if (!inside && qGray(image.pixel(x, y)) < 128) ++dark;
         }
     return dark;
@@ -146,7 +148,7 @@ TEST(PrintoutPdf, RangeAndFailuresAreReported) {
 namespace {
 /// A PDF writer whose second page cannot be started.
 class FailingWriter : public QPdfWriter {
-public:
+  public:
     using QPdfWriter::QPdfWriter;
     bool newPage() override {
         ++pagesAsked;
