@@ -62,6 +62,7 @@ constexpr double kDluX = 1.5;
 constexpr double kDluY = 13.0 / 8.0;
 constexpr int kDialogWidthDlu = 601;
 constexpr int kDialogHeightDlu = 416;
+constexpr int kDialogFontPixels = 11;
 
 struct Placement {
     int id;
@@ -84,6 +85,33 @@ constexpr Placement kPlacements[] = {
 
 QString qs(const std::string& s) {
     return QString::fromStdString(s);
+}
+
+/// Width a control needs for its caption in its current font.
+int captionWidth(const QWidget* w) {
+    const QFontMetrics metrics(w->font());
+    if (const auto* label = qobject_cast<const QLabel*>(w))
+        return metrics.horizontalAdvance(label->text()) + 2;
+    if (const auto* radio = qobject_cast<const QRadioButton*>(w)) return radio->sizeHint().width();
+    if (const auto* button = qobject_cast<const QPushButton*>(w)) {
+        int widest = 0;
+        for (const QString& line : button->text().split(QLatin1Char('\n')))
+            widest = std::max(widest, metrics.horizontalAdvance(line));
+        return widest + 8;
+    }
+    if (const auto* group = qobject_cast<const QGroupBox*>(w))
+        return metrics.horizontalAdvance(group->title()) + 16;
+    return 0;
+}
+
+/// A caption that does not fit its control (a long translation, a small layout factor) gets a smaller
+/// font instead of being cut off.
+void shrinkFontToFit(QWidget* w) {
+    QFont font = w->font();
+    while (font.pixelSize() > 6 && captionWidth(w) > w->width()) {
+        font.setPixelSize(font.pixelSize() - 1);
+        w->setFont(font);
+    }
 }
 
 QDateTime toPicker(std::int64_t t) {
@@ -260,11 +288,10 @@ void CKvrcPrintDlg::setCaptions() {
 
 void CKvrcPrintDlg::applyLayout() {
     const double f = layoutFactor_;
-    QFont font = counter_->font();
-    if (font.pixelSize() > 0)
-        font.setPixelSize(std::max(1, static_cast<int>(font.pixelSize() * f)));
-    else
-        font.setPointSizeF(font.pointSizeF() * f);
+    // The dialog-unit geometry belongs to an 8-point sans-serif dialog font: 11 pixels at 96 dpi.
+    QFont font(QStringLiteral("Arial"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(std::max(1, static_cast<int>(kDialogFontPixels * f)));
     setFont(font);
     for (const Placement& p : kPlacements) {
         QWidget* w = findChild<QWidget*>(QString::number(p.id), Qt::FindDirectChildrenOnly);
@@ -278,6 +305,9 @@ void CKvrcPrintDlg::applyLayout() {
         const int y = static_cast<int>((top + hh) * f) - static_cast<int>(hh * f);
         w->setGeometry(x, y, 2 * static_cast<int>(hw * f), 2 * static_cast<int>(hh * f));
     }
+    for (QWidget* w : std::initializer_list<QWidget*>{settingsGroup_, preview_, pagesLabel_, curver_, text_,
+                                                      startLabel_, endLabel_, print_, exit_})
+        shrinkFontToFit(w);
     const int spinHalf = spin_->height() / 2;
     spinUp_->setGeometry(0, 0, spin_->width(), spinHalf);
     spinDown_->setGeometry(0, spinHalf, spin_->width(), spin_->height() - spinHalf);

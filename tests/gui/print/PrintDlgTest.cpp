@@ -342,3 +342,17 @@ TEST(PrintDlg, StretchKeepsThinLines) {
         if (qGray(small.pixel(x, 25)) == 0) ++dark;
     EXPECT_EQ(dark, 1);
 }
+
+TEST(PrintDlg, ARecordingWithoutSamplesShowsNoPage) {
+    ScriptedPrompts prompts;
+    auto rec = makeRecording(10);
+    rec->samplesLoaded = 0;
+    CKvrcPrintDlg dlg(*rec);
+    EXPECT_FALSE(dlg.rangeReady());
+    EXPECT_FALSE(dlg.previewShown());
+    EXPECT_TRUE(dlg.pageImage().isNull());
+    control<QLineEdit>(dlg, 1094)->setText(QStringLiteral("4"));
+    QTest::mouseClick(control<QPushButton>(dlg, 1093), Qt::LeftButton);
+    EXPECT_EQ(dlg.pageTotal(), 1);
+    EXPECT_TRUE(prompts.messages.isEmpty());
+}
