@@ -1,0 +1,24 @@
+#pragma once
+#include <string>
+#include <vector>
+
+namespace thermivo::cli {
+
+using Args = std::vector<std::string>;
+
+/// Exit codes of the tool.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+/// Prints the usage line(s) to stderr and returns kExitUsage.
+int usage(const std::string& problem = {});
+
+int runInfo(const Args& args);
+int runCreate(const Args& args);
+int runDownload(const Args& args);
+int runStatus(const Args& args);
+int runSetClock(const Args& args);
+int runStart(const Args& args);
+
+}  // namespace thermivo::cli

@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "TestSupport.h"
+#include "app/Json.h"
+#include "data/RecordFile.h"
+
+using namespace thermivo;
+using namespace thermivo::testing;
+
+namespace {
+struct CliRun {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Runs thermivo-cli with a fixed environment (language, time zone) and captures both streams.
+CliRun cli(const TempDir& dir, const std::string& args, const std::string& lang = "en_US.UTF-8") {
+    const std::string out = dir.file("stdout"), err = dir.file("stderr");
+    const std::string cmd = "env -u LC_ALL -u LC_MESSAGES LANG=" + lang + " TZ=UTC " THERMIVO_CLI " " + args + " >'" +
+                            out + "' 2>'" + err + "'";
+    const int rc = std::system(cmd.c_str());
+    return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, slurp(out), slurp(err)};
+}
+
+void writeText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+}  // namespace
+
+TEST(CliRecording, CreateThenInfoInBothLanguagesAndUnits) {
+    TempDir dir;
+    writeText(dir.file("in.json"),
+              R"({"kind": 1, "serial": "DI201400007", "startTime": 1393668000, "stopTime": 1393668600,
+                  "intervalSeconds": 300, "tempMax": 25.5, "tempMin": -5, "tempAvg": 10, "tempUpper": 8,
+                  "tempLower": 2, "description": "Bob's freezer", "temperature": [25.5, -5, 9.5]})");
+    CliRun r = cli(dir, "create --from-json '" + dir.file("in.json") + "' -o '" + dir.file("out.kvlu") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    r = cli(dir, "info '" + dir.file("out.kvlu") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Serial Number: DI201400007\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Start Time: 2014-3-1 10:00\n"), std::string::npos);
+    EXPECT_NE(r.out.find("Temp Max.: 77.90°F\n"), std::string::npos);  // English defaults to °F
+    EXPECT_NE(r.out.find("Description: Bob's freezer\n"), std::string::npos);
+
+    r = cli(dir, "info '" + dir.file("out.kvlu") + "' --unit C");
+    EXPECT_NE(r.out.find("Temp Max.: 25.50°C\n"), std::string::npos);
+    r = cli(dir, "info '" + dir.file("out.kvlu") + "'", "zh_CN.UTF-8");
+    EXPECT_NE(r.out.find("温度最大值: 25.50°C\n"), std::string::npos) << r.out;
+
+    r = cli(dir, "info --json '" + dir.file("out.kvlu") + "'");
+    ASSERT_EQ(r.status, 0);
+    const auto json = parseJson(r.out);
+    ASSERT_TRUE(json) << r.out;
+    EXPECT_EQ(json->find("temperature")->asArray().size(), 3u);
+    EXPECT_EQ(json->find("sampleTime")->asArray()[2].asNumber(), 1393668600.0);
+    EXPECT_EQ(json->find("humidity")->asArray().size(), 0u);
+    EXPECT_TRUE(json->find("tempAlarmOn")->asBool());
+}
+
+TEST(CliRecording, BadFilesAndBadUsage) {
+    TempDir dir;
+    writeText(dir.file("junk.kvlu"), std::string(200, 'x'));
+    CliRun r = cli(dir, "info '" + dir.file("junk.kvlu") + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind(" Failure to open this file : " + dir.file("junk.kvlu"), 0), 0u) << r.err;
+    r = cli(dir, "info '" + dir.file("nothing.kvlu") + "'");
+    EXPECT_EQ(r.status, 1);
+
+    writeText(dir.file("bad.json"), "{\"kind\": 1, \"temperature\": [1,");
+    r = cli(dir, "create --from-json '" + dir.file("bad.json") + "' -o '" + dir.file("x.kvlu") + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("offset"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::ifstream(dir.file("x.kvlu")).good());
+
+    writeText(dir.file("big.json"), R"({"kind": 1, "temperature": [12345.5]})");  // does not fit a field
+    r = cli(dir, "create --from-json '" + dir.file("big.json") + "' -o '" + dir.file("x.kvlu") + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(" Failure to save this file : "), std::string::npos) << r.err;
+
+    for (const char* args : {"", "info", "info a b", "info a --unit K", "frobnicate", "create -o x"}) {
+        r = cli(dir, args);
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_NE(r.err.find("usage:"), std::string::npos) << args;
+    }
+}
