@@ -8,8 +8,8 @@
 #include "print/TextPage.h"
 
 using namespace thermivo;
-using thermivo::testing::makeRecording;
-using thermivo::testing::ScopedTz;
+using thermivo::testing::makeSawtoothRecording;
+using thermivo::testing::ScopedTimeZone;
 
 namespace {
 
@@ -34,7 +34,7 @@ std::vector<RecordingCanvas::Polyline> polylinesOfWidth(const RecordingCanvas& c
 }  // namespace
 
 TEST(CurvePage, TwelveHundredSamplesOnTwoPagesUseConsecutiveSamples) {
-    auto rec = makeRecording(1200);
+    auto rec = makeSawtoothRecording(1200);
     const PrintJob job = jobFor(*rec, 2);
     EXPECT_EQ(job.screenPlotPixels, 907);
     const CurveLayout layout = ComputeCurveLayout(job, 96, 96, 1.0);
@@ -62,7 +62,7 @@ TEST(CurvePage, TwelveHundredSamplesOnTwoPagesUseConsecutiveSamples) {
 }
 
 TEST(CurvePage, SixtyThousandSamplesOnOnePageAreThinnedToTheScreenWidth) {
-    auto rec = makeRecording(60000);
+    auto rec = makeSawtoothRecording(60000);
     const PrintJob job = jobFor(*rec, 1);
     const CurveLayout layout = ComputeCurveLayout(job, 96, 96, 1.0);
     const StripGeometry g = ComputeStripGeometry(60000, 1, job.screenPlotPixels, layout.plotWidth);
@@ -91,7 +91,7 @@ TEST(CurvePage, SixtyThousandSamplesOnOnePageAreThinnedToTheScreenWidth) {
 }
 
 TEST(CurvePage, PointsStayWithinTheArraysOnAHighResolutionScreen) {
-    auto rec = makeRecording(60000, KindTempHumi);
+    auto rec = makeSawtoothRecording(60000, KindTempHumi);
     const PrintJob job = jobFor(*rec, 1, 144);  // 1360 screen pixels for the axis
     const CurveLayout layout = ComputeCurveLayout(job, 600, 600, 1.0);
     const StripGeometry g = ComputeStripGeometry(60000, 1, job.screenPlotPixels, layout.plotWidth);
@@ -107,7 +107,7 @@ TEST(CurvePage, PointsStayWithinTheArraysOnAHighResolutionScreen) {
 }
 
 TEST(CurvePage, FlatSelectionIsDrawnAtMidHeight) {
-    auto rec = makeRecording(500);
+    auto rec = makeSawtoothRecording(500);
     for (int i = 0; i < 500; ++i) rec->temperature[static_cast<std::size_t>(i)] = 21.5f;
     const PrintJob job = jobFor(*rec, 1);
     const CurveLayout layout = ComputeCurveLayout(job, 96, 96, 1.0);
@@ -126,8 +126,8 @@ TEST(CurvePage, FlatSelectionIsDrawnAtMidHeight) {
 }
 
 TEST(CurvePage, SummaryTableScaleLabelsAndTimeLabels) {
-    ScopedTz tz("UTC");
-    auto rec = makeRecording(1200, KindTempHumi);
+    ScopedTimeZone tz("UTC");
+    auto rec = makeSawtoothRecording(1200, KindTempHumi);
     rec->tempAlarmOn = true;
     rec->tempLower = 0.0f;
     rec->tempUpper = 25.0f;
@@ -154,7 +154,7 @@ TEST(CurvePage, SummaryTableScaleLabelsAndTimeLabels) {
 }
 
 TEST(CurvePage, StripsAfterTheSelectionKeepGridButNoCurve) {
-    auto rec = makeRecording(30);
+    auto rec = makeSawtoothRecording(30);
     const PrintJob job = jobFor(*rec, 5);
     const CurveLayout layout = ComputeCurveLayout(job, 96, 96, 1.0);
     RecordingCanvas canvas;
@@ -171,7 +171,7 @@ TEST(CurvePage, PrinterAreaOfTheDesignSizePrintsAtFactorOne) {
     EXPECT_DOUBLE_EQ(fitFactor(284.3, 197.3, kCurveFitWidthMm, kCurveFitHeightMm), 1.0);
     EXPECT_NEAR(fitFactor(270.0, 197.3, kCurveFitWidthMm, kCurveFitHeightMm), 270.0 / 284.3, 1e-12);
     EXPECT_NEAR(fitFactor(197.3, 270.0, kTextFitWidthMm, kTextFitHeightMm), 270.0 / 284.3, 1e-12);
-    auto rec = makeRecording(100);
+    auto rec = makeSawtoothRecording(100);
     const PrintJob job = jobFor(*rec, 1);
     const CurveLayout l = ComputeCurveLayout(job, 600, 600, 1.0);
     EXPECT_EQ(l.plotWidth, static_cast<int>(240 * 600 / 25.4));
@@ -183,7 +183,7 @@ TEST(CurvePage, PrinterAreaOfTheDesignSizePrintsAtFactorOne) {
 }
 
 TEST(CurvePage, TableTextsWiderThanTheirCellGetASmallerFont) {
-    auto rec = makeRecording(100);
+    auto rec = makeSawtoothRecording(100);
     rec->description() = "A description far too long for its cell";
     const PrintJob job = jobFor(*rec, 1);
     const CurveLayout layout = ComputeCurveLayout(job, 96, 96, 1.0);

@@ -1,44 +1,17 @@
 #pragma once
-#include <cstdlib>
-#include <ctime>
 #include <memory>
 #include <string>
 
+#include "TestSupport.h"
 #include "data/LocalTime.h"
 #include "data/Recording.h"
 
 namespace thermivo::testing {
 
-/// Sets TZ for the life of the object and restores the previous value.
-class ScopedTz {
-  public:
-    explicit ScopedTz(const char* tz) {
-        if (const char* old = std::getenv("TZ")) {
-            had_ = true;
-            old_ = old;
-        }
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~ScopedTz() {
-        if (had_)
-            setenv("TZ", old_.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-    ScopedTz(const ScopedTz&) = delete;
-    ScopedTz& operator=(const ScopedTz&) = delete;
-
-  private:
-    bool had_ = false;
-    std::string old_;
-};
-
 /// A complete recording of `count` samples starting 2014-03-01 10:00 UTC every `interval` seconds;
 /// temperatures follow a saw-tooth between -10 and 30 °C, humidity between 20 and 80 %.
-inline std::unique_ptr<Recording> makeRecording(int count, std::int32_t kind = KindTemp,
-                                                std::int64_t interval = 60) {
+inline std::unique_ptr<Recording> makeSawtoothRecording(int count, std::int32_t kind = KindTemp,
+                                                        std::int64_t interval = 60) {
     auto rec = std::make_unique<Recording>();
     rec->kind = kind;
     rec->values[Recording::ValSerial] = kind == KindTempHumi ? "UTH12345678" : "DI123456789";

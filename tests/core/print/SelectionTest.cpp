@@ -4,10 +4,10 @@
 #include "print/Selection.h"
 
 using namespace thermivo;
-using thermivo::testing::makeRecording;
+using thermivo::testing::makeSawtoothRecording;
 
 TEST(SelectRange, WholeRecordingAndStatistics) {
-    auto rec = makeRecording(130);
+    auto rec = makeSawtoothRecording(130);
     rec->temperature[5] = 40.0f;
     rec->temperature[9] = 40.0f;  // equal later maximum does not replace the first
     rec->temperature[7] = -20.0f;
@@ -28,7 +28,7 @@ TEST(SelectRange, WholeRecordingAndStatistics) {
 }
 
 TEST(SelectRange, StartBetweenTwoSamplesSelectsTheEarlierAndTimesAreClamped) {
-    auto rec = makeRecording(100, KindTemp, 300);
+    auto rec = makeSawtoothRecording(100, KindTemp, 300);
     Selection sel;
     // 10 minutes and 1 second after sample 2 lies between samples 4 and 5.
     ASSERT_TRUE(SelectRange(*rec, rec->startTime + 1201, rec->startTime + 1799, sel));
@@ -43,7 +43,7 @@ TEST(SelectRange, StartBetweenTwoSamplesSelectsTheEarlierAndTimesAreClamped) {
 }
 
 TEST(SelectRange, InvertedRangeIsRefusedAndKeepsTheSelection) {
-    auto rec = makeRecording(100);
+    auto rec = makeSawtoothRecording(100);
     Selection sel;
     ASSERT_TRUE(SelectRange(*rec, rec->startTime + 600, rec->startTime + 1200, sel));
     EXPECT_FALSE(SelectRange(*rec, rec->startTime + 1200, rec->startTime + 600, sel));
@@ -55,7 +55,7 @@ TEST(SelectRange, InvertedRangeIsRefusedAndKeepsTheSelection) {
 }
 
 TEST(SelectRange, NoSamplesGivesAnEmptySelection) {
-    auto rec = makeRecording(10);
+    auto rec = makeSawtoothRecording(10);
     rec->samplesLoaded = 0;
     Selection sel;
     sel.selCount = 5;

@@ -6,8 +6,8 @@
 #include "print/TextPage.h"
 
 using namespace thermivo;
-using thermivo::testing::makeRecording;
-using thermivo::testing::ScopedTz;
+using thermivo::testing::makeSawtoothRecording;
+using thermivo::testing::ScopedTimeZone;
 
 namespace {
 
@@ -33,9 +33,9 @@ std::vector<std::string> rowNumbers(const TextLayout& layout, const PrintJob& jo
 }  // namespace
 
 TEST(TextPage, RowsAreSpreadSixtyPerPageAfterTheSummary) {
-    ScopedTz tz("UTC");
+    ScopedTimeZone tz("UTC");
     const TextLayout layout = ComputeTextLayout(96, 96, 1.0);
-    auto rec = makeRecording(130);
+    auto rec = makeSawtoothRecording(130);
     const PrintJob job = jobFor(*rec);
     EXPECT_EQ(job.pageTotal, 4);
     const auto p2 = rowNumbers(layout, job, 2), p3 = rowNumbers(layout, job, 3),
@@ -50,7 +50,7 @@ TEST(TextPage, RowsAreSpreadSixtyPerPageAfterTheSummary) {
     EXPECT_EQ(p4.front(), "121");
     EXPECT_EQ(p4.back(), "130");
 
-    auto exact = makeRecording(120);
+    auto exact = makeSawtoothRecording(120);
     const PrintJob job120 = jobFor(*exact);
     EXPECT_EQ(job120.pageTotal, 3);
     const auto last = rowNumbers(layout, job120, 3);
@@ -63,11 +63,11 @@ TEST(TextPage, RowsAreSpreadSixtyPerPageAfterTheSummary) {
 }
 
 TEST(TextPage, RowTextsTimesShadesAndPageNumber) {
-    ScopedTz tz("UTC");
+    ScopedTimeZone tz("UTC");
     const TextLayout layout = ComputeTextLayout(96, 96, 1.0);
     EXPECT_EQ(layout.rowsPerPage, 60);
     EXPECT_EQ(layout.rowHeight, 15);  // 4 mm at 96 dpi
-    auto rec = makeRecording(130);
+    auto rec = makeSawtoothRecording(130);
     const PrintJob job = jobFor(*rec);
     RecordingCanvas canvas;
     DrawTextPage(layout, job, canvas, 3);
@@ -85,7 +85,7 @@ TEST(TextPage, RowTextsTimesShadesAndPageNumber) {
 }
 
 TEST(TextPage, LimitMarkersInCelsiusAndFahrenheit) {
-    auto rec = makeRecording(130);
+    auto rec = makeSawtoothRecording(130);
     rec->tempAlarmOn = true;
     rec->tempLower = -25.0f;
     rec->tempUpper = 8.0f;
@@ -97,7 +97,7 @@ TEST(TextPage, LimitMarkersInCelsiusAndFahrenheit) {
     rec->tempAlarmOn = false;
     EXPECT_EQ(textTemperatureCell(jobFor(*rec), -30.5f), "-30.50\u00B0C");
 
-    auto humi = makeRecording(10, KindTempHumi);
+    auto humi = makeSawtoothRecording(10, KindTempHumi);
     humi->humiAlarmOn = true;
     humi->humiLower = 30.0f;
     humi->humiUpper = 70.0f;
@@ -114,9 +114,9 @@ TEST(TextPage, LimitMarkersInCelsiusAndFahrenheit) {
 }
 
 TEST(TextPage, SummaryPageLinesWithAndWithoutHumidity) {
-    ScopedTz tz("UTC");
+    ScopedTimeZone tz("UTC");
     const TextLayout layout = ComputeTextLayout(96, 96, 1.0);
-    auto rec = makeRecording(130, KindTemp, 90061);  // 1 day 1 h 1 min 1 s
+    auto rec = makeSawtoothRecording(130, KindTemp, 90061);  // 1 day 1 h 1 min 1 s
     rec->tempAlarmOn = true;
     rec->tempLower = 2.0f;
     rec->tempUpper = 8.0f;
@@ -136,7 +136,7 @@ TEST(TextPage, SummaryPageLinesWithAndWithoutHumidity) {
     EXPECT_EQ(texts[2].at.y, layout.summaryY + layout.summaryStep);
     EXPECT_EQ(texts[1].font.height, -16);  // 12 points at 96 dpi
 
-    auto humi = makeRecording(50, KindTempHumi);
+    auto humi = makeSawtoothRecording(50, KindTempHumi);
     RecordingCanvas humiCanvas;
     DrawTextPage(layout, jobFor(*humi), humiCanvas, 1);
     EXPECT_TRUE(humiCanvas.hasText(" Humi Max.: 69.00%RH"));

@@ -22,8 +22,8 @@
 #include "print/TextPage.h"
 
 using namespace thermivo;
-using thermivo::testing::makeRecording;
-using thermivo::testing::ScopedTz;
+using thermivo::testing::makeSawtoothRecording;
+using thermivo::testing::ScopedTimeZone;
 
 namespace {
 
@@ -81,8 +81,8 @@ QString outDir() {
 }  // namespace
 
 TEST(PrintDlg, ControlsCaptionsAndInitialState) {
-    ScopedTz tz("UTC");
-    auto rec = makeRecording(130);
+    ScopedTimeZone tz("UTC");
+    auto rec = makeSawtoothRecording(130);
     CKvrcPrintDlg dlg(*rec);
     const int ids[] = {1,    1093, 1094, 1095, 1096, 1097, 1098, 1099, 1100, 1101, 1102,
                        1103, 1104, 1105, 1106, 1107, 1108, 1109, 1110, 1111, 1132};
@@ -113,17 +113,16 @@ TEST(PrintDlg, ControlsCaptionsAndInitialState) {
     EXPECT_EQ(dlg.pageImage().size(), QSize(1096, 755));  // 290 x 200 mm at 96 dpi
 
     // Chinese captions come from the same table.
-    AppSettings::instance().setLanguage(kLanguageChinesePrc);
+    const thermivo::testing::ScopedLanguage chinese(kLanguageChinesePrc);
     CKvrcPrintDlg zh(*rec);
-    AppSettings::instance().setLanguage(kLanguageEnglishUs);
     EXPECT_EQ(control<QPushButton>(zh, 1093)->text(), QStringLiteral("预览"));
     EXPECT_EQ(control<QRadioButton>(zh, 1096)->text(), QStringLiteral("曲线"));
 }
 
 TEST(PrintDlg, InvertedRangeIsRefusedAndPreviewRestoresThePickers) {
-    ScopedTz tz("UTC");
+    ScopedTimeZone tz("UTC");
     ScriptedPrompts prompts;
-    auto rec = makeRecording(130);
+    auto rec = makeSawtoothRecording(130);
     CKvrcPrintDlg dlg(*rec);
     auto* start = control<QDateTimeEdit>(dlg, 1098);
     auto* end = control<QDateTimeEdit>(dlg, 1099);
@@ -148,8 +147,8 @@ TEST(PrintDlg, InvertedRangeIsRefusedAndPreviewRestoresThePickers) {
 }
 
 TEST(PrintDlg, PreviewPagesCounterAndNavigation) {
-    ScopedTz tz("UTC");
-    auto rec = makeRecording(1200);
+    ScopedTimeZone tz("UTC");
+    auto rec = makeSawtoothRecording(1200);
     CKvrcPrintDlg dlg(*rec);
     dlg.show();
     dlg.activateWindow();
@@ -193,8 +192,8 @@ TEST(PrintDlg, PreviewPagesCounterAndNavigation) {
 }
 
 TEST(PrintDlg, TextThenCurverRestoresTheCurvePageCount) {
-    ScopedTz tz("UTC");
-    auto rec = makeRecording(130);
+    ScopedTimeZone tz("UTC");
+    auto rec = makeSawtoothRecording(130);
     CKvrcPrintDlg dlg(*rec);
     control<QLineEdit>(dlg, 1094)->setText(QStringLiteral("5"));
     QTest::mouseClick(control<QPushButton>(dlg, 1093), Qt::LeftButton);
@@ -230,8 +229,8 @@ TEST(PrintDlg, TextThenCurverRestoresTheCurvePageCount) {
 }
 
 TEST(PrintDlg, WheelScrollsATextPageAndTurnsItAtTheFourthNotch) {
-    ScopedTz tz("UTC");
-    auto rec = makeRecording(130);
+    ScopedTimeZone tz("UTC");
+    auto rec = makeSawtoothRecording(130);
     CKvrcPrintDlg dlg(*rec);
     dlg.show();
     QTest::mouseClick(control<QRadioButton>(dlg, 1097), Qt::LeftButton);
@@ -267,8 +266,8 @@ TEST(PrintDlg, WheelScrollsATextPageAndTurnsItAtTheFourthNotch) {
 }
 
 TEST(PrintDlg, EscapeNeverClosesAndEnterOnlyPressesCommandButtons) {
-    ScopedTz tz("UTC");
-    auto rec = makeRecording(130);
+    ScopedTimeZone tz("UTC");
+    auto rec = makeSawtoothRecording(130);
     CKvrcPrintDlg dlg(*rec);
     dlg.show();
     QTest::keyClick(&dlg, Qt::Key_Escape);
@@ -292,8 +291,8 @@ TEST(PrintDlg, EscapeNeverClosesAndEnterOnlyPressesCommandButtons) {
 }
 
 TEST(PrintDlg, PrintingFreesTheButtonsAfterCancelFailureAndSuccess) {
-    ScopedTz tz("UTC");
-    auto rec = makeRecording(300);
+    ScopedTimeZone tz("UTC");
+    auto rec = makeSawtoothRecording(300);
     TestPrintDlg dlg(*rec);
     auto* print = control<QPushButton>(dlg, 1100);
     QTest::mouseClick(print, Qt::LeftButton);
@@ -317,8 +316,8 @@ TEST(PrintDlg, PrintingFreesTheButtonsAfterCancelFailureAndSuccess) {
 }
 
 TEST(PrintDlg, GrabsOfThePreview) {
-    ScopedTz tz("UTC");
-    auto rec = makeRecording(2000, KindTempHumi);
+    ScopedTimeZone tz("UTC");
+    auto rec = makeSawtoothRecording(2000, KindTempHumi);
     CKvrcPrintDlg dlg(*rec);
     dlg.show();
     ASSERT_TRUE(dlg.grab().save(outDir() + QStringLiteral("/preview-curve.png")));
@@ -345,7 +344,7 @@ TEST(PrintDlg, StretchKeepsThinLines) {
 
 TEST(PrintDlg, ARecordingWithoutSamplesShowsNoPage) {
     ScriptedPrompts prompts;
-    auto rec = makeRecording(10);
+    auto rec = makeSawtoothRecording(10);
     rec->samplesLoaded = 0;
     CKvrcPrintDlg dlg(*rec);
     EXPECT_FALSE(dlg.rangeReady());

@@ -16,8 +16,8 @@
 #include "print/PrintoutPdf.h"
 
 using namespace thermivo;
-using thermivo::testing::makeRecording;
-using thermivo::testing::ScopedTz;
+using thermivo::testing::makeSawtoothRecording;
+using thermivo::testing::ScopedTimeZone;
 
 namespace {
 
@@ -69,8 +69,8 @@ int darkPixelsOutside(const QImage& image, int band) {
 }  // namespace
 
 TEST(PrintoutPdf, CurvePagesOfATemperatureRecording) {
-    ScopedTz tz("UTC");
-    auto rec = makeRecording(1200, KindTemp);
+    ScopedTimeZone tz("UTC");
+    auto rec = makeSawtoothRecording(1200, KindTemp);
     rec->tempAlarmOn = true;
     rec->tempLower = -5.0f;
     rec->tempUpper = 25.0f;
@@ -93,8 +93,8 @@ TEST(PrintoutPdf, CurvePagesOfATemperatureRecording) {
 }
 
 TEST(PrintoutPdf, TextPagesOfATemperatureAndHumidityRecordingInFahrenheit) {
-    ScopedTz tz("UTC");
-    auto rec = makeRecording(130, KindTempHumi);
+    ScopedTimeZone tz("UTC");
+    auto rec = makeSawtoothRecording(130, KindTempHumi);
     rec->tempAlarmOn = true;
     rec->tempLower = -25.0f;
     rec->tempUpper = 8.0f;
@@ -117,7 +117,7 @@ TEST(PrintoutPdf, TextPagesOfATemperatureAndHumidityRecordingInFahrenheit) {
 }
 
 TEST(PrintoutPdf, RangeAndFailuresAreReported) {
-    auto rec = makeRecording(600);
+    auto rec = makeSawtoothRecording(600);
     const QString pdf = outDir() + QStringLiteral("/range.pdf");
     QFile::remove(pdf);
     PdfPrintOptions options;
@@ -159,7 +159,7 @@ class FailingWriter : public QPdfWriter {
 }  // namespace
 
 TEST(PrintoutPdf, AFailedPageStopsThePrintout) {
-    auto rec = makeRecording(300);
+    auto rec = makeSawtoothRecording(300);
     PrintJob job(*rec);
     SelectRange(*rec, rec->startTime, rec->stopTime, job.selection);
     job.curveLabels = ComputeCurveLabels(job);
@@ -176,7 +176,7 @@ TEST(PrintoutPdf, AFailedPageStopsThePrintout) {
 }
 
 TEST(PrintoutPdf, OtherKindsAndChineseTextsStayInsideThePage) {
-    ScopedTz tz("UTC");
+    ScopedTimeZone tz("UTC");
     struct Case {
         std::int32_t kind;
         PdfPrintOptions::Pages pages;
@@ -191,8 +191,8 @@ TEST(PrintoutPdf, OtherKindsAndChineseTextsStayInsideThePage) {
         {KindTempHumi, PdfPrintOptions::Pages::Text, kLanguageChinesePrc, "text-kind4-zh", 3},
     };
     for (const Case& c : cases) {
-        AppSettings::instance().setLanguage(c.language);
-        auto rec = makeRecording(100, c.kind, 600);
+        const thermivo::testing::ScopedLanguage language(c.language);
+        auto rec = makeSawtoothRecording(100, c.kind, 600);
         rec->tempAlarmOn = rec->humiAlarmOn = true;
         rec->tempLower = -5.0f;
         rec->tempUpper = 25.0f;
@@ -208,5 +208,4 @@ TEST(PrintoutPdf, OtherKindsAndChineseTextsStayInsideThePage) {
         ASSERT_EQ(pngs.size(), c.expectedPages) << c.name;
         EXPECT_EQ(darkPixelsOutside(QImage(outDir() + "/" + pngs.first()), 10), 0) << c.name;
     }
-    AppSettings::instance().setLanguage(kLanguageEnglishUs);
 }
