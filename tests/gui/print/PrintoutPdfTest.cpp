@@ -68,52 +68,72 @@ int darkPixelsOutside(const QImage& image, int band) {
 
 }  // namespace
 
-TEST(PrintoutPdf, CurvePagesOfATemperatureRecording) {
-    ScopedTimeZone tz("UTC");
-    auto rec = makeSawtoothRecording(1200, KindTemp);
-    rec->tempAlarmOn = true;
-    rec->tempLower = -5.0f;
-    rec->tempUpper = 25.0f;
-    PdfPrintOptions options;
-    options.pages = PdfPrintOptions::Pages::Curve;
-    options.curvePages = 2;
-    const QString pdf = outDir() + QStringLiteral("/curve-kind1.pdf");
-    QString error;
-    ASSERT_TRUE(writePrintoutPdf(*rec, options, pdf, &error)) << error.toStdString();
-    const QStringList pngs = renderPng(pdf, outDir() + QStringLiteral("/curve-kind1"));
-    ASSERT_EQ(pngs.size(), 2);
-    const QImage page(outDir() + "/" + pngs.first());
-    ASSERT_FALSE(page.isNull());
-    EXPECT_GT(page.width(), page.height());  // landscape
-    EXPECT_EQ(darkPixelsOutside(page, 10), 0);
-    const QString text = pdfText(pdf);
-    EXPECT_TRUE(text.contains(QStringLiteral("Temp Average")));
-    EXPECT_TRUE(text.contains(QStringLiteral("[-5.00,25.00]")));
-    EXPECT_TRUE(text.contains(QStringLiteral("2/2")));
-}
-
-TEST(PrintoutPdf, TextPagesOfATemperatureAndHumidityRecordingInFahrenheit) {
-    ScopedTimeZone tz("UTC");
-    auto rec = makeSawtoothRecording(130, KindTempHumi);
-    rec->tempAlarmOn = true;
-    rec->tempLower = -25.0f;
-    rec->tempUpper = 8.0f;
-    rec->temperature[0] = -30.5f;
-    PdfPrintOptions options;
-    options.pages = PdfPrintOptions::Pages::Text;
-    options.unit = PdfPrintOptions::Unit::Fahrenheit;
-    const QString pdf = outDir() + QStringLiteral("/text-kind4.pdf");
-    QString error;
-    ASSERT_TRUE(writePrintoutPdf(*rec, options, pdf, &error)) << error.toStdString();
-    const QStringList pngs = renderPng(pdf, outDir() + QStringLiteral("/text-kind4"));
-    ASSERT_EQ(pngs.size(), 4);
-    const QImage page(outDir() + "/" + pngs.at(1));
-    EXPECT_LT(page.width(), page.height());  // portrait
-    EXPECT_EQ(darkPixelsOutside(page, 10), 0);
-    const QString text = pdfText(pdf);
-    EXPECT_TRUE(text.contains(QStringLiteral("-22.90\u00B0F [<-13.00]")));
-    EXPECT_TRUE(text.contains(QStringLiteral("Humidity")));
-    EXPECT_TRUE(text.contains(QStringLiteral("Temp&Humi Record")));
+TEST(PrintoutPdf, CurveAndTextPagesOfEveryKindStayInsideThePage) {
+    const ScopedTimeZone tz("UTC");
+    struct Case {
+        std::int32_t kind;
+        PdfPrintOptions::Pages pages;
+        bool fahrenheit;
+        std::uint16_t language;
+        const char* name;
+        int expectedPages;
+        QStringList expectedTexts;
+    };
+    const Case cases[] = {
+        {KindTemp,
+         PdfPrintOptions::Pages::Curve,
+         false,
+         kLanguageEnglishUs,
+         "curve-kind1",
+         2,
+         {"Temp Average", "[-5.00,25.00]\u00B0C", "2/2"}},
+        {KindTempHumi,
+         PdfPrintOptions::Pages::Text,
+         true,
+         kLanguageEnglishUs,
+         "text-kind4",
+         4,
+         {"-22.90\u00B0F [<-13.00]", "Humidity", "Temp&Humi Record", "4/4"}},
+        {KindTempHumi,
+         PdfPrintOptions::Pages::Curve,
+         false,
+         kLanguageEnglishUs,
+         "curve-kind4",
+         2,
+         {"Humi Alarm", "[30.00,70.00]%RH"}},
+        {KindTemp, PdfPrintOptions::Pages::Text, false, kLanguageEnglishUs, "text-kind1", 4, {"Temp Alarm"}},
+        {KindTempHumi, PdfPrintOptions::Pages::Curve, false, kLanguageChinesePrc, "curve-kind4-zh", 2, {}},
+        {KindTempHumi, PdfPrintOptions::Pages::Text, false, kLanguageChinesePrc, "text-kind4-zh", 4, {}},
+    };
+    for (const Case& c : cases) {
+        const thermivo::testing::ScopedLanguage language(c.language);
+        auto rec = makeSawtoothRecording(130, c.kind);
+        rec->tempAlarmOn = rec->humiAlarmOn = true;
+        rec->tempLower = -25.0f;
+        rec->tempUpper = 8.0f;
+        rec->humiLower = 30.0f;
+        rec->humiUpper = 70.0f;
+        rec->temperature[0] = -30.5f;
+        if (c.pages == PdfPrintOptions::Pages::Curve) rec->tempLower = -5.0f, rec->tempUpper = 25.0f;
+        PdfPrintOptions options;
+        options.pages = c.pages;
+        options.curvePages = 2;
+        options.unit = c.fahrenheit ? PdfPrintOptions::Unit::Fahrenheit : PdfPrintOptions::Unit::Celsius;
+        const QString pdf = outDir() + "/" + c.name + ".pdf";
+        QString error;
+        ASSERT_TRUE(writePrintoutPdf(*rec, options, pdf, &error)) << error.toStdString();
+        const QStringList pngs = renderPng(pdf, outDir() + "/" + c.name);
+        ASSERT_EQ(pngs.size(), c.expectedPages) << c.name;
+        for (const QString& png : pngs) {
+            const QImage page(outDir() + "/" + png);
+            ASSERT_FALSE(page.isNull());
+            EXPECT_EQ(page.width() > page.height(), c.pages == PdfPrintOptions::Pages::Curve) << c.name;
+            EXPECT_EQ(darkPixelsOutside(page, 10), 0) << png.toStdString();
+        }
+        const QString text = pdfText(pdf);
+        for (const QString& expected : c.expectedTexts)
+            EXPECT_TRUE(text.contains(expected)) << c.name << ": " << expected.toStdString();
+    }
 }
 
 TEST(PrintoutPdf, RangeAndFailuresAreReported) {
@@ -173,39 +193,4 @@ TEST(PrintoutPdf, AFailedPageStopsThePrintout) {
     job.pageTotal = 1;
     EXPECT_TRUE(printPages(writer, painter, job, PrintMode::Curve));
     painter.end();
-}
-
-TEST(PrintoutPdf, OtherKindsAndChineseTextsStayInsideThePage) {
-    ScopedTimeZone tz("UTC");
-    struct Case {
-        std::int32_t kind;
-        PdfPrintOptions::Pages pages;
-        std::uint16_t language;
-        const char* name;
-        int expectedPages;
-    };
-    const Case cases[] = {
-        {KindTempHumi, PdfPrintOptions::Pages::Curve, kLanguageEnglishUs, "curve-kind4", 3},
-        {KindTemp, PdfPrintOptions::Pages::Text, kLanguageEnglishUs, "text-kind1", 3},
-        {KindTempHumi, PdfPrintOptions::Pages::Curve, kLanguageChinesePrc, "curve-kind4-zh", 3},
-        {KindTempHumi, PdfPrintOptions::Pages::Text, kLanguageChinesePrc, "text-kind4-zh", 3},
-    };
-    for (const Case& c : cases) {
-        const thermivo::testing::ScopedLanguage language(c.language);
-        auto rec = makeSawtoothRecording(100, c.kind, 600);
-        rec->tempAlarmOn = rec->humiAlarmOn = true;
-        rec->tempLower = -5.0f;
-        rec->tempUpper = 25.0f;
-        rec->humiLower = 30.0f;
-        rec->humiUpper = 70.0f;
-        PdfPrintOptions options;
-        options.pages = c.pages;
-        options.curvePages = 3;
-        const QString pdf = outDir() + "/" + c.name + ".pdf";
-        QString error;
-        ASSERT_TRUE(writePrintoutPdf(*rec, options, pdf, &error)) << error.toStdString();
-        const QStringList pngs = renderPng(pdf, outDir() + "/" + c.name);
-        ASSERT_EQ(pngs.size(), c.expectedPages) << c.name;
-        EXPECT_EQ(darkPixelsOutside(QImage(outDir() + "/" + pngs.first()), 10), 0) << c.name;
-    }
 }
