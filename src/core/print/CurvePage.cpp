@@ -93,6 +93,15 @@ CurveLayout ComputeCurveLayout(const PrintJob& job, int dpiX, int dpiY, double f
     return l;
 }
 
+CurveLayout ComputePrintCurveLayout(const PrintJob& job, int dpiX, int dpiY, int width, int height) {
+    const double factor =
+        fitFactor(width * 25.4 / dpiX, height * 25.4 / dpiY, kCurveFitWidthMm, kCurveFitHeightMm);
+    CurveLayout layout = ComputeCurveLayout(job, dpiX, dpiY, factor);
+    layout.pageWidth = width;
+    layout.pageHeight = height;
+    return layout;
+}
+
 CurveLabels ComputeCurveLabels(const PrintJob& job) {
     CurveLabels c;
     const Selection& sel = job.selection;

@@ -55,6 +55,10 @@ struct StripSamples {
 /// Fills a curve layout for a target of the given resolution and factor; the scales come from the selection.
 CurveLayout ComputeCurveLayout(const PrintJob& job, int dpiX, int dpiY, double factor);
 
+/// The layout for a printer with a printable area of width x height pixels: the page design scaled by the
+/// largest factor that fits 284.3 x 197.3 mm into the area, and the page size set to the area.
+CurveLayout ComputePrintCurveLayout(const PrintJob& job, int dpiX, int dpiY, int width, int height);
+
 /// Scale labels from the selection's extremes (°F when the job prints Fahrenheit).
 CurveLabels ComputeCurveLabels(const PrintJob& job);
 

@@ -1,6 +1,7 @@
 #include "print/PrintJob.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "app/AppSettings.h"
@@ -29,8 +30,10 @@ int mulDiv(int a, int b, int c) {
     return static_cast<int>(negative ? -q : q);
 }
 
+// Millimetres are decimal and 25.4 has no exact binary form, so a length that is a whole number of pixels
+// can come out a hair below it; the tiny allowance keeps truncation from losing that pixel.
 int mmToPixels(double mm, double factor, int dpi) {
-    return static_cast<int>(mm * factor * dpi / 25.4);
+    return static_cast<int>(mm * factor * dpi / 25.4 + 1e-7);
 }
 
 int textPageCount(int selCount) {
@@ -40,7 +43,9 @@ int textPageCount(int selCount) {
 
 double fitFactor(double printableWidthMm, double printableHeightMm, double designWidthMm,
                  double designHeightMm) {
-    return std::min(printableWidthMm / designWidthMm, printableHeightMm / designHeightMm);
+    // Rounded to nine decimals so that an area of exactly the design size gives exactly 1, not 0.999...
+    const double factor = std::min(printableWidthMm / designWidthMm, printableHeightMm / designHeightMm);
+    return std::round(factor * 1e9) / 1e9;
 }
 
 }  // namespace thermivo

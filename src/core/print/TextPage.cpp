@@ -42,6 +42,15 @@ TextLayout ComputeTextLayout(int dpiX, int dpiY, double factor, int rowsPerPage)
     return l;
 }
 
+TextLayout ComputePrintTextLayout(int dpiX, int dpiY, int width, int height) {
+    const double factor =
+        fitFactor(width * 25.4 / dpiX, height * 25.4 / dpiY, kTextFitWidthMm, kTextFitHeightMm);
+    TextLayout layout = ComputeTextLayout(dpiX, dpiY, factor);
+    layout.pageWidth = width;
+    layout.pageHeight = height;
+    return layout;
+}
+
 TextRows textPageRows(int page, int selCount, int rowsPerPage) {
     TextRows rows;
     if (page < 2) return rows;

@@ -32,6 +32,10 @@ struct TextLayout {
 /// Fills a text layout for a target of the given resolution and factor.
 TextLayout ComputeTextLayout(int dpiX, int dpiY, double factor, int rowsPerPage = kTextRowsPerPage);
 
+/// The layout for a printer with a printable area of width x height pixels: the page design scaled by the
+/// largest factor that fits 197.3 x 284.3 mm into the area, and the page size set to the area.
+TextLayout ComputePrintTextLayout(int dpiX, int dpiY, int width, int height);
+
 /// Rows of table page `page` (2 and later) as (first row index within the selection, row count).
 struct TextRows {
     int first = 0;

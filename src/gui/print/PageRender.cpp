@@ -55,21 +55,12 @@ bool printPages(QPagedPaintDevice& device, QPainter& painter, const PrintJob& jo
     const int width = device.width();
     const int height = device.height();
     if (dpiX <= 0 || dpiY <= 0 || width <= 0 || height <= 0) return false;
-    const double widthMm = width * 25.4 / dpiX;
-    const double heightMm = height * 25.4 / dpiY;
-
     CurveLayout curve;
     TextLayout text;
-    if (mode == PrintMode::Curve) {
-        curve = ComputeCurveLayout(job, dpiX, dpiY,
-                                   fitFactor(widthMm, heightMm, kCurveFitWidthMm, kCurveFitHeightMm));
-        curve.pageWidth = width;
-        curve.pageHeight = height;
-    } else {
-        text = ComputeTextLayout(dpiX, dpiY, fitFactor(widthMm, heightMm, kTextFitWidthMm, kTextFitHeightMm));
-        text.pageWidth = width;
-        text.pageHeight = height;
-    }
+    if (mode == PrintMode::Curve)
+        curve = ComputePrintCurveLayout(job, dpiX, dpiY, width, height);
+    else
+        text = ComputePrintTextLayout(dpiX, dpiY, width, height);
 
     for (int page = 1; page <= job.pageTotal; ++page) {
         if (page > 1 && !device.newPage()) return false;

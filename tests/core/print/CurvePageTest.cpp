@@ -168,18 +168,30 @@ TEST(CurvePage, StripsAfterTheSelectionKeepGridButNoCurve) {
 }
 
 TEST(CurvePage, PrinterAreaOfTheDesignSizePrintsAtFactorOne) {
-    EXPECT_DOUBLE_EQ(fitFactor(284.3, 197.3, kCurveFitWidthMm, kCurveFitHeightMm), 1.0);
-    EXPECT_NEAR(fitFactor(270.0, 197.3, kCurveFitWidthMm, kCurveFitHeightMm), 270.0 / 284.3, 1e-12);
-    EXPECT_NEAR(fitFactor(197.3, 270.0, kTextFitWidthMm, kTextFitHeightMm), 270.0 / 284.3, 1e-12);
     auto rec = makeSawtoothRecording(100);
     const PrintJob job = jobFor(*rec, 1);
-    const CurveLayout l = ComputeCurveLayout(job, 600, 600, 1.0);
-    EXPECT_EQ(l.plotWidth, static_cast<int>(240 * 600 / 25.4));
-    EXPECT_EQ(l.pageWidth, static_cast<int>(290 * 600 / 25.4));
-    EXPECT_EQ(l.font.height, -75);  // 9 points at 600 dpi
-    const CurveLayout half = ComputeCurveLayout(job, 600, 600, 0.5);
-    EXPECT_EQ(half.plotWidth, static_cast<int>(120 * 600 / 25.4));
-    EXPECT_EQ(half.font.height, -mulDiv(4, 600, 72));
+    // 254 dpi is 10 pixels per millimetre: 2843 x 1973 pixels are 284.3 x 197.3 mm.
+    const CurveLayout exact = ComputePrintCurveLayout(job, 254, 254, 2843, 1973);
+    EXPECT_NEAR(exact.factor, 1.0, 1e-9);
+    EXPECT_EQ(exact.plotWidth, 2400);
+    EXPECT_EQ(exact.plotLeft, 300);
+    EXPECT_EQ(exact.stripPitch, 570);
+    EXPECT_EQ(exact.pageWidth, 2843);
+    EXPECT_EQ(exact.pageHeight, 1973);
+    EXPECT_EQ(exact.font.height, -mulDiv(9, 254, 72));
+    // A narrower area shrinks everything by the smaller ratio.
+    const CurveLayout narrow = ComputePrintCurveLayout(job, 254, 254, 2700, 1973);
+    EXPECT_NEAR(narrow.factor, 270.0 / 284.3, 1e-9);
+    EXPECT_EQ(narrow.plotWidth, static_cast<int>(240 * narrow.factor * 10));
+    EXPECT_EQ(narrow.font.height, -mulDiv(8, 254, 72));
+    const TextLayout portrait = ComputePrintTextLayout(254, 254, 1973, 2843);
+    EXPECT_NEAR(portrait.factor, 1.0, 1e-9);
+    EXPECT_EQ(portrait.tempX, 700);
+    EXPECT_EQ(portrait.pageHeight, 2843);
+    EXPECT_EQ(portrait.headingFont.height, -mulDiv(12, 254, 72));
+    const CurveLayout screen = ComputeCurveLayout(job, 96, 96, 1.0);
+    EXPECT_EQ(screen.pageWidth, 1096);  // 290 mm at 96 dpi
+    EXPECT_EQ(screen.pageHeight, 755);
 }
 
 TEST(CurvePage, TableTextsWiderThanTheirCellGetASmallerFont) {
