@@ -156,11 +156,15 @@ std::vector<int> BridgePorts::bridgePorts() {
         std::lock_guard lock(mutex_);
         table = table_;
     }
-    std::vector<int> out;
+    std::vector<int> usable, attached;
     for (const auto& [n, path] : table) {
-        if (nameIsBridge(path) && VkComm::CSerialPort::canOpen(path)) out.push_back(n);
+        if (!nameIsBridge(path)) continue;
+        attached.push_back(n);
+        if (VkComm::CSerialPort::canOpen(path)) usable.push_back(n);
     }
-    return out;
+    // Prefer bridges that can be opened; when none can, hand them all over so that the failed open can
+    // tell the user why (permission, or another program holding the port).
+    return usable.empty() ? attached : usable;
 }
 
 std::string BridgePorts::pathOf(int n) {

@@ -56,8 +56,7 @@ public:
     std::vector<int> refresh();
     /// Path of port n, "" when n is not in the table.
     std::string pathOf(int n) override;
-    /// Brings the table up to date, then the numbers whose device passes the name check and can be
-    /// opened now (a port held by anyone, us included, is left out), ascending.
+    /// Bridge ports attached now, ascending: those that can be opened, or all of them when none can.
     std::vector<int> bridgePorts() override;
     /// Number of a path in the table, 0 when absent.
     int numberOf(const std::string& path) const;
