@@ -1,4 +1,6 @@
 #pragma once
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,18 @@ int usage(const std::string& problem = {});
 bool loadRecording(const std::string& path, Recording& rec);
 /// Sets the current unit from "C" or "F" (either case); false for anything else.
 bool applyUnit(const std::string& unit);
+
+/// What `convert --pdf` asks for.
+struct PdfRequest {
+    std::string path;
+    bool textPages = false;
+    int curvePages = 1;
+    std::optional<std::int64_t> from, to;
+};
+/// "YYYY-MM-DD HH:MM" in local time; nothing when malformed.
+std::optional<std::int64_t> parseMinuteTime(const std::string& text);
+/// Writes the printout as a PDF with the current unit; an exit code.
+int writePdf(const Recording& rec, const PdfRequest& request);
 
 int runInfo(const Args& args);
 int runConvert(const Args& args);

@@ -11,7 +11,8 @@
 namespace thermivo::cli {
 
 int runConvert(const Args& args) {
-    std::string input, xls, csv, unit;
+    std::string input, xls, csv, unit, pages = "curve";
+    PdfRequest pdf;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -19,6 +20,20 @@ int runConvert(const Args& args) {
             xls = args[++i];
         } else if (a == "--csv" && hasValue) {
             csv = args[++i];
+        } else if (a == "--pdf" && hasValue) {
+            pdf.path = args[++i];
+        } else if (a == "--pages" && hasValue) {
+            pages = args[++i];
+        } else if (a == "--curve-pages" && hasValue) {
+            const std::string& n = args[++i];
+            pdf.curvePages = n.find_first_not_of("0123456789") == std::string::npos && !n.empty() && n.size() < 3
+                                 ? std::stoi(n)
+                                 : 0;
+            if (pdf.curvePages < 1 || pdf.curvePages > 99) return usage("--curve-pages takes 1 to 99");
+        } else if ((a == "--from" || a == "--to") && hasValue) {
+            const auto t = parseMinuteTime(args[++i]);
+            if (!t) return usage(a + " takes \"YYYY-MM-DD HH:MM\"");
+            (a == "--from" ? pdf.from : pdf.to) = *t;
         } else if (a == "--unit" && hasValue) {
             unit = args[++i];
         } else if (!a.empty() && a[0] == '-') {
@@ -30,7 +45,10 @@ int runConvert(const Args& args) {
         }
     }
     if (input.empty()) return usage("no input file given");
-    if (xls.empty() && csv.empty()) return usage("convert needs --xls OUT.xls or --csv OUT.csv");
+    if (xls.empty() && csv.empty() && pdf.path.empty())
+        return usage("convert needs --xls OUT.xls, --csv OUT.csv or --pdf OUT.pdf");
+    if (pages != "curve" && pages != "text") return usage("--pages takes text or curve");
+    pdf.textPages = pages == "text";
     if (!unit.empty() && !applyUnit(unit)) return usage("--unit takes C or F");
 
     auto rec = std::make_unique<Recording>();
@@ -59,6 +77,13 @@ int runConvert(const Args& args) {
             status = kExitFailure;
         } else {
             std::fprintf(stderr, "%s%s\n", text(37).c_str(), csv.c_str());
+        }
+    }
+    if (!pdf.path.empty()) {
+        if (writePdf(*rec, pdf) != kExitOk) {
+            status = kExitFailure;
+        } else {
+            std::fprintf(stderr, "%s%s\n", text(37).c_str(), pdf.path.c_str());
         }
     }
     return status;

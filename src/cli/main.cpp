@@ -13,6 +13,8 @@ int usage(const std::string& problem) {
         "usage: thermivo-cli info FILE.kvlu [--unit C|F] [--json]\n"
         "       thermivo-cli create --from-json IN.json -o OUT.kvlu\n"
         "       thermivo-cli convert FILE.kvlu [--xls OUT.xls] [--csv OUT.csv] [--unit C|F]\n"
+        "                    [--pdf OUT.pdf [--pages text|curve] [--curve-pages N]\n"
+        "                     [--from \"YYYY-MM-DD HH:MM\"] [--to \"YYYY-MM-DD HH:MM\"]]\n"
         "       thermivo-cli download --port PATH -o OUT.kvlu\n"
         "       thermivo-cli status --port PATH\n"
         "       thermivo-cli set-clock --port PATH\n"

@@ -115,3 +115,32 @@ TEST(CliRecording, ConvertToWorkbookAndCsv) {
     EXPECT_EQ(cli(dir, "convert '" + dir.file("r.kvlu") + "'").status, 2);
     EXPECT_EQ(cli(dir, "convert '" + dir.file("nothing.kvlu") + "' --csv x.csv").status, 1);
 }
+
+TEST(CliRecording, ConvertToPdfPages) {
+    TempDir dir;
+    std::string temps;
+    for (int i = 0; i < 130; ++i) temps += (i ? "," : "") + std::to_string(i % 17 - 3);
+    writeText(dir.file("in.json"), R"({"kind": 1, "serial": "DI201400007", "startTime": 1393668000,
+        "intervalSeconds": 60, "tempUpper": 8, "tempLower": 2, "temperature": [)" + temps + "]}");
+    ASSERT_EQ(cli(dir, "create --from-json '" + dir.file("in.json") + "' -o '" + dir.file("r.kvlu") + "'").status, 0);
+
+    CliRun r = cli(dir, "convert '" + dir.file("r.kvlu") + "' --pdf '" + dir.file("t.pdf") + "' --pages text");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("XDG_RUNTIME_DIR"), std::string::npos) << r.err;
+    EXPECT_EQ(slurp(dir.file("t.pdf")).rfind("%PDF", 0), 0u);
+    // A summary page and 60 rows a page: 1 + 3 pages for 130 samples.
+    r = cli(dir, "convert '" + dir.file("r.kvlu") + "' --pdf '" + dir.file("t.pdf") + "' --pages text");
+    const std::string pages = "pdfinfo '" + dir.file("t.pdf") + "' | grep -q '^Pages: *4$'";
+    EXPECT_EQ(std::system(pages.c_str()), 0);
+
+    r = cli(dir, "convert '" + dir.file("r.kvlu") + "' --pdf '" + dir.file("c.pdf") +
+                     "' --curve-pages 2 --from \"2014-03-01 10:30\" --to \"2014-03-01 11:00\"");
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = cli(dir, "convert '" + dir.file("r.kvlu") + "' --pdf '" + dir.file("x.pdf") +
+                     "' --from \"2014-03-01 11:00\" --to \"2014-03-01 10:30\"");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Time set wrong!"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::ifstream(dir.file("x.pdf")).good());
+    for (const char* bad : {"--curve-pages 0", "--curve-pages 100", "--pages both", "--from yesterday"})
+        EXPECT_EQ(cli(dir, "convert '" + dir.file("r.kvlu") + "' --pdf x.pdf " + bad).status, 2) << bad;
+}

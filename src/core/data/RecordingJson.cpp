@@ -155,6 +155,9 @@ bool recordingFromJson(const JsonValue& json, Recording& rec, std::string* error
         return false;
     }
 
+    // Without a stop time the recording ends at its last sample, as the instrument would report it.
+    if (json.find("stopTime") == nullptr && count > 0) stop = start + interval * (count - 1);
+
     rec.reset();
     rec.kind = static_cast<std::int32_t>(kind);
     rec.values[Recording::ValSerial] = serial;

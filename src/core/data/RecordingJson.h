@@ -10,7 +10,8 @@ namespace thermivo {
 std::string recordingToJson(const Recording& rec);
 
 /// Fills `rec` from a JSON object with the keys `recordingToJson` writes (only the data keys are read;
-/// missing ones count as 0 or empty). False with *error on anything malformed; `rec` is then unchanged.
+/// missing ones count as 0 or empty, but a missing stop time is the time of the last sample).
+/// False with *error on anything malformed; `rec` is then unchanged.
 bool recordingFromJson(const JsonValue& json, Recording& rec, std::string* error);
 
 }  // namespace thermivo

@@ -1,0 +1,66 @@
+#include <cstdio>
+#include <cstdlib>
+
+#include "Commands.h"
+#include "data/LocalTime.h"
+
+#ifdef THERMIVO_HAVE_PDF
+#include <QGuiApplication>
+#include <QString>
+
+#include "app/AppSettings.h"
+#include "print/PrintoutPdf.h"
+#endif
+
+namespace thermivo::cli {
+
+std::optional<std::int64_t> parseMinuteTime(const std::string& text) {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0;
+    char tail = 0;
+    if (std::sscanf(text.c_str(), "%d-%d-%d %d:%d%c", &year, &month, &day, &hour, &minute, &tail) != 5)
+        return std::nullopt;
+    if (month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 23 || minute < 0 || minute > 59)
+        return std::nullopt;
+    return fromLocal(year, month, day, hour, minute, 0);
+}
+
+#ifdef THERMIVO_HAVE_PDF
+namespace {
+// Qt warns on every run without a session runtime folder; a command-line tool has none and needs none.
+void quietRuntimeDirWarning(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtWarningMsg && message.contains(QLatin1String("XDG_RUNTIME_DIR"))) return;
+    std::fprintf(stderr, "%s\n", qFormatLogMessage(type, context, message).toUtf8().constData());
+}
+}  // namespace
+
+int writePdf(const Recording& rec, const PdfRequest& request) {
+    // The page drawing needs fonts, which need a GUI application; no display is needed.
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    int argc = 1;
+    char name[] = "thermivo-cli";
+    char* argv[] = {name, nullptr};
+    qInstallMessageHandler(quietRuntimeDirWarning);
+    QGuiApplication app(argc, argv);
+    PdfPrintOptions options;
+    options.pages = request.textPages ? PdfPrintOptions::Pages::Text : PdfPrintOptions::Pages::Curve;
+    options.curvePages = request.curvePages;
+    options.from = request.from;
+    options.to = request.to;
+    options.unit = AppSettings::instance().isFahrenheit() ? PdfPrintOptions::Unit::Fahrenheit
+                                                          : PdfPrintOptions::Unit::Celsius;
+    QString error;
+    if (!writePrintoutPdf(rec, options, QString::fromStdString(request.path), &error)) {
+        std::fprintf(stderr, "thermivo-cli: %s: %s\n", request.path.c_str(), error.toUtf8().constData());
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+#else
+int writePdf(const Recording&, const PdfRequest& request) {
+    std::fprintf(stderr, "thermivo-cli: %s: this build has no PDF writer (Qt 6 was not found)\n",
+                 request.path.c_str());
+    return kExitFailure;
+}
+#endif
+
+}  // namespace thermivo::cli
