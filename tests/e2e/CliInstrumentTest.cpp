@@ -5,6 +5,7 @@
 #include <memory>
 #include <sstream>
 
+#include "CliRunner.h"
 #include "TestSupport.h"
 #include "data/RecordFile.h"
 #include "sim/PtyInstrument.h"
@@ -13,26 +14,6 @@ using namespace thermivo;
 using namespace thermivo::testing;
 
 namespace {
-struct CliResult {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-CliResult cli(const TempDir& dir, const std::string& args) {
-    const std::string out = dir.file("stdout"), err = dir.file("stderr");
-    const std::string cmd = "env -u LC_ALL -u LC_MESSAGES LANG=en_US.UTF-8 TZ=UTC " THERMIVO_CLI " " + args + " >'" +
-                            out + "' 2>'" + err + "'";
-    const int rc = std::system(cmd.c_str());
-    return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, slurp(out), slurp(err)};
-}
-
 SimConfig config(int samples) {
     SimConfig c;
     c.samples = simulatedCurve(samples, 7);
@@ -51,7 +32,7 @@ TEST(CliInstrument, DownloadThroughFaultsSavesEverySampleExactly) {
     c.faults.garbage = true;
     PtyInstrument instrument(c);
     ASSERT_TRUE(instrument.start()) << instrument.error();
-    const CliResult r = cli(dir, "download --port " + instrument.path() + " -o '" + dir.file("dl.kvlu") + "'");
+    const CliRun r = cli(dir, "download --port " + instrument.path() + " -o '" + dir.file("dl.kvlu") + "'");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find(" Data download is complete."), std::string::npos);
 
@@ -70,7 +51,7 @@ TEST(CliInstrument, AFailedDownloadWritesNothing) {
     c.faults.unplugAfter = 5;
     PtyInstrument instrument(c);
     ASSERT_TRUE(instrument.start()) << instrument.error();
-    const CliResult r = cli(dir, "download --port " + instrument.path() + " -o '" + dir.file("dl.kvlu") + "'");
+    const CliRun r = cli(dir, "download --port " + instrument.path() + " -o '" + dir.file("dl.kvlu") + "'");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Fail to download data"), std::string::npos) << r.err;
     EXPECT_FALSE(std::ifstream(dir.file("dl.kvlu")).good());
@@ -83,7 +64,7 @@ TEST(CliInstrument, StatusClockAndStart) {
     c.battery = 1023;
     PtyInstrument instrument(c);
     ASSERT_TRUE(instrument.start()) << instrument.error();
-    CliResult r = cli(dir, "status --port " + instrument.path());
+    CliRun r = cli(dir, "status --port " + instrument.path());
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("serial: DI123456789\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("state: Instrument has been unactivated\n"), std::string::npos) << r.out;
@@ -109,7 +90,7 @@ TEST(CliInstrument, LowBatteryAndSilentInstrument) {
     c.battery = 640;  // about 3.13 V: far below 20 percent
     PtyInstrument weak(c);
     ASSERT_TRUE(weak.start()) << weak.error();
-    CliResult r = cli(dir, "start --port " + weak.path() + " --interval 5");
+    CliRun r = cli(dir, "start --port " + weak.path() + " --interval 5");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Power is too low!"), std::string::npos) << r.err;
 

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "CliRunner.h"
 #include "TestSupport.h"
 #include "app/Json.h"
 #include "data/RecordFile.h"
@@ -11,30 +12,6 @@
 using namespace thermivo;
 using namespace thermivo::testing;
 
-namespace {
-struct CliRun {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// Runs thermivo-cli with a fixed environment (language, time zone) and captures both streams.
-CliRun cli(const TempDir& dir, const std::string& args, const std::string& lang = "en_US.UTF-8") {
-    const std::string out = dir.file("stdout"), err = dir.file("stderr");
-    const std::string cmd = "env -u LC_ALL -u LC_MESSAGES LANG=" + lang + " TZ=UTC " THERMIVO_CLI " " + args + " >'" +
-                            out + "' 2>'" + err + "'";
-    const int rc = std::system(cmd.c_str());
-    return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, slurp(out), slurp(err)};
-}
-
-void writeText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-}  // namespace
 
 TEST(CliRecording, CreateThenInfoInBothLanguagesAndUnits) {
     TempDir dir;

@@ -6,33 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "link/InstrumentLink.h"
 #include "link/Protocol.h"
 
 namespace thermivo::testing {
 
 using Bytes = std::vector<std::uint8_t>;
-
-/// Sets TZ for the life of the object and restores the previous value.
-class ScopedTimeZone {
-public:
-    explicit ScopedTimeZone(const char* tz) {
-        if (const char* old = std::getenv("TZ")) old_ = old;
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~ScopedTimeZone() {
-        if (old_) {
-            setenv("TZ", old_->c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
-
-private:
-    std::optional<std::string> old_;
-};
 
 /// A reply frame with a correct sum.
 inline Bytes replyFrame(const protocol::Bytes3& signature, const protocol::Bytes3& echo, const Bytes& payload) {
