@@ -33,7 +33,6 @@ void drawLorry(QPainter& p, double x, double ground, double scale) {
     p.save();
     p.translate(x, ground);
     p.scale(scale, scale);
-    const QColor body(232, 244, 252);
     const QColor outline(20, 55, 95);
     p.setPen(QPen(outline, 2.0));
     // Insulated box.
@@ -73,7 +72,6 @@ void drawLorry(QPainter& p, double x, double ground, double scale) {
         p.drawEllipse(QPointF(wx, -8), 4.5, 4.5);
     }
     drawSnowflake(p, QPointF(75, -48), 20, QColor(35, 120, 190), 3.0);
-    Q_UNUSED(body);
     p.restore();
 }
 
@@ -127,18 +125,18 @@ QImage renderBanner() {
     for (int k = 0; k < 40; ++k) {
         const double x = 8 + k * 36.0;
         if (k % 2 == 0)
-            p.drawRoundedRect(QRectF(x, 120, 44, 16), 8, 8);
+            p.drawRoundedRect(QRectF(x, 106, 44, 14), 7, 7);
         else
-            p.drawLine(QPointF(x + 4, 128), QPointF(x + 40, 128));
+            p.drawLine(QPointF(x + 4, 113), QPointF(x + 40, 113));
     }
 
     // A logged temperature staying between its two alarm limits.
     p.setPen(QPen(QColor(255, 190, 60, 110), 1.5, Qt::DashLine));
-    p.drawLine(QPointF(0, 22), QPointF(kBannerWidth, 22));
-    p.drawLine(QPointF(0, 108), QPointF(kBannerWidth, 108));
+    p.drawLine(QPointF(0, 14), QPointF(kBannerWidth, 14));
+    p.drawLine(QPointF(0, 98), QPointF(kBannerWidth, 98));
     QPainterPath trace;
     for (int x = 0; x <= kBannerWidth; x += 8) {
-        const double y = 66 + 18 * std::sin(x / 97.0) + 9 * std::sin(x / 23.0 + 1.3) + 5 * std::cos(x / 11.0);
+        const double y = 58 + 18 * std::sin(x / 97.0) + 9 * std::sin(x / 23.0 + 1.3) + 5 * std::cos(x / 11.0);
         if (x == 0)
             trace.moveTo(x, y);
         else
@@ -151,31 +149,31 @@ QImage renderBanner() {
     struct Flake {
         double x, y, r;
     };
-    const Flake flakes[] = {{330, 34, 14},  {372, 96, 9},   {620, 30, 12},  {905, 36, 10},  {940, 104, 7},
-                            {1395, 132, 9}, {470, 52, 6},   {1010, 118, 8}, {655, 112, 6},  {560, 70, 8},
-                            {150, 140, 6},  {1300, 140, 6}, {250, 60, 7},   {860, 80, 6},   {1210, 135, 7}};
+    const Flake flakes[] = {{330, 34, 14},  {372, 96, 9},   {620, 30, 12},  {905, 36, 10},  {940, 96, 7},
+                            {1395, 120, 9}, {470, 52, 6},   {1010, 116, 8}, {655, 112, 6},  {560, 70, 8},
+                            {150, 92, 6},  {1300, 124, 6}, {250, 60, 7},   {860, 80, 6},   {1210, 122, 7}};
     for (const Flake& f : flakes) drawSnowflake(p, QPointF(f.x, f.y), f.r, QColor(225, 242, 255, 150), 1.6);
 
     // The lorry carrying the goods, and the thermometer that watches them.
-    drawLorry(p, 640, 138, 0.72);
-    drawThermometer(p, QPointF(905, 124), 70, 12);
+    drawLorry(p, 640, 121, 0.68);
+    drawThermometer(p, QPointF(905, 106), 70, 12);
 
     // The name: maker and range small above, the product large.
     QFont small(QStringLiteral("Liberation Sans"));
-    small.setPixelSize(21);
+    small.setPixelSize(18);
     small.setBold(true);
     small.setLetterSpacing(QFont::AbsoluteSpacing, 4);
     p.setFont(small);
     p.setPen(QColor(170, 225, 255));
-    p.drawText(QPointF(990, 32), QStringLiteral("KELVORA DEEP COLD"));
+    p.drawText(QPointF(1000, 25), QStringLiteral("KELVORA DEEP COLD"));
     QFont big(QStringLiteral("Liberation Sans"));
-    big.setPixelSize(58);
+    big.setPixelSize(50);
     big.setBold(true);
     p.setFont(big);
     p.setPen(QColor(0, 20, 50, 140));
-    p.drawText(QPointF(988, 88), QStringLiteral("Thermivo"));
+    p.drawText(QPointF(1000, 75), QStringLiteral("Thermivo"));
     p.setPen(QColor(250, 253, 255));
-    p.drawText(QPointF(985, 85), QStringLiteral("Thermivo"));
+    p.drawText(QPointF(997, 72), QStringLiteral("Thermivo"));
     return img;
 }
 
@@ -228,20 +226,22 @@ void drawInstrumentIndicator(QPainter& p, const QRect& area, int kind, int batte
         p.fillRect(QRectF(0, bottom - 0.98 * q, w, 0.98 * q), barColors[i]);
     }
 
-    // The instrument in the bottom quarter: its body in thin yellow lines, the probe cable in red.
+    // The instrument in the bottom quarter: its body in thin yellow lines, the USB plug in red.
     p.setRenderHint(QPainter::Antialiasing);
+    const double top = 3 * q + q * 0.2;
+    const double bottom = h - q * 0.2;
+    const double mid = (top + bottom) / 2;
     p.setPen(QPen(QColor(250, 250, 50), 1));
-    const double top = 3 * q + q * 0.15;
-    const double bottom = h - q * 0.15;
-    p.drawLine(QPointF(2 * u, top), QPointF(9 * u, top));
-    p.drawLine(QPointF(2 * u, bottom), QPointF(9 * u, bottom));
+    p.drawLine(QPointF(2 * u, top), QPointF(10 * u, top));
+    p.drawLine(QPointF(2 * u, bottom), QPointF(10 * u, bottom));
     p.drawLine(QPointF(2 * u, top), QPointF(2 * u, bottom));
     p.setPen(QPen(QColor(250, 50, 50), 3));
-    const QPointF cable[9] = {{9 * u, top},          {10 * u, top},        {11 * u, top + q * 0.2},
-                              {12 * u, top + q * 0.5}, {12.5 * u, bottom},   {13 * u, top + q * 0.5},
-                              {13.5 * u, top + q * 0.2}, {12 * u, top + q * 0.1}, {9 * u, bottom}};
-    p.drawPolyline(cable, 9);
-    p.drawLine(QPointF(4 * u, (top + bottom) / 2), QPointF(7 * u, (top + bottom) / 2));
+    const QPointF plug[9] = {{10 * u, top},          {10 * u, mid - q * 0.2}, {13 * u, mid - q * 0.2},
+                             {13 * u, mid + q * 0.2}, {10 * u, mid + q * 0.2}, {10 * u, bottom},
+                             {10 * u, mid + q * 0.2}, {10 * u, mid - q * 0.2}, {10 * u, top}};
+    p.drawPolyline(plug, 9);
+    // The instrument's display.
+    p.drawLine(QPointF(4 * u, mid), QPointF(7 * u, mid));
     p.restore();
 }
 

@@ -184,7 +184,7 @@ void CDeepColdThermivoDlg::createControls() {
     add(minutes, IDC_MINUTES, QRect(315, 36, 32, 12));
     minutes->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,2}")), minutes));
     auto* minutesLabel = new QLabel(QStringLiteral("Minutes   "), this);
-    add(minutesLabel, IDC_MINUTES_LABEL, QRect(351, 38, 29, 8));
+    add(minutesLabel, IDC_MINUTES_LABEL, QRect(351, 37, 40, 10));
     setColors(minutesLabel, QColor(), kDialogBackground);
 
     auto* status = new QLabel(this);
@@ -196,7 +196,7 @@ void CDeepColdThermivoDlg::createControls() {
     auto* batteryBar = new QProgressBar(this);
     add(batteryBar, IDC_BATTERY_BAR, QRect(569, 5, 27, 43));
     auto* powerLabel = new QLabel(QStringLiteral("Power          "), this);
-    add(powerLabel, IDC_POWER_LABEL, QRect(569, 53, 25, 8));
+    add(powerLabel, IDC_POWER_LABEL, QRect(569, 53, 27, 10));
     setColors(powerLabel, QColor(), kDialogBackground);
 
     auto* dataBar = new QProgressBar(this);
