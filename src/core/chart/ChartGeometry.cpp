@@ -1,0 +1,300 @@
+#include "chart/ChartGeometry.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <utility>
+
+#include "app/AppSettings.h"
+#include "app/Format.h"
+#include "data/LocalTime.h"
+#include "data/Recording.h"
+
+namespace thermivo {
+
+namespace {
+
+// Far enough outside any bitmap to be invisible, small enough that the painter's arithmetic stays exact.
+constexpr float kPixelLimit = 1'000'000.0f;
+
+// Float to pixel, truncated toward zero. Samples from a damaged file may be huge or undefined; they end up
+// far outside the bitmap (undefined ones below it, where missing values go) instead of overflowing an int.
+int toPixel(float v) {
+    if (std::isnan(v)) return static_cast<int>(kPixelLimit);
+    return static_cast<int>(std::clamp(v, -kPixelLimit, kPixelLimit));
+}
+
+}  // namespace
+
+ChartLayout ChartLayout::scaled(float factor) {
+    const ChartLayout base;
+    ChartLayout l;
+    l.scale = factor;
+    l.bitmapWidth = base.bitmapWidth * factor;
+    l.bitmapHeight = base.bitmapHeight * factor;
+    l.plotLeft = base.plotLeft * factor;
+    l.tickStart = base.tickStart * factor;
+    l.gridStep = base.gridStep * factor;
+    l.plotWidth = base.plotWidth * factor;
+    l.pointCapacity = base.pointCapacity * factor;
+    l.topValueLine = static_cast<int>(static_cast<float>(base.topValueLine) * factor);
+    l.bottomValueLine = static_cast<int>(static_cast<float>(base.bottomValueLine) * factor);
+    l.bitmapOffset = base.bitmapOffset * factor;
+    return l;
+}
+
+int ChartLayout::pointArraySize() const {
+    // A drawing stops adding buckets at truncate(plotWidth + 2) points, but the last bucket may add two, so
+    // one more entry is needed. The nominal capacity has that margin only for factors above one third.
+    const int needed = static_cast<int>(std::max(plotWidth, 0.0f) + 2.0f) + 1;
+    return std::max(static_cast<int>(pointCapacity), needed);
+}
+
+Thinning planThinning(int drawnSamples, int zoom, float plotWidth) {
+    Thinning t;
+    t.visible = std::max(drawnSamples, 0) / std::max(zoom, 1);
+    if (plotWidth > static_cast<float>(t.visible)) {
+        t.sampleStep = 2;
+        t.pixelStep = t.visible == 0 ? 1 : static_cast<int>(plotWidth / static_cast<float>(t.visible));
+    } else {
+        t.sampleStep = static_cast<int>(2.0f * static_cast<float>(t.visible) / plotWidth + 1.0f);
+        t.pixelStep = 1;
+    }
+    t.pixelStep = std::max(t.pixelStep, 1);
+    t.sampleStep = std::max(t.sampleStep, 1);
+    t.maxPoints = static_cast<int>(plotWidth / static_cast<float>(t.pixelStep) + 2.0f);
+    return t;
+}
+
+void thinSamples(const float* temperature, int drawnSamples, int startIndex, const Thinning& plan,
+                 std::vector<int>& out) {
+    out.clear();
+    const std::size_t room = out.capacity();
+    for (int b = std::max(startIndex, 0); b < drawnSamples && static_cast<int>(out.size()) < plan.maxPoints;
+         b += plan.sampleStep) {
+        const int end = std::min(drawnSamples, b + plan.sampleStep);
+        int maxIndex = b;
+        int minIndex = b;
+        float maxValue = temperature[b];
+        float minValue = temperature[b];
+        for (int i = b + 1; i < end; ++i) {
+            const float v = temperature[i];
+            if (v > maxValue) {
+                maxValue = v;
+                maxIndex = i;
+            }
+            if (v <= minValue) {
+                minValue = v;
+                minIndex = i;
+            }
+        }
+        // The arrays are sized for the worst case; this only guards against a plan from another layout.
+        if (out.size() + 2 > room) break;
+        if (maxIndex == minIndex) {
+            out.push_back(maxIndex);
+            continue;
+        }
+        out.push_back(std::min(maxIndex, minIndex));
+        out.push_back(std::max(maxIndex, minIndex));
+    }
+}
+
+VerticalScale verticalScale(float low, float high, float span) {
+    if (!std::isfinite(low) && !std::isfinite(high)) low = high = 0.0f;
+    if (!std::isfinite(low)) low = high;
+    if (!std::isfinite(high)) high = low;
+    if (high < low) std::swap(low, high);
+    VerticalScale s;
+    if (high == low) {
+        // One degree either side puts the flat curve on the middle grid line with a readable scale.
+        s.flat = true;
+        low -= 1.0f;
+        high += 1.0f;
+    }
+    s.base = low;
+    s.unitsPerPixel = (high - low) / span;
+    if (!(s.unitsPerPixel > 0.0f) || !std::isfinite(s.unitsPerPixel)) {
+        // Values too large for a one-degree step to change them, or a span that overflows.
+        s.flat = true;
+        s.unitsPerPixel = 1.0f;
+        s.base = low / 2.0f + high / 2.0f - span / 2.0f;
+    }
+    return s;
+}
+
+int valueToY(float celsius, const VerticalScale& scale, int bottomValueLine) {
+    return toPixel(static_cast<float>(bottomValueLine) - (celsius - scale.base) / scale.unitsPerPixel);
+}
+
+std::array<float, 5> tickValues(const VerticalScale& scale, float gridStep) {
+    std::array<float, 5> t{};
+    for (int k = 0; k < 5; ++k)
+        t[static_cast<std::size_t>(k)] = scale.base + scale.unitsPerPixel * gridStep * static_cast<float>(k);
+    return t;
+}
+
+float alarmLineY(float limit, const VerticalScale& scale, int topValueLine, int bottomValueLine) {
+    const float y = static_cast<float>(bottomValueLine) - (limit - scale.base) / scale.unitsPerPixel;
+    if (y < static_cast<float>(topValueLine)) return static_cast<float>(topValueLine - 5);
+    if (y > static_cast<float>(bottomValueLine)) return static_cast<float>(bottomValueLine + 5);
+    return y;
+}
+
+int cursorPointAt(int clickX, float plotLeft, int pixelStep, int pointCount) {
+    const float f = (static_cast<float>(clickX) - plotLeft) / static_cast<float>(std::max(pixelStep, 1));
+    int point = toPixel(f);
+    if (f - static_cast<float>(point) > 0.5f) ++point;
+    point = std::min(point, pointCount - 1);
+    return std::max(point, 0);
+}
+
+int zoomIn(int zoom, int drawnSamples) {
+    std::int64_t z = 2 * static_cast<std::int64_t>(zoom);
+    if (z >= drawnSamples) z = drawnSamples;
+    if (z <= 0) z = 1;
+    return static_cast<int>(z);
+}
+
+int zoomOut(int zoom, int drawnSamples) {
+    int z = zoom / 2;
+    if (z >= drawnSamples) z = drawnSamples;
+    if (z <= 0) z = 1;
+    return z;
+}
+
+std::string scaleLabel(float celsius, const AppSettings& settings) {
+    return format("%4.2f", settings.toDisplay(celsius));
+}
+
+std::string readoutText(const Recording& rec, int sample, bool showTemperature, const AppSettings& settings) {
+    if (!showTemperature || rec.samplesLoaded <= 0) return {};
+    if (sample < 0 || sample >= rec.usableSamples()) return {};
+    const auto i = static_cast<std::size_t>(sample);
+    std::string s;
+    if (rec.sampleTime[i] != 0) s += formatLocalMinutes(rec.sampleTime[i]);
+    const float t = rec.temperature[i];
+    if (t > Recording::kNoValue && t < 1000.0f) s += format("   %.2f", settings.toDisplay(t));
+    return s;
+}
+
+ControlPlacement scaleAboutCentre(int left, int top, int width, int height, float factor, int offsetX,
+                                  int offsetY) {
+    const int hw = (width + 1) / 2;
+    const int hh = (height + 1) / 2;
+    const int cx = left + hw;
+    const int cy = top + hh;
+    const int nhw = static_cast<int>(static_cast<float>(hw) * factor);
+    const int nhh = static_cast<int>(static_cast<float>(hh) * factor);
+    return ControlPlacement{static_cast<int>(static_cast<float>(cx) * factor) - offsetX - nhw,
+                            static_cast<int>(static_cast<float>(cy) * factor) - offsetY - nhh, 2 * nhw,
+                            2 * nhh};
+}
+
+ChartGeometry::ChartGeometry(const ChartLayout& layout) { setLayout(layout); }
+
+void ChartGeometry::setLayout(const ChartLayout& layout) {
+    layout_ = layout;
+    const auto size = static_cast<std::size_t>(layout_.pointArraySize());
+    pointSamples = std::vector<int>();
+    points = std::vector<Point>();
+    pointSamples.reserve(size);
+    points.reserve(size);
+}
+
+void ChartGeometry::compute(const Recording& rec, const ChartViewState& state) {
+    drawnSamples = rec.usableSamples();
+    pointSamples.clear();
+    points.clear();
+    cursorPoint = 0;
+    cursorSample = 0;
+    thinning = planThinning(drawnSamples, state.zoom, layout_.plotWidth);
+    if (drawnSamples >= 1)
+        thinSamples(rec.temperature.data(), drawnSamples, state.startIndex, thinning, pointSamples);
+
+    float low = rec.tempMin;
+    float high = rec.tempMax;
+    if (state.autoScale && !pointSamples.empty()) {
+        bool any = false;
+        for (const int s : pointSamples) {
+            const float t = rec.temperature[static_cast<std::size_t>(s)];
+            if (!std::isfinite(t)) continue;
+            low = any ? std::min(low, t) : t;
+            high = any ? std::max(high, t) : t;
+            any = true;
+        }
+    }
+    scale = verticalScale(low, high, layout_.valueSpan());
+    ticks = tickValues(scale, layout_.gridStep);
+    upperAlarmY = alarmLineY(rec.tempUpper, scale, layout_.topValueLine, layout_.bottomValueLine);
+    lowerAlarmY = alarmLineY(rec.tempLower, scale, layout_.topValueLine, layout_.bottomValueLine);
+
+    const int step = thinning.pixelStep;
+    for (std::size_t i = 0; i < pointSamples.size(); ++i) {
+        const float t = rec.temperature[static_cast<std::size_t>(pointSamples[i])];
+        points.push_back(Point{toPixel(static_cast<float>(static_cast<int>(i) * step) + layout_.plotLeft),
+                               valueToY(t, scale, layout_.bottomValueLine)});
+    }
+    if (pointSamples.empty()) return;
+    cursorPoint = cursorPointAt(state.clickX, layout_.plotLeft, step, pointCount());
+    cursorSample = pointSamples[static_cast<std::size_t>(cursorPoint)];
+}
+
+void drawChart(Canvas& canvas, ChartGeometry& geometry, const Recording& rec, const ChartViewState& state,
+               const AppSettings& settings) {
+    geometry.compute(rec, state);
+    const ChartLayout& l = geometry.layout();
+    const float s = l.scale;
+    const int width = l.bitmapPixelWidth();
+    const int height = l.bitmapPixelHeight();
+    const int left = toPixel(l.plotLeft);
+
+    canvas.setPen(Pen{});
+    canvas.setBrush(Brush{false, chart_style::kPlotBackground});
+    canvas.rectangle({left, 0, width, height});
+    canvas.setBrush(Brush{false, chart_style::kLabelStrip});
+    canvas.rectangle({0, 0, left, height});
+
+    canvas.setPen(chart_style::kGridPen);
+    const int tickStart = toPixel(l.tickStart);
+    const int top = toPixel(25.0f * s);
+    canvas.line(tickStart, top, width, top);
+    for (int i = 1; i <= 4; ++i) {
+        const float y = static_cast<float>(i) * l.gridStep;
+        canvas.line(left, toPixel(y), width, toPixel(y));
+        canvas.line(tickStart, toPixel(y + 25.0f * s), width, toPixel(y + 25.0f * s));
+    }
+
+    canvas.setFont(chart_style::chartFont());
+    canvas.setBackgroundColor(chart_style::kLabelStrip);
+    canvas.setBackgroundMode(BackgroundMode::Opaque);
+    if (geometry.drawnSamples < 1) return;
+
+    if (state.showTemperature) {
+        canvas.setTextColor(chart_style::kScaleText);
+        for (int k = 0; k < 5; ++k) {
+            const float y = static_cast<float>(l.bottomValueLine) - static_cast<float>(k) * l.gridStep - 8.0f * s;
+            canvas.textOut(toPixel(10.0f * s), toPixel(y),
+                           scaleLabel(geometry.ticks[static_cast<std::size_t>(k)], settings));
+        }
+    }
+    if (state.showTemperature && rec.tempAlarmOn) {
+        canvas.setPen(chart_style::kAlarmPen);
+        canvas.line(left, toPixel(geometry.upperAlarmY), width, toPixel(geometry.upperAlarmY));
+        canvas.line(left, toPixel(geometry.lowerAlarmY), width, toPixel(geometry.lowerAlarmY));
+    }
+
+    canvas.setPen(chart_style::kCursorPen);
+    const int cx = geometry.cursorPoint * geometry.thinning.pixelStep;
+    if (cx >= 0 && static_cast<float>(cx) < l.plotWidth) {
+        const int x = toPixel(l.plotLeft + static_cast<float>(cx));
+        canvas.line(x, toPixel(5.0f * s), x, toPixel(240.0f * s));
+    }
+
+    if (!state.showTemperature) return;
+    canvas.setPen(chart_style::kCurvePen);
+    canvas.polyline(geometry.points);
+    canvas.setTextColor(Rgb{0, 0, 0});
+    canvas.textOut(left, toPixel(235.0f * s), format("%d", state.startIndex + 1));
+}
+
+}  // namespace thermivo

@@ -1,0 +1,321 @@
+#include "HisDataView.h"
+
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QTableView>
+#include <algorithm>
+
+#include "QtCanvas.h"
+#include "app/AppSettings.h"
+#include "app/UiText.h"
+#include "chart/SampleListModel.h"
+#include "chart/ZoomIcons.h"
+#include "data/ListRows.h"
+#include "data/Recording.h"
+
+namespace thermivo {
+
+namespace {
+
+// Dialog base units of the template font (8 points at 96 dpi): one unit is 6/4 pixels across and 13/8 down.
+// Fixed rather than measured, so the controls line up with the chart bitmap, whose size is in pixels.
+constexpr int kBaseUnitX = 6;
+constexpr int kBaseUnitY = 13;
+// Pixel height of that font; the controls' font is this times the layout factor.
+constexpr int kControlFontPixels = 11;
+
+struct TemplateControl {
+    CHisDataView::ControlId id;
+    int x, y, width, height;  // dialog units
+};
+
+constexpr TemplateControl kTemplate[] = {
+    {CHisDataView::IDC_TEMP_SWITCH, 41, 10, 9, 10},   {CHisDataView::IDC_ZOOM_IN, 106, 203, 20, 17},
+    {CHisDataView::IDC_ZOOM_OUT, 188, 203, 20, 17},   {CHisDataView::IDC_AUTOSCALE, 252, 206, 121, 10},
+    {CHisDataView::IDC_UNIT_TEXT, 179, 10, 24, 8},    {CHisDataView::IDC_READOUT, 53, 8, 122, 12},
+    {CHisDataView::IDC_TRACKBAR, 34, 185, 332, 11},   {CHisDataView::IDC_SAMPLE_LIST, 373, 0, 141, 234},
+};
+
+// Column widths of the side list at layout factor 1.
+constexpr int kColumnWidths[kSampleListColumns] = {35, 95, 70};
+
+int mulDiv(int value, int numerator, int denominator) {
+    return (value * numerator + denominator / 2) / denominator;
+}
+
+QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+}  // namespace
+
+QRect CHisDataView::dialogUnitsToPixels(int x, int y, int width, int height) {
+    const int left = mulDiv(x, kBaseUnitX, 4);
+    const int top = mulDiv(y, kBaseUnitY, 8);
+    const int right = mulDiv(x + width, kBaseUnitX, 4);
+    const int bottom = mulDiv(y + height, kBaseUnitY, 8);
+    return QRect(left, top, right - left, bottom - top);
+}
+
+QSize CHisDataView::templateSize() {
+    QRect extent;
+    for (const auto& c : kTemplate) extent |= dialogUnitsToPixels(c.x, c.y, c.width, c.height);
+    const ChartLayout base;
+    extent |= QRect(0, static_cast<int>(base.bitmapOffset), base.bitmapPixelWidth(), base.bitmapPixelHeight());
+    return QSize(extent.right() + 1, extent.bottom() + 1);
+}
+
+CHisDataView::CHisDataView(QWidget* parent, Recording& recording)
+    : QWidget(parent), recording_(recording), geometry_(layout_) {
+    state_.clickX = static_cast<int>(layout_.plotLeft);
+    image_ = QImage(layout_.bitmapPixelWidth(), layout_.bitmapPixelHeight(), QImage::Format_RGB32);
+    image_.fill(Qt::black);
+    // The template's font is a narrow sans serif of 8 points; Arial (or its metric twin) keeps the columns'
+    // texts within their widths, and CJK text falls back to the system's CJK font.
+    controlFont_ = QFont(QStringLiteral("Arial"));
+    controlFont_.setStyleHint(QFont::SansSerif);
+    controlFont_.setPixelSize(kControlFontPixels);
+
+    tempSwitch_ = new QCheckBox(this);
+    tempSwitch_->setEnabled(false);
+    tempSwitch_->hide();
+
+    readout_ = new QLineEdit(this);
+    readout_->setReadOnly(true);
+    readout_->setEnabled(false);
+    readout_->setFocusPolicy(Qt::NoFocus);
+    // Disabled so it takes no input, but it is the chart's readout: keep its text dark enough to read.
+    QPalette readoutPalette = readout_->palette();
+    readoutPalette.setColor(QPalette::Disabled, QPalette::Text, QColor(40, 40, 40));
+    readout_->setPalette(readoutPalette);
+
+    unitText_ = new QLabel(qs(AppSettings::instance().currentUnit), this);
+    QPalette unitPalette = unitText_->palette();
+    const QColor unitColour = QtCanvas::toQColor(chart_style::kUnitText);
+    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        unitPalette.setColor(group, QPalette::WindowText, unitColour);
+    unitText_->setPalette(unitPalette);
+    unitText_->setAutoFillBackground(false);
+
+    trackbar_ = new QSlider(Qt::Horizontal, this);
+    trackbar_->setRange(0, 0);
+    connect(trackbar_, &QSlider::valueChanged, this, &CHisDataView::OnHScroll);
+
+    zoomIn_ = new QPushButton(this);
+    zoomOut_ = new QPushButton(this);
+    for (QPushButton* b : {zoomIn_, zoomOut_}) b->setAutoDefault(true);  // Enter presses the focused one
+    connect(zoomIn_, &QPushButton::clicked, this, &CHisDataView::OnZoomIn);
+    connect(zoomOut_, &QPushButton::clicked, this, &CHisDataView::OnZoomOut);
+
+    autoScale_ = new QCheckBox(qs(text(41)), this);
+    connect(autoScale_, &QCheckBox::clicked, this, &CHisDataView::OnAutoScale);
+
+    model_ = new SampleListModel(recording_, this);
+    list_ = new QTableView(this);
+    list_->setModel(model_);
+    list_->setItemDelegate(new CompactCellDelegate(list_));
+    auto* headerStyle = new CompactHeaderStyle();
+    headerStyle->setParent(list_);
+    list_->horizontalHeader()->setStyle(headerStyle);
+    list_->setShowGrid(true);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setWordWrap(false);
+    list_->setCornerButtonEnabled(false);
+    list_->verticalHeader()->hide();
+    list_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    list_->horizontalHeader()->setHighlightSections(false);
+    list_->horizontalHeader()->setSectionsClickable(false);
+    list_->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    // The three columns fill the list; the last one gives up the room the vertical scroll bar takes.
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list_->horizontalHeader()->setStretchLastSection(true);
+
+    tempSwitch_->setObjectName(QString::number(IDC_TEMP_SWITCH));
+    readout_->setObjectName(QString::number(IDC_READOUT));
+    unitText_->setObjectName(QString::number(IDC_UNIT_TEXT));
+    trackbar_->setObjectName(QString::number(IDC_TRACKBAR));
+    zoomIn_->setObjectName(QString::number(IDC_ZOOM_IN));
+    zoomOut_->setObjectName(QString::number(IDC_ZOOM_OUT));
+    autoScale_->setObjectName(QString::number(IDC_AUTOSCALE));
+    list_->setObjectName(QString::number(IDC_SAMPLE_LIST));
+
+    // Lay the controls out at factor 1; the origin does not matter when nothing is scaled.
+    RescaleLayout(1.0f, 0, 0);
+    resize(templateSize());
+}
+
+CHisDataView::~CHisDataView() = default;
+
+QWidget* CHisDataView::control(ControlId id) const {
+    switch (id) {
+        case IDC_TEMP_SWITCH: return tempSwitch_;
+        case IDC_READOUT: return readout_;
+        case IDC_TRACKBAR: return trackbar_;
+        case IDC_ZOOM_IN: return zoomIn_;
+        case IDC_ZOOM_OUT: return zoomOut_;
+        case IDC_AUTOSCALE: return autoScale_;
+        case IDC_UNIT_TEXT: return unitText_;
+        case IDC_SAMPLE_LIST: return list_;
+    }
+    return nullptr;
+}
+
+QPoint CHisDataView::chartOrigin() const { return QPoint(0, static_cast<int>(layout_.bitmapOffset)); }
+
+QSize CHisDataView::sizeHint() const {
+    const QSize base = templateSize();
+    return QSize(static_cast<int>(static_cast<float>(base.width()) * layout_.scale),
+                 static_cast<int>(static_cast<float>(base.height()) * layout_.scale));
+}
+
+void CHisDataView::RefreshChart() {
+    state_.showTemperature = true;
+    unitText_->setText(qs(AppSettings::instance().currentUnit));
+    tempSwitch_->setEnabled(true);
+    tempSwitch_->setChecked(true);
+    state_.zoom = 1;
+    state_.startIndex = 0;
+    geometry_.cursorSample = 0;
+    {
+        // The thumb goes back to the start with the view, so it never points elsewhere than the curve.
+        const QSignalBlocker block(trackbar_);
+        trackbar_->setRange(0, std::max(recording_.usableSamples() - 1, 0));
+        trackbar_->setValue(0);
+    }
+    renderChart();
+    update();
+    ResetSampleList();
+}
+
+void CHisDataView::ResetSampleList() {
+    listColumns_ = kSampleListColumns;
+    model_->reset(recording_.usableSamples(), listColumns_);
+    applyColumnWidths();
+}
+
+void CHisDataView::applyColumnWidths() {
+    for (int c = 0; c < listColumns_ && c < kSampleListColumns; ++c)
+        list_->setColumnWidth(c, static_cast<int>(static_cast<float>(kColumnWidths[c]) * layout_.scale));
+}
+
+void CHisDataView::applyZoomIcons() {
+    const qreal dpr = devicePixelRatioF();
+    for (QPushButton* b : {zoomIn_, zoomOut_}) {
+        const int side = std::max(8, std::min(b->width(), b->height()) - 6);
+        b->setIcon(QIcon(magnifierPixmap(side, b == zoomIn_, dpr)));
+        b->setIconSize(QSize(side, side));
+    }
+}
+
+void CHisDataView::RescaleLayout(float factor, int originX, int originY) {
+    if (!(factor > 0.0f)) return;
+    layout_ = ChartLayout::scaled(factor);
+    const int offsetX = static_cast<int>(factor * static_cast<float>(originX));
+    const int offsetY = static_cast<int>(factor * static_cast<float>(originY));
+
+    controlFont_.setPixelSize(std::max(1, static_cast<int>(static_cast<float>(kControlFontPixels) * factor)));
+    for (const auto& c : kTemplate) {
+        QWidget* w = control(c.id);
+        w->setFont(controlFont_);
+        const QRect r = dialogUnitsToPixels(c.x, c.y, c.width, c.height);
+        const ControlPlacement p = scaleAboutCentre(r.x() + originX, r.y() + originY, r.width(), r.height(),
+                                                    factor, offsetX, offsetY);
+        w->setGeometry(p.x, p.y, p.width, p.height);
+    }
+    list_->verticalHeader()->setDefaultSectionSize(QFontMetrics(controlFont_).height() + 4);
+    applyColumnWidths();
+    applyZoomIcons();
+
+    geometry_.setLayout(layout_);
+    state_.clickX = std::max(state_.clickX, static_cast<int>(layout_.plotLeft));
+    image_ = QImage(layout_.bitmapPixelWidth(), layout_.bitmapPixelHeight(), QImage::Format_RGB32);
+    renderChart();
+    update();
+}
+
+void CHisDataView::renderChart() {
+    if (image_.isNull()) return;
+    QPainter painter(&image_);
+    QtCanvas canvas(painter, 96, 96);
+    drawChart(canvas, geometry_, recording_, state_, AppSettings::instance());
+}
+
+void CHisDataView::updateReadout() {
+    const std::string s = readoutText(recording_, geometry_.cursorSample, state_.showTemperature,
+                                      AppSettings::instance());
+    const QString t = qs(s);
+    // Setting the same text again would schedule another paint of the view underneath.
+    if (readout_->text() != t) readout_->setText(t);
+}
+
+void CHisDataView::redraw() {
+    renderChart();
+    updateReadout();
+    update(QRect(chartOrigin(), image_.size()));
+}
+
+void CHisDataView::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    // The recording may have grown or changed since the last interaction, so every paint draws it anew.
+    renderChart();
+    QPainter painter(this);
+    painter.drawImage(chartOrigin(), image_);
+    painter.end();
+    updateReadout();
+}
+
+void CHisDataView::mousePressEvent(QMouseEvent* event) {
+    const QPoint at = event->position().toPoint();
+    const float s = layout_.scale;
+    const auto x = static_cast<float>(at.x());
+    const auto y = static_cast<float>(at.y());
+    if (x >= 60.0f * s && x <= 550.0f * s && y >= 50.0f * s && y <= 300.0f * s) {
+        state_.clickX = at.x();
+        if (state_.showTemperature) redraw();
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void CHisDataView::keyPressEvent(QKeyEvent* event) {
+    // The view is a page of the main window: Enter and Escape must not reach the window and close it.
+    // A focused zoom button takes Enter itself before it gets here.
+    switch (event->key()) {
+        case Qt::Key_Escape:
+        case Qt::Key_Enter:
+        case Qt::Key_Return: event->accept(); return;
+        default: QWidget::keyPressEvent(event);
+    }
+}
+
+void CHisDataView::OnZoomIn() {
+    if (!state_.showTemperature) return;
+    state_.zoom = zoomIn(state_.zoom, geometry_.drawnSamples);
+    redraw();
+}
+
+void CHisDataView::OnZoomOut() {
+    if (!state_.showTemperature) return;
+    state_.zoom = zoomOut(state_.zoom, geometry_.drawnSamples);
+    redraw();
+}
+
+void CHisDataView::OnAutoScale() {
+    state_.autoScale = autoScale_->isChecked();
+    redraw();
+}
+
+void CHisDataView::OnHScroll(int position) {
+    if (!state_.showTemperature) return;
+    state_.startIndex = std::max(position, 0);
+    redraw();
+}
+
+}  // namespace thermivo
