@@ -27,6 +27,7 @@
 #include "Artwork.h"
 #include "ControlIds.h"
 #include "DialogUnits.h"
+#include "HisDataView.h"
 #include "Prompts.h"
 #include "SummFormView.h"
 #include "WindowMessage.h"
@@ -35,10 +36,6 @@
 #include "app/UiText.h"
 #include "data/RecordFile.h"
 
-#if __has_include("HisDataView.h")
-#include "HisDataView.h"
-#define THERMIVO_HAVE_CHART_VIEW 1
-#endif
 
 namespace thermivo {
 
@@ -73,17 +70,6 @@ protected:
         opt.text = QString(caption).remove(QLatin1Char('\n'));
         QPainter p(this);
         style()->drawControl(QStyle::CE_PushButton, &opt, &p, this);
-    }
-};
-
-// The chart area until the chart view is part of the build: an empty white page.
-class ChartPlaceholder : public QWidget {
-public:
-    explicit ChartPlaceholder(QWidget* parent) : QWidget(parent) {
-        setAutoFillBackground(true);
-        QPalette pal = palette();
-        pal.setColor(QPalette::Window, Qt::white);
-        setPalette(pal);
     }
 };
 
@@ -276,11 +262,7 @@ bool CDeepColdThermivoDlg::OnInitDialog() {
     // The one tab with the chart view. The recording starts empty.
     QTabWidget* tab = Tab();
     rec_.reset();
-#ifdef THERMIVO_HAVE_CHART_VIEW
     chartView_ = new CHisDataView(tab, rec_);
-#else
-    chartView_ = new ChartPlaceholder(tab);
-#endif
     chartView_->setObjectName(QStringLiteral("chartView"));
     tab->addTab(chartView_, fromUtf8(text(147)));
 
@@ -314,9 +296,7 @@ bool CDeepColdThermivoDlg::OnInitDialog() {
     summView_->show();
 
     layoutScaling();
-#ifdef THERMIVO_HAVE_CHART_VIEW
-    static_cast<CHisDataView*>(chartView_)->ResetSampleList();
-#endif
+    chartView_->ResetSampleList();
     UpdatePrintButton();
 
     if (startInstrumentSearch) startInstrumentSearch(*this);
@@ -352,7 +332,7 @@ void CDeepColdThermivoDlg::layoutScaling() {
         QScreen* s = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
         screenSize = s != nullptr ? s->availableGeometry().size() : QSize(1024, 768);
     }
-    const DialogUnits du(dialogFont());
+    const DialogUnits du;
     const int clientW = du.x(kTemplateWidth);
     const int clientH = du.y(kTemplateHeight);
     // The caption bar is part of the window the screen has to hold, but it does not scale.
@@ -377,9 +357,7 @@ void CDeepColdThermivoDlg::layoutScaling() {
     QWidget* frame = Control(IDC_SUMMARY_FRAME);
     summView_->setGeometry(frame->contentsRect());
     summView_->RescaleLayout(f, 0, 0);
-#ifdef THERMIVO_HAVE_CHART_VIEW
-    static_cast<CHisDataView*>(chartView_)->RescaleLayout(f, 0, 0);
-#endif
+    chartView_->RescaleLayout(f, 0, 0);
 
     setFixedSize(w, h);
     QScreen* s = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
@@ -447,11 +425,7 @@ void CDeepColdThermivoDlg::switchUnit(const std::string& unit) {
 }
 
 void CDeepColdThermivoDlg::refreshChart() {
-#ifdef THERMIVO_HAVE_CHART_VIEW
-    if (chartView_ != nullptr) static_cast<CHisDataView*>(chartView_)->RefreshChart();
-#else
-    if (chartView_ != nullptr) chartView_->update();
-#endif
+    if (chartView_ != nullptr) chartView_->RefreshChart();
 }
 
 // --- print and exit --------------------------------------------------------------------------------------

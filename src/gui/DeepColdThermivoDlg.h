@@ -15,6 +15,7 @@ class QTabWidget;
 namespace thermivo {
 
 class CSummFormView;
+class CHisDataView;
 
 /// The program's only top-level window: instrument controls along the top and right, the summary band,
 /// and the chart view in a tab. It owns the views; the recording belongs to the application object.
@@ -41,7 +42,7 @@ public:
     /// The control with this id, or nullptr.
     QWidget* Control(int id) const;
     CSummFormView* SummaryView() const { return summView_; }
-    QWidget* ChartView() const { return chartView_; }
+    CHisDataView* ChartView() const { return chartView_; }
     QTabWidget* Tab() const;
     Recording& GetRecording() { return rec_; }
     float LayoutFactor() const { return layoutFactor_; }
@@ -113,7 +114,7 @@ private:
     QImage banner_;
     QAction* aboutAction_ = nullptr;
     CSummFormView* summView_ = nullptr;
-    QWidget* chartView_ = nullptr;
+    CHisDataView* chartView_ = nullptr;
 };
 
 /// The About box: name, version and purpose of the program; it only closes.

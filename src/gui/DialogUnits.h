@@ -13,6 +13,9 @@ QFont scaledDialogFont(float factor);
 /// an eighth of the character height, as dialog templates are laid out.
 class DialogUnits {
 public:
+    /// The units of the template font the windows were designed with: 6 pixels across and 13 down per
+    /// character, whatever font stands in for it here (its metrics differ by a pixel or two).
+    DialogUnits() : DialogUnits(6, 13) {}
     explicit DialogUnits(const QFont& font);
     DialogUnits(int baseX, int baseY) : baseX_(baseX), baseY_(baseY) {}
 

@@ -199,7 +199,7 @@ void CSummFormView::applyLayout() {
     // Places come from the dialog-unit layout of the unscaled font, then scale with the window, so the
     // band keeps its proportions at every screen size. They are relative to the view itself, so the view's
     // place in its host does not enter.
-    const DialogUnits du(dialogFont());
+    const DialogUnits du;
     const QFont font = scaledDialogFont(factor_);
     for (int row = 0; row < kRows; ++row) {
         QLabel* label = labels_[static_cast<std::size_t>(row)];

@@ -4,6 +4,7 @@
 #include <QTabWidget>
 
 #include "MainWindowFixture.h"
+#include "HisDataView.h"
 
 namespace thermivo::testing {
 namespace {
@@ -64,6 +65,9 @@ TEST_P(MainWindowLayout, TextsFitAndWindowFitsTheScreen) {
         }
         EXPECT_EQ(view->Value(11)->isHidden(), kind != KindTempHumi);
     }
+    // The chart view gets at least the room its own layout asks for.
+    EXPECT_GE(dlg->ChartView()->height() + 1, dlg->ChartView()->sizeHint().height());
+    EXPECT_GE(dlg->ChartView()->width() + 1, dlg->ChartView()->sizeHint().width());
     const QImage full = dlg->grab().toImage();
     full.save(QString(THERMIVO_BINARY_DIR "/mainwindow_%1_kind4.png").arg(tag));
     AppSettings::instance().setLanguage(kLanguageEnglishUs);
