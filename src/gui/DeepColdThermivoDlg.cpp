@@ -480,7 +480,11 @@ void CDeepColdThermivoDlg::OnWindowMessage(unsigned message, long wParam, long l
     }
 }
 
-void CDeepColdThermivoDlg::SetStatusText(const QString& s) { static_cast<QLabel*>(Control(IDC_STATUS))->setText(s); }
+void CDeepColdThermivoDlg::SetStatusText(const QString& s) {
+    auto* status = static_cast<QLabel*>(Control(IDC_STATUS));
+    status->setText(s);
+    status->setToolTip(s.trimmed());  // a long file name may not fit the line
+}
 
 // --- files -----------------------------------------------------------------------------------------------
 

@@ -59,8 +59,8 @@ const Column& columnOf(Group g) {
 
 }  // namespace
 
-const std::array<CSummFormView::RowSpec, CSummFormView::kRows>& CSummFormView::Rows() {
-    static const std::array<RowSpec, kRows> rows = {{
+const std::array<CSummFormView::RowFacts, CSummFormView::kRows>& CSummFormView::Rows() {
+    static const std::array<RowFacts, kRows> rows = {{
         {IDC_SUMM_SERIAL_LABEL, 5, IDC_SUMM_SERIAL, Recording::ValSerial, kIdentityColor, false},
         {IDC_SUMM_START_LABEL, 6, IDC_SUMM_START, Recording::ValStart, kIdentityColor, false},
         {IDC_SUMM_STOP_LABEL, 7, IDC_SUMM_STOP, Recording::ValStop, kIdentityColor, false},
@@ -99,18 +99,18 @@ CSummFormView::CSummFormView(QWidget* parent, Recording& rec) : QWidget(parent),
     groupTemp_ = tempGroup;
 
     for (int row = 0; row < kRows; ++row) {
-        const RowSpec& spec = Rows()[static_cast<std::size_t>(row)];
+        const RowFacts& facts = Rows()[static_cast<std::size_t>(row)];
         auto* label = new QLabel(this);
-        label->setObjectName(QString::number(spec.labelId));
+        label->setObjectName(QString::number(facts.labelId));
         label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         auto* value = new QLabel(this);
-        value->setObjectName(QString::number(spec.valueId));
+        value->setObjectName(QString::number(facts.valueId));
         value->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        value->setAlignment((spec.centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter);
+        value->setAlignment((facts.centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter);
         QPalette vp = value->palette();
-        vp.setColor(QPalette::WindowText, spec.color);
+        vp.setColor(QPalette::WindowText, facts.color);
         value->setPalette(vp);
-        if (spec.valueIndex == Recording::ValDescription) {
+        if (facts.valueIndex == Recording::ValDescription) {
             value->setWordWrap(true);
             value->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         }
@@ -153,9 +153,9 @@ void CSummFormView::RefreshSummary(bool withData) {
         return;
     }
     for (int row = 0; row < kRows; ++row) {
-        const RowSpec& spec = Rows()[static_cast<std::size_t>(row)];
+        const RowFacts& facts = Rows()[static_cast<std::size_t>(row)];
         const bool valid = (rec_.validMask & (1u << row)) != 0;
-        const std::string& value = rec_.values[static_cast<std::size_t>(spec.valueIndex)];
+        const std::string& value = rec_.values[static_cast<std::size_t>(facts.valueIndex)];
         values_[static_cast<std::size_t>(row)]->setText(valid ? QString::fromStdString(value) : QString());
     }
     if (withData) winmsg::postWindowMessage(messageTarget_, winmsg::WM_DATA_INDICATOR, 0, 1);

@@ -46,7 +46,7 @@ public:
     bool HumidityShown() const { return humidityShown_; }
 
     /// Row facts: control ids, label text id, index into Recording::values, colour.
-    struct RowSpec {
+    struct RowFacts {
         int labelId;
         int labelText;
         int valueId;
@@ -54,7 +54,7 @@ public:
         QColor color;
         bool centred;
     };
-    static const std::array<RowSpec, kRows>& Rows();
+    static const std::array<RowFacts, kRows>& Rows();
 
 private:
     void applyLayout();

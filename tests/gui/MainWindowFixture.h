@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QLabel>
 #include <QProgressBar>
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 #include "ControlIds.h"
@@ -37,6 +39,38 @@ protected:
         const std::string path = dir_.file(name);
         RecordFile file(path, RecordFile::ModeWrite);
         EXPECT_TRUE(file.isOpen() && file.write(*source)) << file.error();
+        return path;
+    }
+    /// A cold-chain trip for pictures: a fridge cycling between 3 and 6 degrees, one warm excursion at a
+    /// door opening, and the humidity following it.
+    std::string writeDemoRecordFile(const std::string& name, int samples = 2016) {
+        auto rec = makeRecording(KindTempHumi, samples, 1764576000, 300);
+        float tMax = -1e9f, tMin = 1e9f, hMax = -1e9f, hMin = 1e9f;
+        double tSum = 0, hSum = 0;
+        for (int i = 0; i < samples; ++i) {
+            const auto k = static_cast<std::size_t>(i);
+            double t = 4.6 + 1.1 * std::sin(i / 47.0) + 0.35 * std::sin(i / 6.3) + 0.4 * std::sin(i / 301.0);
+            if (i > samples * 6 / 10 && i < samples * 6 / 10 + 40) t += 4.6 * std::sin((i - samples * 6 / 10) * M_PI / 40);
+            const double h = 58 + 6 * std::sin(i / 40.0) + (t - 4.5) * 1.5;
+            rec->temperature[k] = static_cast<float>(std::round(t * 10) / 10);
+            rec->humidity[k] = static_cast<float>(std::round(h * 10) / 10);
+            tMax = std::max(tMax, rec->temperature[k]);
+            tMin = std::min(tMin, rec->temperature[k]);
+            hMax = std::max(hMax, rec->humidity[k]);
+            hMin = std::min(hMin, rec->humidity[k]);
+            tSum += rec->temperature[k];
+            hSum += rec->humidity[k];
+        }
+        rec->tempMax = tMax;
+        rec->tempMin = tMin;
+        rec->tempAvg = static_cast<float>(tSum / samples);
+        rec->humiMax = hMax;
+        rec->humiMin = hMin;
+        rec->humiAvg = static_cast<float>(hSum / samples);
+        rec->description() = "Cold room trip 12";
+        const std::string path = dir_.file(name);
+        RecordFile file(path, RecordFile::ModeWrite);
+        EXPECT_TRUE(file.isOpen() && file.write(*rec)) << file.error();
         return path;
     }
     static QString status(const CDeepColdThermivoDlg& dlg) {

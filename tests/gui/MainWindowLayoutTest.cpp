@@ -1,4 +1,5 @@
 #include <QAbstractButton>
+#include <filesystem>
 #include <QFontMetrics>
 #include <QImage>
 #include <QTabWidget>
@@ -68,6 +69,12 @@ TEST_P(MainWindowLayout, TextsFitAndWindowFitsTheScreen) {
     // The chart view gets at least the room its own layout asks for.
     EXPECT_GE(dlg->ChartView()->height() + 1, dlg->ChartView()->sizeHint().height());
     EXPECT_GE(dlg->ChartView()->width() + 1, dlg->ChartView()->sizeHint().width());
+    // The demo trip in the picture, also left in the build folder for trying the program.
+    const std::string demo = writeDemoRecordFile("demo-trip.kvlu");
+    std::filesystem::copy_file(demo, THERMIVO_BINARY_DIR "/demo-trip.kvlu",
+                               std::filesystem::copy_options::overwrite_existing);
+    dlg->OpenRecordFile(qs(demo), "demo-trip.kvlu");
+    EXPECT_EQ(status(*dlg), qs(text(39)) + "demo-trip.kvlu");
     const QImage full = dlg->grab().toImage();
     full.save(QString(THERMIVO_BINARY_DIR "/mainwindow_%1_kind4.png").arg(tag));
     AppSettings::instance().setLanguage(kLanguageEnglishUs);

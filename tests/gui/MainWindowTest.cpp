@@ -329,6 +329,10 @@ TEST(Artwork, BannerIsOurOwnDrawingOfTheRightSize) {
     // Not a flat fill: the motif and the name put light pixels on the dark sky.
     EXPECT_NE(banner.pixel(10, 10), banner.pixel(1100, 70));
     banner.save(QStringLiteral(THERMIVO_BINARY_DIR "/banner.png"));
+    const QImage icon = renderAppIcon(256);
+    EXPECT_EQ(icon.size(), QSize(256, 256));
+    EXPECT_EQ(qAlpha(icon.pixel(0, 0)), 0);  // rounded corners stay transparent
+    icon.save(QStringLiteral(THERMIVO_BINARY_DIR "/thermivo.png"));
 }
 
 TEST_F(MainWindow, SummaryListRowsByKind) {
