@@ -37,6 +37,12 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTHERMIVO_SANITIZE=a
 cmake --build build-asan -j "$jobs" --target thermivo_core_tests
 ctest --test-dir build-asan --output-on-failure -j "$jobs" -L unit || status=1
 
+echo "== core tests under ThreadSanitizer"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTHERMIVO_SANITIZE=thread \
+      -DTHERMIVO_BUILD_GUI=OFF -DTHERMIVO_BUILD_BENCH=OFF >/dev/null
+cmake --build build-tsan -j "$jobs" --target thermivo_core_tests
+TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L unit || status=1
+
 echo "== fuzz targets (${FUZZ_SECONDS} s each)"
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTHERMIVO_FUZZ=ON \
       -DTHERMIVO_SANITIZE=address,undefined -DTHERMIVO_BUILD_GUI=OFF -DTHERMIVO_BUILD_TESTS=OFF \

@@ -16,5 +16,9 @@ int usage(const std::string& problem = {});
 
 int runInfo(const Args& args);
 int runCreate(const Args& args);
+int runDownload(const Args& args);
+int runStatus(const Args& args);
+int runSetClock(const Args& args);
+int runStart(const Args& args);
 
 }  // namespace thermivo::cli

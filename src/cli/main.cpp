@@ -11,7 +11,11 @@ int usage(const std::string& problem) {
     if (!problem.empty()) std::fprintf(stderr, "thermivo-cli: %s\n", problem.c_str());
     std::fputs(
         "usage: thermivo-cli info FILE.kvlu [--unit C|F] [--json]\n"
-        "       thermivo-cli create --from-json IN.json -o OUT.kvlu\n",
+        "       thermivo-cli create --from-json IN.json -o OUT.kvlu\n"
+        "       thermivo-cli download --port PATH -o OUT.kvlu\n"
+        "       thermivo-cli status --port PATH\n"
+        "       thermivo-cli set-clock --port PATH\n"
+        "       thermivo-cli start --port PATH --interval MINUTES\n",
         stderr);
     return kExitUsage;
 }
@@ -26,6 +30,10 @@ int main(int argc, char** argv) {
     const Args args(argv + 2, argv + argc);
     if (command == "info") return runInfo(args);
     if (command == "create") return runCreate(args);
+    if (command == "download") return runDownload(args);
+    if (command == "status") return runStatus(args);
+    if (command == "set-clock") return runSetClock(args);
+    if (command == "start") return runStart(args);
     if (command == "--help" || command == "-h" || command == "help") {
         usage();
         return kExitOk;

@@ -1,0 +1,177 @@
+#include <cstdio>
+#include <memory>
+
+#include "Commands.h"
+#include "HeadlessLink.h"
+#include "app/Format.h"
+#include "app/UiText.h"
+#include "data/LocalTime.h"
+#include "data/RecordFile.h"
+
+namespace thermivo::cli {
+
+namespace {
+
+using std::chrono::seconds;
+
+struct InstrumentArgs {
+    std::string port, output, interval;
+};
+
+// --port PATH is required by every instrument command; -o and --interval only where asked for.
+bool parseInstrumentArgs(const Args& args, bool wantOutput, bool wantInterval, InstrumentArgs& out, int& exitCode) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--port" && i + 1 < args.size()) {
+            out.port = args[++i];
+        } else if (wantOutput && a == "-o" && i + 1 < args.size()) {
+            out.output = args[++i];
+        } else if (wantInterval && a == "--interval" && i + 1 < args.size()) {
+            out.interval = args[++i];
+        } else {
+            exitCode = usage("unexpected argument '" + a + "'");
+            return false;
+        }
+    }
+    if (out.port.empty()) {
+        exitCode = usage("--port PATH is required");
+        return false;
+    }
+    if (wantOutput && out.output.empty()) {
+        exitCode = usage("-o OUT.kvlu is required");
+        return false;
+    }
+    if (wantInterval && out.interval.empty()) {
+        exitCode = usage("--interval MINUTES is required");
+        return false;
+    }
+    return true;
+}
+
+// The first status reply after connecting: clock, state and battery.
+bool waitForStatus(HeadlessSession& s) {
+    s.controller().onTimer(TIMER_POLL);  // ask now instead of after the first 4.5-second period
+    return s.runUntil(
+        [&s] {
+            auto lock = s.link().lockRecording();
+            return s.recording().instrumentClock != 0 && s.recording().batteryValid;
+        },
+        seconds(15));
+}
+
+}  // namespace
+
+int runDownload(const Args& args) {
+    InstrumentArgs a;
+    int code = kExitUsage;
+    if (!parseInstrumentArgs(args, true, false, a, code)) return code;
+    HeadlessSession s(a.port);
+    s.view().showProgress = true;
+    if (!s.connect()) return kExitFailure;
+    s.controller().onDownloadClicked();
+    const std::string done = text(28), failed = text(141);
+    // The controller gives up by itself after about 18 seconds without data; the limit is a safety net.
+    s.runUntil([&] { const auto t = s.view().text(IDC_STATUS); return t == done || t == failed; }, seconds(3600));
+    const std::string outcome = s.view().text(IDC_STATUS);
+    Recording& rec = s.recording();
+    const bool complete = outcome == done && rec.samplesLoaded == rec.sampleCount && rec.hasSamples();
+    if (!complete) {
+        std::fprintf(stderr, "%s\n", failed.c_str());
+        return kExitFailure;
+    }
+    s.view().setProgress(IDC_DOWNLOAD_BAR, LinkController::kDownloadBarMax);
+    s.link().closePort();
+    rec.formatTemperatureTexts();
+    RecordFile file(a.output, RecordFile::ModeWrite);
+    if (!file.isOpen() || !file.write(rec)) {
+        std::fprintf(stderr, "%s%s\n(%s)\n", text(38).c_str(), a.output.c_str(), file.error().c_str());
+        return kExitFailure;
+    }
+    std::fprintf(stderr, "%s\n%s%s\n", done.c_str(), text(37).c_str(), a.output.c_str());
+    return kExitOk;
+}
+
+int runStatus(const Args& args) {
+    InstrumentArgs a;
+    int code = kExitUsage;
+    if (!parseInstrumentArgs(args, false, false, a, code)) return code;
+    HeadlessSession s(a.port);
+    if (!s.connect()) return kExitFailure;
+    if (!waitForStatus(s)) {
+        std::fprintf(stderr, "%s\n", text(27).c_str());
+        return kExitFailure;
+    }
+    auto lock = s.link().lockRecording();
+    const Recording& rec = s.recording();
+    const int stateText = rec.instrumentState == 0 ? 76 : rec.instrumentState == 1 ? 77 : 78;
+    const auto clock = toLocal(rec.instrumentClock);
+    std::printf("serial: %s\n", rec.serialText().c_str());
+    if (clock) {
+        std::printf("clock: %d-%.2d-%.2d %.2d:%.2d:%.2d\n", clock->year, clock->month, clock->day, clock->hour,
+                    clock->minute, clock->second);
+    }
+    std::printf("state: %s\n", text(stateText).c_str());
+    std::printf("battery: %d %%\n", rec.batteryPercent);
+    return kExitOk;
+}
+
+int runSetClock(const Args& args) {
+    InstrumentArgs a;
+    int code = kExitUsage;
+    if (!parseInstrumentArgs(args, false, false, a, code)) return code;
+    HeadlessSession s(a.port);
+    if (!s.connect()) return kExitFailure;
+    s.takeStatus();
+    s.controller().onCalibrationClicked();
+    const std::string ok = text(131), failed = text(132);
+    s.runUntil([&] { const auto t = s.view().text(IDC_STATUS); return t == ok || t == failed; }, seconds(30));
+    const bool success = s.view().text(IDC_STATUS) == ok;
+    std::fprintf(stderr, "%s\n", success ? ok.c_str() : failed.c_str());
+    return success ? kExitOk : kExitFailure;
+}
+
+int runStart(const Args& args) {
+    InstrumentArgs a;
+    int code = kExitUsage;
+    if (!parseInstrumentArgs(args, false, true, a, code)) return code;
+    HeadlessSession s(a.port);
+    if (!s.connect()) return kExitFailure;
+    std::int32_t kind = 0;
+    {
+        auto lock = s.link().lockRecording();
+        kind = s.recording().kind;
+    }
+    if (kind != KindTemp) {
+        std::fprintf(stderr, "thermivo-cli: this instrument cannot be started from here (serial %s)\n",
+                     s.recording().serialText().c_str());
+        return kExitFailure;
+    }
+    // The battery check needs a status reply first.
+    if (!waitForStatus(s)) {
+        std::fprintf(stderr, "%s\n", text(27).c_str());
+        return kExitFailure;
+    }
+    s.takeStatus();
+    if (s.recording().instrumentState == 1) {
+        std::fprintf(stderr, "%s\n", text(77).c_str());
+        return kExitFailure;
+    }
+    s.view().setText(IDC_MINUTES, a.interval);
+    s.takeStatus();
+    s.controller().onStartRecordClicked();
+    const std::string started = text(77), noAnswer = text(27);
+    const auto refused = {text(149), text(150)};
+    auto outcome = [&] {
+        const auto t = s.view().text(IDC_STATUS);
+        if (t == started || t == noAnswer) return t;
+        for (const auto& r : refused)
+            if (t == r) return t;
+        return std::string();
+    };
+    s.runUntil([&] { return !outcome().empty(); }, seconds(30));
+    const std::string result = outcome();
+    std::fprintf(stderr, "%s\n", result.empty() ? noAnswer.c_str() : result.c_str());
+    return result == started ? kExitOk : kExitFailure;
+}
+
+}  // namespace thermivo::cli

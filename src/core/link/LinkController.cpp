@@ -1,0 +1,450 @@
+#include "link/LinkController.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+
+#include "app/AppSettings.h"
+#include "app/Format.h"
+#include "app/UiText.h"
+#include "data/LocalTime.h"
+#include "data/Recording.h"
+
+namespace thermivo {
+
+namespace {
+
+constexpr int kTextConnected = 3;
+constexpr int kTextDisconnected = 4;
+constexpr int kTextDownloading = 26;
+constexpr int kTextNoAnswer = 27;
+constexpr int kTextDownloadDone = 28;
+constexpr int kTextNotStarted = 76;
+constexpr int kTextRecording = 77;
+constexpr int kTextStopped = 78;
+constexpr int kTextSureToStart = 80;
+constexpr int kTextClockSet = 131;
+constexpr int kTextClockFailed = 132;
+constexpr int kTextDownloadFailed = 141;
+constexpr int kTextLinking = 142;
+constexpr int kTextSureToDownload = 148;
+constexpr int kTextBadInterval = 149;
+constexpr int kTextLowBattery = 150;
+constexpr int kMinBatteryPercent = 20;
+
+// Why a bridge port could not be opened: texts of this program beyond the instrument's own table.
+struct OpenFailureText {
+    const char* chinese;
+    const char* english;
+};
+constexpr OpenFailureText kPermissionDenied{
+    " 无法打开记录仪端口 %s：权限不足。请将当前用户加入 dialout 组，或安装 udev 规则（cmake --install）后重新插入记录仪。",
+    " Cannot open the instrument port %s: permission denied. Add your user to the 'dialout' group, or install "
+    "the udev rule (cmake --install), then plug the instrument in again."};
+constexpr OpenFailureText kNoDevice{" 无法打开记录仪端口 %s：设备不存在。", " Cannot open the instrument port %s: no such device."};
+constexpr OpenFailureText kInUse{" 无法打开记录仪端口 %s：端口正被其他程序占用。",
+                                 " Cannot open the instrument port %s: it is in use by another program."};
+
+std::string localized(const OpenFailureText& t, const std::string& path) {
+    const bool chinese = AppSettings::instance().languageId == kLanguageChinesePrc;
+    std::string s = chinese ? t.chinese : t.english;
+    const auto at = s.find("%s");
+    if (at != std::string::npos) s.replace(at, 2, path);
+    return s;
+}
+
+bool hasAnsweredBit(std::int32_t code) { return (code & kAnswered) != 0; }
+
+}  // namespace
+
+LinkController::LinkController(InstrumentLink& link, LinkView& view, PortDirectory& ports)
+    : link_(link), view_(view), ports_(ports) {}
+
+int LinkController::downloadBarPosition(std::int64_t lParam, std::int32_t samplesLoaded, std::int32_t sampleCount) {
+    if (lParam == 1) return kDownloadBarMax;
+    if (lParam != -1 || sampleCount <= 0) return 0;
+    const float quotient = static_cast<float>(samplesLoaded) / static_cast<float>(sampleCount);
+    return static_cast<int>(5.0f + 195.0f * quotient);
+}
+
+int LinkController::leadingNumber(const std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    int v = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        v = v * 10 + (text[i] - '0');
+        if (v > 100000) break;  // far beyond any interval; avoids overflow on long input
+    }
+    return v;
+}
+
+void LinkController::startupSearch() {
+    link_.instrumentConnected.store(false);
+    std::string caption;
+    link_.closePort();
+    int found = 0;
+    for (const int n : ports_.bridgePorts()) {
+        if (n < 1 || n > 255) continue;
+        caption = text(kTextConnected);
+        link_.instrumentConnected.store(true);
+        link_.portNumber.store(n);
+        found = std::max(found, n);
+    }
+    if (found > 0) {
+        link_.instrumentConnected.store(false);
+        link_.sink().post(WM_PORT_CHANGE, 0, found);
+    }
+    view_.setText(IDC_CONNECT, caption);
+}
+
+void LinkController::deviceNotification(int value) {
+    if (value > 0) {
+        link_.sink().post(WM_PORT_CHANGE, 0, value);
+    } else if (value < 0) {
+        // Another bridge leaving must not tear down the link to ours.
+        const int current = link_.portNumber.load();
+        if (current > 0 && -value != current) return;
+        view_.setTextFromAnyThread(IDC_CONNECT, text(kTextDisconnected));
+        view_.setTextFromAnyThread(IDC_STATUS, "");
+        link_.sink().post(WM_PORT_CHANGE, 0, value);
+        link_.instrumentConnected.store(false);
+    }
+    view_.setTextFromAnyThread(IDC_CLOCK_TEXT, std::string(46, ' ') + "0");
+}
+
+void LinkController::onMessage(std::uint32_t message, std::int64_t wParam, std::int64_t lParam) {
+    switch (message) {
+        case WM_DOWNLOAD_PROGRESS: {
+            std::int32_t loaded = 0, count = 0;
+            {
+                auto lock = link_.lockRecording();
+                loaded = link_.recording().samplesLoaded;
+                count = link_.recording().sampleCount;
+            }
+            view_.setProgress(IDC_DOWNLOAD_BAR, downloadBarPosition(lParam, loaded, count));
+            break;
+        }
+        case WM_PORT_CHANGE: portChange(lParam); break;
+        case WM_HEADER_DECODED: headerDecoded(); break;
+        case WM_REPLY_WAIT:
+            replyCountdown_ = std::max(static_cast<int>(lParam), kMinReplyWait);
+            view_.startTimer(TIMER_REPLY, kReplyTimerMs);
+            break;
+        case WM_CALIBRATION_ENABLE: view_.setEnabled(IDC_CALIBRATION, wParam == 1); break;
+        case WM_PORT_LOST:
+            view_.setEnabled(IDC_CALIBRATION, false);
+            view_.setEnabled(IDC_DOWNLOAD, true);
+            view_.setEnabled(IDC_PRINT, true);
+            view_.setText(IDC_CONNECT, link_.disconnectText());
+            break;
+        case WM_STATUS_DECODED: statusDecoded(); break;
+        case WM_DATA_INDICATOR: view_.setProgress(IDC_DATA_BAR, lParam == 1 ? 100 : 0); break;
+        case WM_LINK_INDICATOR: view_.setProgress(IDC_LINK_BAR, static_cast<int>(lParam)); break;
+        default: break;
+    }
+}
+
+void LinkController::portChange(std::int64_t port) {
+    view_.setEnabled(IDC_CALIBRATION, false);
+    view_.setEnabled(IDC_START_RECORD, false);
+    if (port <= 0) {
+        // Release the old device so a re-plugged instrument can be opened again.
+        link_.closePort();
+        link_.portNumber.store(0);
+        link_.sink().post(WM_LINK_INDICATOR, 0, 0);
+        view_.setProgress(IDC_DOWNLOAD_BAR, 0);
+        view_.setProgress(IDC_DATA_BAR, 0);
+        return;
+    }
+    const int n = static_cast<int>(port);
+    link_.sink().post(WM_LINK_INDICATOR, 0, 30);
+    view_.setText(IDC_CONNECT, text(kTextLinking));
+    {
+        auto lock = link_.lockRecording();
+        link_.recording().dataFlags = 0;
+    }
+    const std::string path = ports_.pathOf(n);
+    // openPort closes a port that is still open first, so a second bridge replaces the first one.
+    if (path.empty() || !link_.openPort(n, path)) {
+        view_.setText(IDC_CONNECT, "");
+        link_.sink().post(WM_LINK_INDICATOR, 0, 0);
+        if (!path.empty()) view_.setText(IDC_STATUS, openFailureText(path));
+        return;
+    }
+    {
+        auto lock = link_.lockRecording();
+        link_.recording().dataFlags = 0;
+        link_.recording().kind = KindNone;
+    }
+    link_.portNumber.store(n);
+    link_.headerRequest(false);
+    link_.downloadMode.store(0);
+    link_.sink().post(WM_LINK_INDICATOR, 0, 100);
+}
+
+std::string LinkController::openFailureText(const std::string& path) const {
+    if (::access(path.c_str(), R_OK | W_OK) != 0) {
+        if (errno == EACCES) return localized(kPermissionDenied, path);
+        if (errno == ENOENT || errno == ENOTDIR) return localized(kNoDevice, path);
+    }
+    return localized(kInUse, path);
+}
+
+std::string LinkController::captionWithState(const std::string& serial, std::int32_t state, int otherTextId) const {
+    const int id = state == 0 ? kTextNotStarted : state == 1 ? kTextRecording : otherTextId;
+    return serial + "\n" + text(id);
+}
+
+void LinkController::onTimer(int timerId) {
+    switch (timerId) {
+        case TIMER_REPLY: replyTick(); break;
+        case TIMER_DOWNLOAD: downloadTick(); break;
+        case TIMER_POLL: pollTick(); break;
+        default: break;  // other timers (id 2 included) have no effect here
+    }
+}
+
+void LinkController::replyTick() {
+    std::string message;
+    --replyCountdown_;
+    const bool downloading = link_.downloadMode.load() == kDownloadMode;
+    if (!downloading) {
+        const std::int32_t code = link_.pendingCode.load();
+        switch (code) {
+            case PendingClockSet:
+                if (replyCountdown_ == 0) message = text(kTextClockFailed);
+                break;
+            case PendingClockSet | kAnswered:
+                replyCountdown_ = 0;
+                message = text(kTextClockSet);
+                break;
+            case PendingHeader | kAnswered: {
+                replyCountdown_ = 0;
+                std::string caption;
+                {
+                    auto lock = link_.lockRecording();
+                    Recording& rec = link_.recording();
+                    caption = captionWithState(rec.serialText(), rec.instrumentState, kTextConnected);
+                    rec.samplesLoaded = 0;
+                }
+                view_.setText(IDC_CONNECT, caption);
+                link_.instrumentConnected.store(true);
+                view_.startTimer(TIMER_POLL, kPollTimerMs);
+                break;
+            }
+            case PendingStart | kAnswered:
+                replyCountdown_ = 0;
+                message = text(kTextRecording);
+                view_.setEnabled(IDC_START_RECORD, true);
+                break;
+            default:
+                if (!hasAnsweredBit(code) && replyCountdown_ == 0) {
+                    message = text(kTextNoAnswer);
+                    link_.instrumentConnected.store(false);
+                    view_.setEnabled(IDC_CALIBRATION, false);
+                    view_.setEnabled(IDC_DOWNLOAD, true);
+                    view_.setEnabled(IDC_PRINT, true);
+                }
+                break;
+        }
+        if (!message.empty()) view_.setText(IDC_STATUS, message);
+        view_.setProgress(IDC_DOWNLOAD_BAR, 0);
+    }
+    if (replyCountdown_ <= 0) {
+        replyCountdown_ = 0;
+        view_.stopTimer(TIMER_REPLY);
+        if (link_.downloadMode.load() != kDownloadMode) link_.pendingCode.store(PendingNone);
+    }
+}
+
+void LinkController::onDownloadClicked() {
+    if (!link_.instrumentConnected.load() || !link_.port().isOpen()) return;
+    if (!view_.askYesNo(text(kTextSureToDownload))) return;
+    link_.downloadMode.store(kDownloadMode);
+    {
+        // Cleared before the request goes out, so the first block cannot be counted twice.
+        auto lock = link_.lockRecording();
+        link_.recording().samplesLoaded = 0;
+    }
+    link_.headerRequest(true);
+    downloadBusy_ = true;
+    view_.setEnabled(IDC_DOWNLOAD, false);
+    view_.setEnabled(IDC_PRINT, false);
+    view_.startTimer(TIMER_DOWNLOAD, kDownloadTimerMs);
+    link_.retryCounter.store(kRetries);
+    retryTicks_ = kRetryPeriodTicks;
+    view_.setText(IDC_STATUS, text(kTextDownloading));
+    link_.sink().post(WM_DOWNLOAD_PROGRESS, 0, 0);
+}
+
+void LinkController::downloadTick() {
+    if (!link_.instrumentConnected.load() || link_.downloadMode.load() != kDownloadMode) {
+        downloadFailed();
+        return;
+    }
+    link_.sink().post(WM_DOWNLOAD_PROGRESS, 0, -1);
+    --retryTicks_;
+    std::int32_t loaded = 0, count = 0;
+    {
+        auto lock = link_.lockRecording();
+        loaded = link_.recording().samplesLoaded;
+        count = link_.recording().sampleCount;
+    }
+    if (loaded >= count) {
+        view_.stopTimer(TIMER_REPLY);
+        view_.stopTimer(TIMER_DOWNLOAD);
+        {
+            auto lock = link_.lockRecording();
+            Recording& rec = link_.recording();
+            rec.samplesLoaded = std::clamp(rec.sampleCount, 0, Recording::kCapacity);
+            rec.buildSampleTimes();
+            view_.redrawIndicator();
+            view_.refreshSummary(true);
+            view_.refreshChart();
+        }
+        downloadBusy_ = false;
+        link_.pendingCode.store(PendingNone);
+        link_.downloadMode.store(0);
+        view_.setEnabled(IDC_DOWNLOAD, true);
+        view_.setEnabled(IDC_PRINT, true);
+        view_.redrawIndicator();
+        view_.setText(IDC_STATUS, text(kTextDownloadDone));
+        link_.sink().post(WM_DOWNLOAD_PROGRESS, 0, 1);
+        return;
+    }
+    if (retryTicks_ > 0) return;
+    retryTicks_ = kRetryPeriodTicks;
+    const int retries = link_.retryCounter.fetch_sub(1) - 1;
+    if (retries < 0) {
+        downloadFailed();
+        return;
+    }
+    if (retries >= 3) return;
+    const std::int32_t code = link_.pendingCode.load();
+    if (code == PendingHeader) {
+        link_.headerRequest(false);
+    } else if ((code & PendingBlock) != 0 && loaded < count) {
+        link_.blockRequest(blockAddress(loaded));
+    }
+}
+
+void LinkController::downloadFailed() {
+    view_.stopTimer(TIMER_DOWNLOAD);
+    view_.stopTimer(TIMER_REPLY);
+    downloadBusy_ = false;
+    link_.pendingCode.store(PendingNone);
+    link_.downloadMode.store(0);
+    view_.setText(IDC_STATUS, text(kTextDownloadFailed));
+    link_.sink().post(WM_DOWNLOAD_PROGRESS, 0, 0);
+    view_.setEnabled(IDC_CALIBRATION, false);
+    view_.setEnabled(IDC_DOWNLOAD, true);
+    view_.setEnabled(IDC_PRINT, true);
+}
+
+void LinkController::pollTick() {
+    if (!link_.instrumentConnected.load()) {
+        view_.stopTimer(TIMER_POLL);
+        return;
+    }
+    if (link_.downloadMode.load() != kDownloadMode && link_.pendingCode.load() == PendingNone && !downloadBusy_)
+        link_.statusRequest();
+}
+
+void LinkController::onCalibrationClicked() {
+    if (!link_.instrumentConnected.load() || link_.pendingCode.load() != PendingNone) return;
+    view_.setText(IDC_STATUS, std::string(54, ' '));
+    link_.clockSetRequest();
+}
+
+void LinkController::onStartRecordClicked() {
+    const int minutes = leadingNumber(view_.text(IDC_MINUTES));
+    std::int32_t state = 0, battery = 0;
+    {
+        auto lock = link_.lockRecording();
+        state = link_.recording().instrumentState;
+        battery = link_.recording().batteryPercent;
+    }
+    if (state == 1) return;
+    if (minutes < 1 || minutes > 99) {
+        view_.setText(IDC_STATUS, text(kTextBadInterval));
+        return;
+    }
+    if (battery < kMinBatteryPercent) {
+        view_.setText(IDC_STATUS, text(kTextLowBattery));
+        return;
+    }
+    if (!view_.askYesNo(text(kTextSureToStart))) return;
+    {
+        auto lock = link_.lockRecording();
+        link_.recording().startIntervalMinutes = minutes;
+    }
+    view_.setEnabled(IDC_START_RECORD, false);
+    link_.startRequest(static_cast<std::uint8_t>(minutes));
+}
+
+void LinkController::onConnectClicked() {
+    if (!link_.instrumentConnected.load()) return;
+    link_.closePort();
+    portChange(link_.portNumber.load());
+    view_.setText(IDC_STATUS, std::string(49, ' '));
+}
+
+void LinkController::headerDecoded() {
+    std::int32_t kind = 0, state = 0;
+    {
+        auto lock = link_.lockRecording();
+        kind = link_.recording().kind;
+        state = link_.recording().instrumentState;
+        view_.redrawIndicator();
+        view_.showHumidityRows(kind == KindTempHumi);
+        view_.refreshSummary(true);
+        view_.refreshChart();
+    }
+    view_.setProgress(IDC_BATTERY_BAR, 0);
+    const bool canStart = kind == KindTemp;
+    view_.setShown(IDC_START_RECORD, canStart);
+    view_.setShown(IDC_MINUTES, canStart);
+    view_.setShown(IDC_MINUTES_FRAME, canStart);
+    view_.setShown(IDC_MINUTES_LABEL, canStart);
+    if (canStart) {
+        view_.setEnabled(IDC_START_RECORD, state != 1);
+        view_.setEnabled(IDC_CALIBRATION, true);
+    }
+}
+
+void LinkController::statusDecoded() {
+    std::int64_t clock = 0;
+    std::int32_t battery = 0, state = 0, kind = 0;
+    std::string serial;
+    {
+        auto lock = link_.lockRecording();
+        const Recording& rec = link_.recording();
+        clock = rec.instrumentClock;
+        battery = rec.batteryPercent;
+        state = rec.instrumentState;
+        kind = rec.kind;
+        serial = rec.serialText();
+    }
+    if (clock == 0) return;
+    std::string clockText = "0-0-0 -1:-1:-1";
+    if (const auto t = toLocal(clock))
+        clockText = format("%d-%d-%d %.2d:%.2d:%.2d", t->year, t->month, t->day, t->hour, t->minute, t->second);
+    view_.setShown(IDC_CLOCK_TEXT, true);
+    view_.setText(IDC_CLOCK_TEXT, clockText + std::string(20, ' '));
+    view_.setProgress(IDC_BATTERY_BAR, battery);
+    if (state == 1) {
+        view_.setEnabled(IDC_CALIBRATION, false);
+        if (kind == KindTemp) view_.setEnabled(IDC_START_RECORD, false);
+    } else {
+        view_.setEnabled(IDC_CALIBRATION, state == 0);
+        if (kind == KindTemp) {
+            view_.setEnabled(IDC_START_RECORD, true);
+            view_.setEnabled(IDC_CALIBRATION, true);
+        }
+    }
+    view_.setText(IDC_CONNECT, captionWithState(serial, state, kTextStopped));
+}
+
+}  // namespace thermivo

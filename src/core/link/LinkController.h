@@ -1,0 +1,69 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "link/InstrumentLink.h"
+#include "link/LinkView.h"
+
+namespace thermivo {
+
+/// The instrument side of the main window: port discovery, connection, status polling, the download with
+/// its retries, clock setting and the start of a recording. It owns no window: it talks to one through
+/// LinkView, and the window forwards its timer ticks, posted messages and button clicks here.
+class LinkController {
+public:
+    static constexpr int kReplyTimerMs = 1000;
+    static constexpr int kDownloadTimerMs = 1000;
+    static constexpr int kPollTimerMs = 4500;
+    static constexpr int kRetries = 5;
+    static constexpr int kRetryPeriodTicks = 3;
+    static constexpr int kMinReplyWait = 5;
+    static constexpr int kDownloadBarMax = 200;
+
+    LinkController(InstrumentLink& link, LinkView& view, PortDirectory& ports);
+
+    /// The search at the end of the window's initialisation: the highest-numbered bridge port wins.
+    void startupSearch();
+    /// Arrival (+n) or removal (-n) of a bridge port. Safe from any thread.
+    void deviceNotification(int value);
+
+    /// A posted message arrived on the user-interface thread.
+    void onMessage(std::uint32_t message, std::int64_t wParam, std::int64_t lParam);
+    /// A timer ticked.
+    void onTimer(int timerId);
+
+    void onDownloadClicked();
+    void onCalibrationClicked();
+    void onStartRecordClicked();
+    void onConnectClicked();
+
+    int replyCountdown() const { return replyCountdown_; }
+    int retryTicks() const { return retryTicks_; }
+    bool downloadBusy() const { return downloadBusy_; }
+
+    /// Download bar position for a progress message (-1 computed, 1 full, else 0).
+    static int downloadBarPosition(std::int64_t lParam, std::int32_t samplesLoaded, std::int32_t sampleCount);
+    /// Leading digits of a text as a number; 0 when there are none.
+    static int leadingNumber(const std::string& text);
+
+private:
+    void portChange(std::int64_t port);
+    void replyTick();
+    void downloadTick();
+    void pollTick();
+    void downloadFailed();
+    void headerDecoded();
+    void statusDecoded();
+    std::string captionWithState(const std::string& serial, std::int32_t state, int otherTextId) const;
+    std::string openFailureText(const std::string& path) const;
+
+    InstrumentLink& link_;
+    LinkView& view_;
+    PortDirectory& ports_;
+    int replyCountdown_ = 0;
+    int retryTicks_ = 0;
+    bool downloadBusy_ = false;
+};
+
+}  // namespace thermivo

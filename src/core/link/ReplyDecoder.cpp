@@ -1,0 +1,291 @@
+#include "link/ReplyDecoder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <optional>
+
+#include "app/Format.h"
+#include "data/LocalTime.h"
+#include "data/Recording.h"
+#include "link/InstrumentLink.h"
+#include "link/Protocol.h"
+
+namespace thermivo {
+
+namespace {
+
+using protocol::Bytes3;
+
+constexpr int kMinBuffered = 10;
+constexpr int kMaxCount = Recording::kCapacity;
+constexpr std::int32_t kStatusUnknown = -1;
+constexpr std::int32_t kStateIdle = 0;
+constexpr std::int32_t kStateRecording = 1;
+constexpr int kRetriesAfterBlock = 5;
+constexpr int kRetriesAfterMismatch = 2;
+constexpr std::int64_t kAckWindowSeconds = 10;
+
+enum class Reply { None, Header, Block, Clock, Ignored };
+
+Reply replyAt(const std::uint8_t* p) {
+    if (p[0] != protocol::kLead) return Reply::None;
+    auto is = [p](const Bytes3& s) { return p[1] == s[0] && p[2] == s[1] && p[3] == s[2]; };
+    if (is(protocol::kSigHeader)) return Reply::Header;
+    if (is(protocol::kSigBlock)) return Reply::Block;
+    if (is(protocol::kSigClock)) return Reply::Clock;
+    if (is(protocol::kSigIgnored)) return Reply::Ignored;
+    return Reply::None;
+}
+
+bool echoIs(const std::uint8_t* f, const Bytes3& echo) {
+    return std::equal(echo.begin(), echo.end(), f + protocol::kEchoOffset);
+}
+
+std::uint16_t u16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+
+std::int32_t s32(const std::uint8_t* p) {
+    const std::uint32_t v = static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+                            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+    return static_cast<std::int32_t>(v);
+}
+
+float value(const std::uint8_t* p) { return protocol::decodeValue(p[0], p[1]); }
+
+bool plausible(int year, int month, int day, int hour, int minute, int second) {
+    return year >= 1900 && year <= 3000 && month >= 1 && month <= 12 && day >= 1 && day <= 31 && hour <= 23 &&
+           minute <= 59 && second <= 59;
+}
+
+/// Local time of the instrument's bytes; nothing when implausible or not representable after 1970.
+std::optional<std::int64_t> instrumentTime(int year, int month, int day, int hour, int minute, int second) {
+    if (!plausible(year, month, day, hour, minute, second)) return std::nullopt;
+    const auto t = fromLocal(year, month, day, hour, minute, second);
+    if (!t || *t < 0) return std::nullopt;
+    return t;
+}
+
+/// Start or stop time of a header: minute, hour, day, month, year % 100, century.
+std::optional<std::int64_t> headerTime(const std::uint8_t* p) {
+    return instrumentTime(100 * p[5] + p[4], p[3], p[2], p[1], p[0], 0);
+}
+
+std::string headerTimeText(std::int64_t t) {
+    const auto p = toLocal(t);
+    if (!p) return {};
+    return format("%d-%d-%d  %.2d:%.2d", p->year, p->month, p->day, p->hour, p->minute);
+}
+
+RecordingKind kindOfSerial(const std::string& s) {
+    const char c0 = s.size() > 0 ? s[0] : '\0';
+    const char c1 = s.size() > 1 ? s[1] : '\0';
+    if (c0 == 'D') return c1 == 'I' ? KindTemp : KindTempCompact;
+    if (c0 == 'I' || c0 == 'i') return KindTempCompact;
+    if (c0 == 'U' && c1 == 'I') return KindTemp;
+    return KindNone;
+}
+
+}  // namespace
+
+ReplyDecoder::ReplyDecoder(InstrumentLink& link) : link_(link) {}
+
+int ReplyDecoder::batteryPercent(int reading) {
+    const double volts = reading * 5.0 / 1023.0 - 3.1;
+    const double ratio = volts / 0.35;
+    const double percent = std::trunc(100.0 * ratio * ratio);
+    return static_cast<int>(std::clamp(percent, 0.0, 100.0));
+}
+
+void ReplyDecoder::receive(const std::uint8_t* data, int count) {
+    if (data != nullptr && count > 0 && count <= kBufferSize - fill_) {
+        std::memcpy(buffer_.data() + fill_, data, static_cast<std::size_t>(count));
+        fill_ += count;
+    }
+    if (decode() == 1) link_.sink().post(WM_HEADER_DECODED, 1, 1);
+}
+
+void ReplyDecoder::dropFront(int n) {
+    if (n <= 0) return;
+    const int rest = fill_ - n;
+    std::memcpy(shift_.data(), buffer_.data() + n, static_cast<std::size_t>(rest));
+    std::memcpy(buffer_.data(), shift_.data(), static_cast<std::size_t>(rest));
+    fill_ = rest;
+}
+
+int ReplyDecoder::decode() {
+    int result = 0;
+    if (fill_ < kMinBuffered) return result;
+    bool requestFirstBlock = false;
+    {
+        auto lock = link_.lockRecording();
+        for (;;) {
+            int i = 0;
+            bool found = false;
+            for (; i + 3 < fill_; ++i) {
+                if (replyAt(buffer_.data() + i) != Reply::None) {
+                    found = true;
+                    break;
+                }
+            }
+            if (!found) i = std::max(0, fill_ - 3);
+            dropFront(i);
+            if (!found || fill_ <= kMinBuffered) break;
+
+            std::uint8_t* f = buffer_.data();
+            const int payload = f[protocol::kLengthOffset];
+            if (fill_ < payload + protocol::kFrameOverhead) break;
+
+            const Reply reply = replyAt(f);
+            const bool wanted =
+                reply == Reply::Block || reply == Reply::Clock ||
+                (reply == Reply::Header &&
+                 (echoIs(f, protocol::kEchoPlainHeader) || echoIs(f, protocol::kEchoDownloadHeader)));
+            const int summed = protocol::kPayloadOffset + payload;
+            if (wanted && protocol::byteSum(f, static_cast<std::size_t>(summed)) == u16(f + summed)) {
+                if (reply == Reply::Header) {
+                    if (handleHeader(f, payload, requestFirstBlock)) result = 1;
+                } else if (reply == Reply::Block) {
+                    handleBlock(f);
+                } else if (payload == protocol::kClockPayload) {
+                    handleClock(f);
+                }
+            }
+            // Spoil the lead byte: the next search moves on by one byte and drops the rest as it goes.
+            f[0] = 0;
+        }
+    }
+    // Written outside the lock: a slow write must not hold up the user-interface thread's reads.
+    if (requestFirstBlock) link_.blockRequest(blockAddress(0));
+    return result;
+}
+
+bool ReplyDecoder::handleHeader(const std::uint8_t* f, int payload, bool& requestFirstBlock) {
+    Recording& rec = link_.recording();
+    const int n = payload + 8;
+    int expected = PendingHeader;
+    link_.pendingCode.compare_exchange_strong(expected, PendingHeader | kAnswered);
+    rec.instrumentState = kStatusUnknown;
+    rec.values[Recording::ValSerial].clear();
+    if (n >= 43) {
+        rec.validMask = 0;
+        std::string serial;
+        for (int k = 0; k < protocol::header::kSerialLength; ++k) {
+            // A NUL would cut the text short wherever it is shown; leave it out.
+            const auto c = static_cast<char>(f[protocol::header::kSerial + k]);
+            if (c != '\0') serial.push_back(c);
+        }
+        rec.values[Recording::ValSerial] = serial;
+        rec.validMask |= Recording::MaskSerial;
+        rec.kind = kindOfSerial(serial);
+        rec.setDefaultDescription();
+        rec.validMask |= Recording::MaskDescription;
+    }
+    if ((rec.kind != KindTemp && rec.kind != KindTempCompact) || n != 45) return false;
+
+    const auto start = headerTime(f + protocol::header::kStart);
+    rec.startTime = start.value_or(0);
+    rec.values[Recording::ValStart] = start ? headerTimeText(*start) : std::string();
+    if (start) rec.validMask |= Recording::MaskStart;
+    const auto stop = headerTime(f + protocol::header::kStop);
+    rec.stopTime = stop.value_or(0);
+    rec.values[Recording::ValStop] = stop ? headerTimeText(*stop) : std::string();
+    if (stop) rec.validMask |= Recording::MaskStop;
+
+    rec.intervalSeconds = 60 * static_cast<std::int64_t>(f[protocol::header::kInterval]);
+    rec.values[Recording::ValInterval] = intervalText(rec.intervalSeconds);
+    rec.validMask |= Recording::MaskInterval;
+
+    const int count = u16(f + protocol::header::kCount);
+    if (count <= kMaxCount) {
+        rec.sampleCount = count;
+        rec.validMask |= Recording::MaskCount;
+    } else {
+        std::int64_t span = 0;
+        if (rec.intervalSeconds > 0) span = (rec.stopTime - rec.startTime) / rec.intervalSeconds + 1;
+        // Below 1 (stop before start) is as empty as above the capacity is impossible.
+        rec.sampleCount = span >= 1 && span <= kMaxCount ? static_cast<std::int32_t>(span) : 0;
+    }
+    rec.values[Recording::ValCount] = format("%d", rec.sampleCount);
+
+    rec.tempMax = value(f + protocol::header::kMax);
+    rec.validMask |= Recording::MaskTempMax;
+    rec.tempMin = value(f + protocol::header::kMin);
+    rec.validMask |= Recording::MaskTempMin;
+    const std::int32_t sum = s32(f + protocol::header::kSum);
+    rec.tempAvg = rec.sampleCount >= 1 ? static_cast<float>(sum / 100.0 / rec.sampleCount) : 0.0f;
+    rec.validMask |= Recording::MaskTempAvg;
+    rec.tempUpper = 0.0f;
+    rec.tempLower = 0.0f;
+    rec.instrumentState = f[protocol::header::kState];
+
+    if (!(rec.startTime != 0 && rec.stopTime != 0 && rec.startTime <= rec.stopTime)) {
+        rec.validMask = Recording::MaskSerial;
+    }
+    if (rec.instrumentState == kStateIdle) {
+        if (rec.kind == KindTempCompact) {
+            rec.sampleCount = 0;
+            rec.validMask = Recording::MaskSerial;
+        }
+        link_.sink().post(WM_CALIBRATION_ENABLE, 1, 0);
+    }
+    rec.formatTemperatureTexts();
+    rec.buildSampleTimes();
+    rec.tempAlarmOn = false;
+    rec.humiAlarmOn = false;
+    rec.samplesLoaded = 0;
+    if (link_.downloadMode.load() == kDownloadMode) {
+        link_.retryCounter.store(kRetriesAfterBlock);
+        requestFirstBlock = true;
+    }
+    return true;
+}
+
+void ReplyDecoder::handleBlock(const std::uint8_t* f) {
+    Recording& rec = link_.recording();
+    int expected = PendingBlock;
+    link_.pendingCode.compare_exchange_strong(expected, PendingBlock | kAnswered);
+    link_.retryCounter.store(kRetriesAfterBlock);
+    // The instrument echoes a 16-bit address, so compare with the same truncation the request applies.
+    if (u16(f + protocol::kEchoOffset) != blockAddress(rec.samplesLoaded)) {
+        link_.retryCounter.store(kRetriesAfterMismatch);
+        return;
+    }
+    rec.dataFlags |= Recording::kSamplesPresent;
+    for (int k = 0; k < protocol::kSamplesPerBlock; ++k) {
+        const int index = rec.samplesLoaded;
+        if (index >= Recording::kCapacity) break;
+        rec.temperature[static_cast<std::size_t>(index)] = value(f + protocol::kPayloadOffset + 2 * k);
+        rec.samplesLoaded = index + 1;
+    }
+    if (rec.samplesLoaded >= rec.sampleCount) rec.samplesLoaded = std::max(rec.sampleCount, 0);
+}
+
+void ReplyDecoder::handleClock(const std::uint8_t* f) {
+    Recording& rec = link_.recording();
+    const std::uint8_t* t = f + protocol::clock::kTime;
+    auto clock = instrumentTime(100 * t[6] + t[5], t[4], t[3], t[2], t[1], t[0]);
+    if (!clock) clock = fromLocal(2001, 1, 1, 0, 0, 0);
+    const std::int64_t instrument = clock.value_or(0);
+    rec.instrumentState = f[protocol::clock::kState];
+    rec.batteryValid = true;
+    rec.batteryPercent = batteryPercent(u16(f + protocol::clock::kBattery));
+
+    const bool timely = link_.now() - instrument < kAckWindowSeconds;
+    const std::uint8_t* echo = f + protocol::kEchoOffset;
+    if (echoIs(f, protocol::kEchoClockSet)) {
+        int expected = PendingClockSet;
+        if (timely) link_.pendingCode.compare_exchange_strong(expected, PendingClockSet | kAnswered);
+    } else if (echo[0] == 0x00 && echo[1] == protocol::kStartMarker) {
+        rec.kind = KindTemp;
+        int expected = PendingStart;
+        if (timely && echo[2] == rec.startIntervalMinutes && rec.instrumentState == kStateRecording) {
+            link_.pendingCode.compare_exchange_strong(expected, PendingStart | kAnswered);
+        }
+    } else if (echoIs(f, protocol::kEchoStatus)) {
+        link_.pendingCode.store(PendingNone);
+        rec.instrumentClock = instrument;
+        link_.sink().post(WM_STATUS_DECODED, 1, 0);
+    }
+}
+
+}  // namespace thermivo

@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "TestSupport.h"
+#include "data/RecordFile.h"
+#include "sim/PtyInstrument.h"
+
+using namespace thermivo;
+using namespace thermivo::testing;
+
+namespace {
+struct CliResult {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+CliResult cli(const TempDir& dir, const std::string& args) {
+    const std::string out = dir.file("stdout"), err = dir.file("stderr");
+    const std::string cmd = "env -u LC_ALL -u LC_MESSAGES LANG=en_US.UTF-8 TZ=UTC " THERMIVO_CLI " " + args + " >'" +
+                            out + "' 2>'" + err + "'";
+    const int rc = std::system(cmd.c_str());
+    return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, slurp(out), slurp(err)};
+}
+
+SimConfig config(int samples) {
+    SimConfig c;
+    c.samples = simulatedCurve(samples, 7);
+    c.start = 1764576000;  // 2025-12-01 08:00 UTC
+    c.intervalMinutes = 5;
+    return c;
+}
+}  // namespace
+
+TEST(CliInstrument, DownloadThroughFaultsSavesEverySampleExactly) {
+    TempDir dir;
+    SimConfig c = config(1000);
+    c.faults.dropBlocks = {3};
+    c.faults.corruptBlocks = {10};
+    c.faults.duplicateBlocks = {20};
+    c.faults.garbage = true;
+    PtyInstrument instrument(c);
+    ASSERT_TRUE(instrument.start()) << instrument.error();
+    const CliResult r = cli(dir, "download --port " + instrument.path() + " -o '" + dir.file("dl.kvlu") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find(" Data download is complete."), std::string::npos);
+
+    RecordFile file(dir.file("dl.kvlu"), RecordFile::ModeRead);
+    auto rec = std::make_unique<Recording>();
+    ASSERT_TRUE(file.read(*rec)) << file.error();
+    ASSERT_EQ(rec->sampleCount, 1000);
+    for (std::size_t i = 0; i < 1000; ++i) ASSERT_NEAR(rec->temperature[i], c.samples[i], 0.005) << i;
+    EXPECT_EQ(rec->startTime, 1764576000);
+    EXPECT_EQ(rec->intervalSeconds, 300);
+}
+
+TEST(CliInstrument, AFailedDownloadWritesNothing) {
+    TempDir dir;
+    SimConfig c = config(500);
+    c.faults.unplugAfter = 5;
+    PtyInstrument instrument(c);
+    ASSERT_TRUE(instrument.start()) << instrument.error();
+    const CliResult r = cli(dir, "download --port " + instrument.path() + " -o '" + dir.file("dl.kvlu") + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Fail to download data"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::ifstream(dir.file("dl.kvlu")).good());
+}
+
+TEST(CliInstrument, StatusClockAndStart) {
+    TempDir dir;
+    SimConfig c = config(10);
+    c.state = 0;
+    c.battery = 1023;
+    PtyInstrument instrument(c);
+    ASSERT_TRUE(instrument.start()) << instrument.error();
+    CliResult r = cli(dir, "status --port " + instrument.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("serial: DI123456789\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("state: Instrument has been unactivated\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("battery: 100 %\n"), std::string::npos) << r.out;
+
+    r = cli(dir, "set-clock --port " + instrument.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("Time calibration has been completed"), std::string::npos);
+
+    r = cli(dir, "start --port " + instrument.path() + " --interval 100");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Record intervals not to 0 or empty!"), std::string::npos) << r.err;
+    r = cli(dir, "start --port " + instrument.path() + " --interval 5");
+    EXPECT_EQ(r.status, 0) << r.err;
+    r = cli(dir, "status --port " + instrument.path());
+    EXPECT_NE(r.out.find("state: Instrument has been activate\n"), std::string::npos) << r.out;
+}
+
+TEST(CliInstrument, LowBatteryAndSilentInstrument) {
+    TempDir dir;
+    SimConfig c = config(10);
+    c.state = 0;
+    c.battery = 640;  // about 3.13 V: far below 20 percent
+    PtyInstrument weak(c);
+    ASSERT_TRUE(weak.start()) << weak.error();
+    CliResult r = cli(dir, "start --port " + weak.path() + " --interval 5");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Power is too low!"), std::string::npos) << r.err;
+
+    c.faults.noAnswer = true;
+    PtyInstrument silent(c);
+    ASSERT_TRUE(silent.start()) << silent.error();
+    r = cli(dir, "status --port " + silent.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(" Instrument Malfunctioning..."), std::string::npos) << r.err;
+
+    r = cli(dir, "download --port /dev/null/none -o x.kvlu");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("no such device"), std::string::npos) << r.err;
+    r = cli(dir, "download -o x.kvlu");
+    EXPECT_EQ(r.status, 2);
+}
