@@ -1,35 +1,22 @@
 #pragma once
+#include "link/LinkView.h"
 
 namespace thermivo {
 
-/// Control ids of the main window. Every widget carries its id as object name, so tests and the link
-/// controller find a control without knowing the layout code.
+/// Control ids of the main window beyond those the instrument side touches (`LinkControlId`). Every widget
+/// carries its id as object name, so tests and the link controller find a control without the layout code.
 enum MainControlId : int {
     IDC_EXIT = 2,  ///< also the Escape key
     IDC_BANNER = 1001,
     IDC_CELSIUS = 1002,
     IDC_FAHRENHEIT = 1003,
-    IDC_DOWNLOAD = 1004,
     IDC_SAVE = 1005,
     IDC_OPEN = 1006,
-    IDC_PRINT = 1007,
     IDC_TAB = 1011,
-    IDC_DOWNLOAD_BAR = 1015,
     IDC_INDICATOR = 1016,
-    IDC_STATUS = 1019,
     IDC_SUMMARY_FRAME = 1022,
-    IDC_MINUTES = 1126,
-    IDC_CALIBRATE = 1129,
     IDC_UNIT_GROUP = 1130,
-    IDC_CLOCK = 1134,
-    IDC_DATA_BAR = 1137,
-    IDC_LINK_BAR = 1138,
-    IDC_CONNECT = 1139,
-    IDC_BATTERY_BAR = 1141,
-    IDC_START_RECORD = 1142,
-    IDC_MINUTES_LABEL = 1143,
     IDC_POWER_LABEL = 1144,
-    IDC_START_GROUP = 1145,
 };
 
 /// System-menu command of the About box.

@@ -141,7 +141,7 @@ void CDeepColdThermivoDlg::createControls() {
     };
 
     auto* startGroup = new QGroupBox(this);
-    add(startGroup, IDC_START_GROUP, QRect(297, 0, 104, 51));
+    add(startGroup, IDC_MINUTES_FRAME, QRect(297, 0, 104, 51));
     auto* unitGroup = new QGroupBox(this);
     add(unitGroup, IDC_UNIT_GROUP, QRect(560, 75, 41, 46));
 
@@ -158,9 +158,9 @@ void CDeepColdThermivoDlg::createControls() {
     auto* linkBar = new QProgressBar(this);
     add(linkBar, IDC_LINK_BAR, QRect(9, 5, 27, 43));
     auto* calibrate = new QPushButton(QStringLiteral("Calibration Time"), this);
-    add(calibrate, IDC_CALIBRATE, QRect(175, 9, 72, 19));
+    add(calibrate, IDC_CALIBRATION, QRect(175, 9, 72, 19));
     auto* clock = new QLabel(this);
-    add(clock, IDC_CLOCK, QRect(175, 37, 72, 11));
+    add(clock, IDC_CLOCK_TEXT, QRect(175, 37, 72, 11));
     clock->setWordWrap(false);
     setColors(clock, QColor(255, 205, 15), QColor(82, 105, 118));
 
@@ -275,7 +275,7 @@ bool CDeepColdThermivoDlg::OnInitDialog() {
     celsius->setChecked(settings.currentUnit == settings.unitCelsius);
     fahrenheit->setChecked(settings.isFahrenheit());
 
-    Control(IDC_CALIBRATE)->setEnabled(false);
+    Control(IDC_CALIBRATION)->setEnabled(false);
 
     static_cast<QProgressBar*>(Control(IDC_DOWNLOAD_BAR))->setRange(0, 200);
     for (int id : {IDC_DATA_BAR, IDC_LINK_BAR, IDC_BATTERY_BAR})
@@ -286,11 +286,11 @@ bool CDeepColdThermivoDlg::OnInitDialog() {
     static_cast<QProgressBar*>(Control(IDC_BATTERY_BAR))->setValue(0);
 
     static_cast<QLineEdit*>(Control(IDC_MINUTES))->setMaxLength(2);
-    for (int id : {IDC_START_RECORD, IDC_MINUTES, IDC_START_GROUP, IDC_MINUTES_LABEL}) Control(id)->hide();
+    for (int id : {IDC_START_RECORD, IDC_MINUTES, IDC_MINUTES_FRAME, IDC_MINUTES_LABEL}) Control(id)->hide();
 
     summView_ = new CSummFormView(Control(IDC_SUMMARY_FRAME), rec_);
     summView_->setObjectName(QStringLiteral("summaryView"));
-    summView_->SetMessageTarget(this);
+    summView_->SetMessageSink(this);
     summView_->ShowHumidityRows();
     summView_->SetSummaryLabels();
     summView_->show();
@@ -315,7 +315,7 @@ void CDeepColdThermivoDlg::applyCaptions() {
         if (auto* b = qobject_cast<QAbstractButton*>(Control(id))) b->setText(caption);
         if (auto* l = qobject_cast<QLabel*>(Control(id))) l->setText(caption);
     };
-    set(IDC_CALIBRATE, zh ? QStringLiteral("校准时间") : QStringLiteral("Calibration Time"));
+    set(IDC_CALIBRATION, zh ? QStringLiteral("校准时间") : QStringLiteral("Calibration Time"));
     set(IDC_START_RECORD, zh ? QStringLiteral("启动记录") : QStringLiteral("Start Record"));
     set(IDC_MINUTES_LABEL, zh ? QStringLiteral("分钟       ") : QStringLiteral("Minutes     "));
     set(IDC_POWER_LABEL, zh ? QStringLiteral("电量      ") : QStringLiteral("Power        "));
@@ -444,7 +444,7 @@ void CDeepColdThermivoDlg::reject() {
 
 // --- messages --------------------------------------------------------------------------------------------
 
-void CDeepColdThermivoDlg::PostMessage(unsigned message, long wParam, long lParam) {
+void CDeepColdThermivoDlg::post(std::uint32_t message, std::int64_t wParam, std::int64_t lParam) {
     winmsg::postWindowMessage(this, message, wParam, lParam);
 }
 
@@ -457,12 +457,12 @@ bool CDeepColdThermivoDlg::event(QEvent* e) {
     return QDialog::event(e);
 }
 
-void CDeepColdThermivoDlg::OnWindowMessage(unsigned message, long wParam, long lParam) {
+void CDeepColdThermivoDlg::OnWindowMessage(std::uint32_t message, std::int64_t wParam, std::int64_t lParam) {
     switch (message) {
-        case winmsg::WM_DATA_INDICATOR:
+        case WM_DATA_INDICATOR:
             static_cast<QProgressBar*>(Control(IDC_DATA_BAR))->setValue(lParam == 1 ? 100 : 0);
             return;
-        case winmsg::WM_DOWNLOAD_PROGRESS: {
+        case WM_DOWNLOAD_PROGRESS: {
             int position = 0;
             if (lParam == -1 && rec_.sampleCount > 0) {
                 const float done = static_cast<float>(rec_.samplesLoaded) / static_cast<float>(rec_.sampleCount);
@@ -592,8 +592,8 @@ void CDeepColdThermivoDlg::OpenRecordFile(const QString& path, const QString& na
     refreshChart();
     UpdatePrintButton();
     SetStatusText(fromUtf8(ok ? text(39) : text(40)) + name);
-    PostMessage(winmsg::WM_DATA_INDICATOR, 0, 0);
-    PostMessage(winmsg::WM_DOWNLOAD_PROGRESS, 0, 0);
+    post(WM_DATA_INDICATOR, 0, 0);
+    post(WM_DOWNLOAD_PROGRESS, 0, 0);
     file.close();
 }
 

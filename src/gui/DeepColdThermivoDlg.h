@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "data/Recording.h"
+#include "link/LinkMessages.h"
 
 class QAction;
 class QTabWidget;
@@ -19,7 +20,7 @@ class CHisDataView;
 
 /// The program's only top-level window: instrument controls along the top and right, the summary band,
 /// and the chart view in a tab. It owns the views; the recording belongs to the application object.
-class CDeepColdThermivoDlg : public QDialog {
+class CDeepColdThermivoDlg : public QDialog, public MessageSink {
     Q_OBJECT
 public:
     explicit CDeepColdThermivoDlg(Recording& rec, QWidget* parent = nullptr);
@@ -56,7 +57,7 @@ public:
     /// Reads a record file into the recording and refreshes the window; `name` is shown in the status line.
     void OpenRecordFile(const QString& path, const QString& name);
     /// Posts a private window message to this window; safe from any thread.
-    void PostMessage(unsigned message, long wParam, long lParam);
+    void post(std::uint32_t message, std::int64_t wParam, std::int64_t lParam) override;
     /// Enables Print exactly when a recording with samples is loaded.
     void UpdatePrintButton();
     void SetStatusText(const QString& text);
@@ -71,7 +72,7 @@ public:
     /// Exports the summary list and the sample list to a workbook at `path`; unset, worksheets are not saved.
     std::function<bool(CDeepColdThermivoDlg&, const QString& path)> exportWorksheet;
     /// Instrument-side messages (port change, header, status ...) go to the link controller.
-    std::function<void(unsigned message, long wParam, long lParam)> linkMessageHandler;
+    std::function<void(std::uint32_t message, std::int64_t wParam, std::int64_t lParam)> linkMessageHandler;
     /// The instrument search at the end of initialisation, before the command-line file.
     std::function<void(CDeepColdThermivoDlg&)> startInstrumentSearch;
 
@@ -83,7 +84,7 @@ public:
     void OnPrint();
     void OnSysCommand(int id);
     void OnTabSelChange(int index);
-    void OnWindowMessage(unsigned message, long wParam, long lParam);
+    void OnWindowMessage(std::uint32_t message, std::int64_t wParam, std::int64_t lParam);
     /// Exit button, Escape and the window's close box: only Yes to text 130 closes.
     void reject() override;
 

@@ -7,7 +7,6 @@
 
 #include "ControlIds.h"
 #include "DialogUnits.h"
-#include "WindowMessage.h"
 #include "app/UiText.h"
 #include "data/ListRows.h"
 
@@ -149,7 +148,7 @@ void CSummFormView::ShowHumidityRows() {
 
 void CSummFormView::RefreshSummary(bool withData) {
     if (rec_.kind == KindNone) {
-        winmsg::postWindowMessage(messageTarget_, winmsg::WM_DATA_INDICATOR, 0, 0);
+        if (messageSink_ != nullptr) messageSink_->post(WM_DATA_INDICATOR, 0, 0);
         return;
     }
     for (int row = 0; row < kRows; ++row) {
@@ -158,7 +157,7 @@ void CSummFormView::RefreshSummary(bool withData) {
         const std::string& value = rec_.values[static_cast<std::size_t>(facts.valueIndex)];
         values_[static_cast<std::size_t>(row)]->setText(valid ? QString::fromStdString(value) : QString());
     }
-    if (withData) winmsg::postWindowMessage(messageTarget_, winmsg::WM_DATA_INDICATOR, 0, 1);
+    if (withData && messageSink_ != nullptr) messageSink_->post(WM_DATA_INDICATOR, 0, 1);
 }
 
 void CSummFormView::ClearValues() {

@@ -5,6 +5,7 @@
 #include <array>
 
 #include "data/Recording.h"
+#include "link/LinkMessages.h"
 
 class QLabel;
 class QTableWidget;
@@ -21,7 +22,7 @@ public:
     CSummFormView(QWidget* parent, Recording& rec);
 
     /// Where WM_DATA_INDICATOR goes (the main window); nothing is posted while unset.
-    void SetMessageTarget(QObject* target) { messageTarget_ = target; }
+    void SetMessageSink(MessageSink* sink) { messageSink_ = sink; }
 
     /// Label captions from the text table, in the language of the run.
     void SetSummaryLabels();
@@ -60,7 +61,7 @@ private:
     void applyLayout();
 
     Recording& rec_;
-    QObject* messageTarget_ = nullptr;
+    MessageSink* messageSink_ = nullptr;
     std::array<QLabel*, kRows> labels_{};
     std::array<QLabel*, kRows> values_{};
     QTableWidget* list_ = nullptr;

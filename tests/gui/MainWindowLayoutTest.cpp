@@ -51,7 +51,7 @@ TEST_P(MainWindowLayout, TextsFitAndWindowFitsTheScreen) {
 
     for (std::int32_t kind : {KindTemp, KindTempHumi}) {
         dlg->OpenRecordFile(qs(writeRecordFile("shot.kvlu", kind, 600)), "shot.kvlu");
-        for (int id : {IDC_SAVE, IDC_OPEN, IDC_PRINT, IDC_EXIT, IDC_CALIBRATE, IDC_STATUS, IDC_POWER_LABEL})
+        for (int id : std::initializer_list<int>{IDC_SAVE, IDC_OPEN, IDC_PRINT, IDC_EXIT, IDC_CALIBRATION, IDC_STATUS, IDC_POWER_LABEL})
             expectFits(dlg->Control(id), caption(*dlg, id).trimmed());
         CSummFormView* view = dlg->SummaryView();
         for (int row = 0; row < CSummFormView::kRows; ++row) {

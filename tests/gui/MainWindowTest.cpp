@@ -29,7 +29,7 @@ TEST_F(MainWindow, EnglishCaptionsAndStartState) {
     EXPECT_EQ(caption(*dlg, IDC_OPEN), "Open");
     EXPECT_EQ(caption(*dlg, IDC_PRINT), "Print");
     EXPECT_EQ(caption(*dlg, IDC_EXIT), "Exit");
-    EXPECT_EQ(caption(*dlg, IDC_CALIBRATE), "Calibration Time");
+    EXPECT_EQ(caption(*dlg, IDC_CALIBRATION), "Calibration Time");
     EXPECT_EQ(caption(*dlg, IDC_START_RECORD), "Start Record");
     EXPECT_EQ(caption(*dlg, IDC_CELSIUS), QString::fromUtf8("\u00B0C"));
     EXPECT_EQ(caption(*dlg, IDC_FAHRENHEIT), QString::fromUtf8("\u00B0F"));
@@ -37,9 +37,9 @@ TEST_F(MainWindow, EnglishCaptionsAndStartState) {
     EXPECT_EQ(dlg->Tab()->tabText(0), "Recorded Data");
     EXPECT_EQ(dlg->SummaryView()->Label(0)->text(), " Serial Number:");
 
-    EXPECT_FALSE(dlg->Control(IDC_CALIBRATE)->isEnabled());
+    EXPECT_FALSE(dlg->Control(IDC_CALIBRATION)->isEnabled());
     EXPECT_FALSE(dlg->Control(IDC_PRINT)->isEnabled());
-    for (int id : {IDC_START_RECORD, IDC_MINUTES, IDC_START_GROUP, IDC_MINUTES_LABEL})
+    for (int id : {IDC_START_RECORD, IDC_MINUTES, IDC_MINUTES_FRAME, IDC_MINUTES_LABEL})
         EXPECT_TRUE(dlg->Control(id)->isHidden()) << id;
     EXPECT_EQ(static_cast<QLineEdit*>(dlg->Control(IDC_MINUTES))->maxLength(), 2);
     EXPECT_EQ(static_cast<QProgressBar*>(dlg->Control(IDC_DOWNLOAD_BAR))->maximum(), 200);
@@ -58,7 +58,7 @@ TEST_F(MainWindow, ChineseCaptions) {
     EXPECT_EQ(caption(*dlg, IDC_OPEN), QString::fromUtf8("打开文件"));
     EXPECT_EQ(caption(*dlg, IDC_PRINT), QString::fromUtf8("打印数据"));
     EXPECT_EQ(caption(*dlg, IDC_EXIT), QString::fromUtf8("退出"));
-    EXPECT_EQ(caption(*dlg, IDC_CALIBRATE), QString::fromUtf8("校准时间"));
+    EXPECT_EQ(caption(*dlg, IDC_CALIBRATION), QString::fromUtf8("校准时间"));
     EXPECT_EQ(dlg->Tab()->tabText(0), QString::fromUtf8("数据记录"));
     EXPECT_EQ(dlg->SummaryView()->Label(0)->text(), QString::fromUtf8(" ID序列号:"));
     EXPECT_TRUE(static_cast<QRadioButton*>(dlg->Control(IDC_CELSIUS))->isChecked());
@@ -280,26 +280,26 @@ TEST_F(MainWindow, CommandLineFileOpensAfterTheInstrumentSearch) {
 TEST_F(MainWindow, DownloadAndDataBarMessages) {
     auto dlg = makeWindow();
     QStringList forwarded;
-    dlg->linkMessageHandler = [&](unsigned m, long w, long l) { forwarded << QString("%1:%2:%3").arg(m).arg(w).arg(l); };
+    dlg->linkMessageHandler = [&](std::uint32_t m, std::int64_t w, std::int64_t l) { forwarded << QString("%1:%2:%3").arg(m).arg(w).arg(l); };
     rec_->sampleCount = 1000;
     rec_->samplesLoaded = 500;
-    dlg->PostMessage(winmsg::WM_DOWNLOAD_PROGRESS, 0, -1);
-    dlg->PostMessage(winmsg::WM_DATA_INDICATOR, 0, 1);
-    dlg->PostMessage(winmsg::WM_PORT_CHANGE, 0, 3);
+    dlg->post(WM_DOWNLOAD_PROGRESS, 0, -1);
+    dlg->post(WM_DATA_INDICATOR, 0, 1);
+    dlg->post(WM_PORT_CHANGE, 0, 3);
     QApplication::sendPostedEvents();
     EXPECT_EQ(bar(*dlg, IDC_DOWNLOAD_BAR), 102);
     EXPECT_EQ(bar(*dlg, IDC_DATA_BAR), 100);
     EXPECT_EQ(forwarded, QStringList{"1127:0:3"});
 
     rec_->samplesLoaded = 1015;  // the last block of 16 overshoots
-    dlg->OnWindowMessage(winmsg::WM_DOWNLOAD_PROGRESS, 0, -1);
+    dlg->OnWindowMessage(WM_DOWNLOAD_PROGRESS, 0, -1);
     EXPECT_EQ(bar(*dlg, IDC_DOWNLOAD_BAR), 200);
-    dlg->OnWindowMessage(winmsg::WM_DOWNLOAD_PROGRESS, 0, 7);
+    dlg->OnWindowMessage(WM_DOWNLOAD_PROGRESS, 0, 7);
     EXPECT_EQ(bar(*dlg, IDC_DOWNLOAD_BAR), 0);
-    dlg->OnWindowMessage(winmsg::WM_DOWNLOAD_PROGRESS, 0, 1);
+    dlg->OnWindowMessage(WM_DOWNLOAD_PROGRESS, 0, 1);
     EXPECT_EQ(bar(*dlg, IDC_DOWNLOAD_BAR), 200);
     rec_->sampleCount = 0;
-    dlg->OnWindowMessage(winmsg::WM_DOWNLOAD_PROGRESS, 0, -1);
+    dlg->OnWindowMessage(WM_DOWNLOAD_PROGRESS, 0, -1);
     EXPECT_EQ(bar(*dlg, IDC_DOWNLOAD_BAR), 0);
 }
 
