@@ -65,7 +65,6 @@ int CKelvoraThermivoApp::InitInstance() {
     // Language and unit texts first: every text of the run, the recording's labels included, depends on them.
     AppSettings::instance().initFromSystem();
     recording_ = std::make_unique<Recording>();
-    QApplication::setApplicationDisplayName(QStringLiteral("Kelvora Deep Cold Thermivo"));
     QApplication::setWindowIcon(appIcon());
 
     CDeepColdThermivoDlg dlg(*recording_);
