@@ -1,3 +1,4 @@
+#include <QAbstractItemView>
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
@@ -10,6 +11,7 @@
 #include <filesystem>
 
 #include "Artwork.h"
+#include "HisDataView.h"
 #include "KelvoraThermivoApp.h"
 #include "MainWindowFixture.h"
 #include "WindowMessage.h"
@@ -20,6 +22,11 @@ namespace {
 
 using MainWindow = MainWindowFixture;
 namespace fs = std::filesystem;
+
+int sampleRows(const CDeepColdThermivoDlg& dlg) {
+    auto* list = qobject_cast<QAbstractItemView*>(dlg.ChartView()->control(CHisDataView::IDC_SAMPLE_LIST));
+    return list != nullptr && list->model() != nullptr ? list->model()->rowCount() : -1;
+}
 
 TEST_F(MainWindow, EnglishCaptionsAndStartState) {
     auto dlg = makeWindow();
@@ -151,6 +158,7 @@ TEST_F(MainWindow, OpenGoodFileFillsTheWindow) {
     EXPECT_TRUE(dlg->SummaryView()->HumidityShown());
     EXPECT_FALSE(dlg->SummaryView()->Value(11)->isHidden());
     EXPECT_EQ(rec_->batteryPercent, 0);
+    EXPECT_EQ(sampleRows(*dlg), 40);
 
     // The posted messages leave the data and download bars at 0 once they are handled.
     static_cast<QProgressBar*>(dlg->Control(IDC_DOWNLOAD_BAR))->setValue(150);
@@ -181,6 +189,7 @@ TEST_F(MainWindow, RejectedFileResetsAndEmptiesTheViews) {
     EXPECT_FALSE(rec_->hasSamples());
     for (int row = 0; row < CSummFormView::kRows; ++row) EXPECT_TRUE(value(*dlg, row).isEmpty()) << row;
     EXPECT_FALSE(dlg->Control(IDC_PRINT)->isEnabled());
+    EXPECT_EQ(sampleRows(*dlg), 0);
 
     // A file that cannot be read at all leaves the recording alone but still says so.
     dlg->OpenRecordFile(qs(writeRecordFile("again.kvlu", KindTemp, 10)), "again.kvlu");
