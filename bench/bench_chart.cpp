@@ -29,8 +29,9 @@ std::unique_ptr<Recording> fullRecording() {
     rec->intervalSeconds = 60;
     rec->buildSampleTimes();
     for (int i = 0; i < Recording::kCapacity; ++i)
-        rec->temperature[static_cast<std::size_t>(i)] =
-            5.0f + 2.0f * std::sin(static_cast<float>(i) / 700.0f) + 0.3f * std::sin(static_cast<float>(i) * 0.37f);
+        rec->temperature[static_cast<std::size_t>(i)] = 5.0f +
+                                                        2.0f * std::sin(static_cast<float>(i) / 700.0f) +
+                                                        0.3f * std::sin(static_cast<float>(i) * 0.37f);
     rec->tempMin = 2.7f;
     rec->tempMax = 7.3f;
     rec->tempUpper = 8.0f;

@@ -38,10 +38,10 @@ struct TemplateControl {
 };
 
 constexpr TemplateControl kTemplate[] = {
-    {CHisDataView::IDC_TEMP_SWITCH, 41, 10, 9, 10},   {CHisDataView::IDC_ZOOM_IN, 106, 203, 20, 17},
-    {CHisDataView::IDC_ZOOM_OUT, 188, 203, 20, 17},   {CHisDataView::IDC_AUTOSCALE, 252, 206, 121, 10},
-    {CHisDataView::IDC_UNIT_TEXT, 179, 10, 24, 8},    {CHisDataView::IDC_READOUT, 53, 8, 122, 12},
-    {CHisDataView::IDC_TRACKBAR, 34, 185, 332, 11},   {CHisDataView::IDC_SAMPLE_LIST, 373, 0, 141, 234},
+    {CHisDataView::IDC_TEMP_SWITCH, 41, 10, 9, 10}, {CHisDataView::IDC_ZOOM_IN, 106, 203, 20, 17},
+    {CHisDataView::IDC_ZOOM_OUT, 188, 203, 20, 17}, {CHisDataView::IDC_AUTOSCALE, 252, 206, 121, 10},
+    {CHisDataView::IDC_UNIT_TEXT, 179, 10, 24, 8},  {CHisDataView::IDC_READOUT, 53, 8, 122, 12},
+    {CHisDataView::IDC_TRACKBAR, 34, 185, 332, 11}, {CHisDataView::IDC_SAMPLE_LIST, 373, 0, 141, 234},
 };
 
 // Column widths of the side list at layout factor 1.
@@ -51,7 +51,9 @@ int mulDiv(int value, int numerator, int denominator) {
     return (value * numerator + denominator / 2) / denominator;
 }
 
-QString qs(const std::string& s) { return QString::fromStdString(s); }
+QString qs(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 }  // namespace
 
@@ -67,7 +69,8 @@ QSize CHisDataView::templateSize() {
     QRect extent;
     for (const auto& c : kTemplate) extent |= dialogUnitsToPixels(c.x, c.y, c.width, c.height);
     const ChartLayout base;
-    extent |= QRect(0, static_cast<int>(base.bitmapOffset), base.bitmapPixelWidth(), base.bitmapPixelHeight());
+    extent |=
+        QRect(0, static_cast<int>(base.bitmapOffset), base.bitmapPixelWidth(), base.bitmapPixelHeight());
     return QSize(extent.right() + 1, extent.bottom() + 1);
 }
 
@@ -156,19 +159,29 @@ CHisDataView::~CHisDataView() = default;
 
 QWidget* CHisDataView::control(ControlId id) const {
     switch (id) {
-        case IDC_TEMP_SWITCH: return tempSwitch_;
-        case IDC_READOUT: return readout_;
-        case IDC_TRACKBAR: return trackbar_;
-        case IDC_ZOOM_IN: return zoomIn_;
-        case IDC_ZOOM_OUT: return zoomOut_;
-        case IDC_AUTOSCALE: return autoScale_;
-        case IDC_UNIT_TEXT: return unitText_;
-        case IDC_SAMPLE_LIST: return list_;
+        case IDC_TEMP_SWITCH:
+            return tempSwitch_;
+        case IDC_READOUT:
+            return readout_;
+        case IDC_TRACKBAR:
+            return trackbar_;
+        case IDC_ZOOM_IN:
+            return zoomIn_;
+        case IDC_ZOOM_OUT:
+            return zoomOut_;
+        case IDC_AUTOSCALE:
+            return autoScale_;
+        case IDC_UNIT_TEXT:
+            return unitText_;
+        case IDC_SAMPLE_LIST:
+            return list_;
     }
     return nullptr;
 }
 
-QPoint CHisDataView::chartOrigin() const { return QPoint(0, static_cast<int>(layout_.bitmapOffset)); }
+QPoint CHisDataView::chartOrigin() const {
+    return QPoint(0, static_cast<int>(layout_.bitmapOffset));
+}
 
 QSize CHisDataView::sizeHint() const {
     const QSize base = templateSize();
@@ -249,8 +262,8 @@ void CHisDataView::renderChart() {
 }
 
 void CHisDataView::updateReadout() {
-    const std::string s = readoutText(recording_, geometry_.cursorSample, state_.showTemperature,
-                                      AppSettings::instance());
+    const std::string s =
+        readoutText(recording_, geometry_.cursorSample, state_.showTemperature, AppSettings::instance());
     const QString t = qs(s);
     // Setting the same text again would schedule another paint of the view underneath.
     if (readout_->text() != t) readout_->setText(t);
@@ -290,8 +303,11 @@ void CHisDataView::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
         case Qt::Key_Escape:
         case Qt::Key_Enter:
-        case Qt::Key_Return: event->accept(); return;
-        default: QWidget::keyPressEvent(event);
+        case Qt::Key_Return:
+            event->accept();
+            return;
+        default:
+            QWidget::keyPressEvent(event);
     }
 }
 

@@ -23,7 +23,7 @@ class SampleListModel;
 /// list of every sample. It only reads the recording.
 class CHisDataView : public QWidget {
     Q_OBJECT
-public:
+  public:
     /// Controls of the view; each widget carries its id as object name ("1081").
     enum ControlId : int {
         IDC_TEMP_SWITCH = 1028,  ///< hidden check box: the temperature curve is shown
@@ -61,15 +61,15 @@ public:
     const QImage& chartImage() const { return image_; }
     /// Where the chart bitmap is copied in the view.
     QPoint chartOrigin() const;
-    const ChartGeometry& geometry() const { return geometry_; }
+    const ChartGeometry& chartGeometry() const { return geometry_; }
     const ChartViewState& viewState() const { return state_; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
-private:
+  private:
     void OnZoomIn();
     void OnZoomOut();
     void OnAutoScale();

@@ -190,7 +190,9 @@ ControlPlacement scaleAboutCentre(int left, int top, int width, int height, floa
                             2 * nhh};
 }
 
-ChartGeometry::ChartGeometry(const ChartLayout& layout) { setLayout(layout); }
+ChartGeometry::ChartGeometry(const ChartLayout& layout) {
+    setLayout(layout);
+}
 
 void ChartGeometry::setLayout(const ChartLayout& layout) {
     layout_ = layout;
@@ -272,7 +274,8 @@ void drawChart(Canvas& canvas, ChartGeometry& geometry, const Recording& rec, co
     if (state.showTemperature) {
         canvas.setTextColor(chart_style::kScaleText);
         for (int k = 0; k < 5; ++k) {
-            const float y = static_cast<float>(l.bottomValueLine) - static_cast<float>(k) * l.gridStep - 8.0f * s;
+            const float y =
+                static_cast<float>(l.bottomValueLine) - static_cast<float>(k) * l.gridStep - 8.0f * s;
             canvas.textOut(toPixel(10.0f * s), toPixel(y),
                            scaleLabel(geometry.ticks[static_cast<std::size_t>(k)], settings));
         }

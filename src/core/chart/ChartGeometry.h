@@ -15,14 +15,14 @@ struct ChartLayout {
     float scale = 1.0f;
     float bitmapWidth = 550.0f;
     float bitmapHeight = 250.0f;
-    float plotLeft = 60.0f;       ///< x of the first curve point
-    float tickStart = 55.0f;      ///< left end of the labelled grid lines
-    float gridStep = 50.0f;       ///< distance between labelled grid lines
-    float plotWidth = 490.0f;     ///< pixels available to the curve
-    float pointCapacity = 495.0f; ///< entries of the point arrays
-    int topValueLine = 25;        ///< y of the highest labelled grid line
-    int bottomValueLine = 225;    ///< y of the lowest labelled grid line, where the scale base lies
-    float bitmapOffset = 50.0f;   ///< y at which the bitmap sits in the view
+    float plotLeft = 60.0f;        ///< x of the first curve point
+    float tickStart = 55.0f;       ///< left end of the labelled grid lines
+    float gridStep = 50.0f;        ///< distance between labelled grid lines
+    float plotWidth = 490.0f;      ///< pixels available to the curve
+    float pointCapacity = 495.0f;  ///< entries of the point arrays
+    int topValueLine = 25;         ///< y of the highest labelled grid line
+    int bottomValueLine = 225;     ///< y of the lowest labelled grid line, where the scale base lies
+    float bitmapOffset = 50.0f;    ///< y at which the bitmap sits in the view
 
     /// The base constants multiplied by factor; the two value lines truncated after the multiplication.
     static ChartLayout scaled(float factor);
@@ -109,7 +109,7 @@ ControlPlacement scaleAboutCentre(int left, int top, int width, int height, floa
 /// The geometry of one drawing of the chart: thinned points, vertical scale, alarm lines and cursor.
 /// Its arrays are sized by the layout and are not reallocated by a drawing.
 class ChartGeometry {
-public:
+  public:
     explicit ChartGeometry(const ChartLayout& layout = {});
 
     /// New layout constants; the point arrays are reallocated for the new capacity.
@@ -131,7 +131,7 @@ public:
     int cursorPoint = 0;
     int cursorSample = 0;  ///< sample under the cursor; 0 when nothing is drawn
 
-private:
+  private:
     ChartLayout layout_;
 };
 
@@ -146,7 +146,9 @@ inline constexpr Pen kCursorPen{PenStyle::Dot, 1, {82, 105, 118}};
 inline constexpr Rgb kScaleText{183, 50, 183};
 inline constexpr Rgb kUnitText{193, 50, 193};
 /// The chart font: Arial with a 16-pixel cell, regular weight; it keeps its size at every layout factor.
-inline Font chartFont() { return Font{"Arial", 16, 400}; }
+inline Font chartFont() {
+    return Font{"Arial", 16, 400};
+}
 }  // namespace chart_style
 
 /// Computes the geometry and draws the whole chart bitmap (background, grid, scale, alarm lines, cursor,

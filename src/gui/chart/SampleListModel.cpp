@@ -19,9 +19,13 @@ void SampleListModel::reset(int rows, int columns) {
     endResetModel();
 }
 
-int SampleListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
+int SampleListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : rows_;
+}
 
-int SampleListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : columns_; }
+int SampleListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : columns_;
+}
 
 QVariant SampleListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return {};
@@ -63,7 +67,8 @@ void CompactCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
     painter->restore();
 }
 
-int CompactHeaderStyle::pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const {
+int CompactHeaderStyle::pixelMetric(PixelMetric metric, const QStyleOption* option,
+                                    const QWidget* widget) const {
     if (metric == PM_HeaderMargin) return 2;
     return QProxyStyle::pixelMetric(metric, option, widget);
 }

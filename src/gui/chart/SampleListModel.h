@@ -11,7 +11,7 @@ struct Recording;
 /// asks for it, so a full recording costs nothing until its rows scroll into sight.
 class SampleListModel : public QAbstractTableModel {
     Q_OBJECT
-public:
+  public:
     explicit SampleListModel(const Recording& recording, QObject* parent = nullptr);
 
     /// Rebuilds the list: `columns` columns (0 or the three sample columns) and `rows` items.
@@ -23,7 +23,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-private:
+  private:
     const Recording& recording_;
     int rows_ = 0;
     int columns_ = 0;
@@ -33,15 +33,16 @@ private:
 /// margins would cut a five-digit sample number or a full date.
 class CompactCellDelegate : public QStyledItemDelegate {
     Q_OBJECT
-public:
+  public:
     using QStyledItemDelegate::QStyledItemDelegate;
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
 };
 
 /// The same for the column headers: a narrow margin so "Temperature" fits its column.
 class CompactHeaderStyle : public QProxyStyle {
     Q_OBJECT
-public:
+  public:
     using QProxyStyle::QProxyStyle;
     int pixelMetric(PixelMetric metric, const QStyleOption* option = nullptr,
                     const QWidget* widget = nullptr) const override;

@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <ctime>
 #include <memory>
 #include <random>
 #include <string>
 
+#include "TestSupport.h"
 #include "app/AppSettings.h"
 #include "canvas/RecordingCanvas.h"
 #include "chart/ChartGeometry.h"
@@ -32,29 +31,6 @@ AppSettings unitSettings(bool fahrenheit) {
     s.currentUnit = fahrenheit ? s.unitFahrenheit : s.unitCelsius;
     return s;
 }
-
-class ScopedTz {
-public:
-    explicit ScopedTz(const char* tz) {
-        if (const char* old = std::getenv("TZ")) {
-            saved_ = old;
-            had_ = true;
-        }
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~ScopedTz() {
-        if (had_)
-            setenv("TZ", saved_.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    std::string saved_;
-    bool had_ = false;
-};
 
 }  // namespace
 
@@ -127,7 +103,7 @@ TEST(ChartThinning, EqualBucketGivesFirstAndLastAndSingleSampleBucketGivesOnePoi
 TEST(ChartThinning, PanAndPointLimitStopTheBuckets) {
     auto rec = recordingWith(1000, [](int i) { return static_cast<float>(i); });
     ChartViewState state;
-    state.zoom = 4;        // 250 visible: one point per sample, 1 pixel apart
+    state.zoom = 4;  // 250 visible: one point per sample, 1 pixel apart
     state.startIndex = 700;
     ChartGeometry g;
     g.compute(*rec, state);
@@ -230,8 +206,8 @@ TEST(ChartScale, AlarmLinesOutsideTheScaleSitFivePixelsBeyondIt) {
 
 TEST(ChartCursor, SnapsToTheNearestPointAndHalfWayGoesLeft) {
     // Points 49 pixels apart from x = 60.
-    EXPECT_EQ(cursorPointAt(60 + 49 + 24, 60.0f, 49, 10), 1);   // 24/49 < 0.5
-    EXPECT_EQ(cursorPointAt(60 + 49 + 25, 60.0f, 49, 10), 2);   // 25/49 > 0.5
+    EXPECT_EQ(cursorPointAt(60 + 49 + 24, 60.0f, 49, 10), 1);    // 24/49 < 0.5
+    EXPECT_EQ(cursorPointAt(60 + 49 + 25, 60.0f, 49, 10), 2);    // 25/49 > 0.5
     EXPECT_EQ(cursorPointAt(60 + 2 * 2 + 1, 60.0f, 2, 100), 2);  // exactly half-way: left point
     EXPECT_EQ(cursorPointAt(549, 60.0f, 49, 10), 9);             // beyond the last point
     EXPECT_EQ(cursorPointAt(10, 60.0f, 49, 10), 0);
@@ -248,7 +224,7 @@ TEST(ChartCursor, SnapsToTheNearestPointAndHalfWayGoesLeft) {
 }
 
 TEST(ChartText, ReadoutShowsLocalTimeAndValueInTheDisplayUnit) {
-    ScopedTz tz("UTC");
+    thermivo::testing::ScopedTimeZone tz("UTC");
     auto rec = recordingWith(3, [](int i) { return i == 0 ? 21.5f : (i == 1 ? -1000.0f : 1000.0f); });
     rec->sampleTime[0] = 1400000000;  // 2014-05-13 16:53:20 UTC
     const AppSettings c = unitSettings(false);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
 #include <QDir>
@@ -11,11 +12,10 @@
 #include <QTableView>
 #include <QTest>
 #include <cmath>
-#include <cstdlib>
-#include <ctime>
 #include <memory>
 
 #include "HisDataView.h"
+#include "TestSupport.h"
 #include "app/AppSettings.h"
 #include "app/Format.h"
 #include "app/UiText.h"
@@ -55,23 +55,9 @@ std::unique_ptr<Recording> coldChainRecording(int samples) {
 }
 
 class ChartViewTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (const char* tz = std::getenv("TZ")) savedTz_ = tz;
-        setenv("TZ", "UTC", 1);
-        tzset();
-        settings().setLanguage(kLanguageEnglishUs);
-        settings().currentUnit = settings().unitCelsius;
-    }
-    void TearDown() override {
-        view_.reset();
-        if (savedTz_.empty())
-            unsetenv("TZ");
-        else
-            setenv("TZ", savedTz_.c_str(), 1);
-        tzset();
-        settings().setLanguage(kLanguageEnglishUs);
-    }
+  protected:
+    void SetUp() override { settings().currentUnit = settings().unitCelsius; }
+    void TearDown() override { view_.reset(); }
     static AppSettings& settings() { return AppSettings::instance(); }
 
     CHisDataView& makeView(int samples) {
@@ -95,7 +81,8 @@ protected:
 
     std::unique_ptr<Recording> rec_;
     std::unique_ptr<CHisDataView> view_;
-    std::string savedTz_;
+    thermivo::testing::ScopedTimeZone tz_{"UTC"};
+    thermivo::testing::ScopedLanguage language_{kLanguageEnglishUs};
 };
 
 }  // namespace
@@ -157,8 +144,10 @@ TEST_F(ChartViewTest, RefreshFillsTheVirtualListAndArmsTheControls) {
     const int warm = 30000 + 700;
     EXPECT_TRUE(cell(warm, 2).endsWith(QString::fromUtf8("\u00B0C*"))) << cell(warm, 2).toStdString();
     EXPECT_TRUE(cell(0, 2).endsWith(QString::fromUtf8("\u00B0C"))) << cell(0, 2).toStdString();
+    clickChart(60 + 250);
+    saveScreenshot("chart-60000-celsius.png");
 
-    // Growing the recording does not change the list until the next reset; the cells stay in range.
+    // A shrunken recording leaves the list's count until the next reset, and its cells empty.
     rec_->samplesLoaded = 10;
     EXPECT_EQ(cell(59999, 0), "");
     view.ResetSampleList();
@@ -169,15 +158,20 @@ TEST_F(ChartViewTest, ZoomButtonsChangeTheDrawingWithinTheirLimits) {
     CHisDataView& view = makeView(60000);
     view.RefreshChart();
     const QImage whole = view.chartImage().copy();
-    EXPECT_EQ(view.geometry().thinning.sampleStep, 245);
+    EXPECT_EQ(view.chartGeometry().thinning.sampleStep, 245);
 
     QTest::mouseClick(byId<QPushButton>(1033), Qt::LeftButton);
     EXPECT_EQ(view.viewState().zoom, 2);
-    EXPECT_EQ(view.geometry().thinning.sampleStep, 123);
+    EXPECT_EQ(view.chartGeometry().thinning.sampleStep, 123);
     EXPECT_NE(view.chartImage(), whole);
+    // The automatic scale fits the visible part, which holds only the start of the warm excursion.
+    const float fixedTop = view.chartGeometry().ticks[4];
+    byId<QCheckBox>(1035)->click();
+    EXPECT_LT(view.chartGeometry().ticks[4], fixedTop - 3.0f);
+    byId<QCheckBox>(1035)->click();
     for (int i = 0; i < 20; ++i) QTest::mouseClick(byId<QPushButton>(1033), Qt::LeftButton);
     EXPECT_EQ(view.viewState().zoom, 60000);
-    EXPECT_EQ(view.geometry().thinning.pixelStep, 490);  // one sample across the whole plot
+    EXPECT_EQ(view.chartGeometry().thinning.pixelStep, 490);  // one sample across the whole plot
     QTest::mouseClick(byId<QPushButton>(1034), Qt::LeftButton);
     EXPECT_EQ(view.viewState().zoom, 30000);
     for (int i = 0; i < 20; ++i) QTest::mouseClick(byId<QPushButton>(1034), Qt::LeftButton);
@@ -195,54 +189,42 @@ TEST_F(ChartViewTest, ClickSetsTheCursorAndTheReadoutFollowsPanAndZoom) {
     view.RefreshChart();
     QTest::mouseClick(byId<QPushButton>(1033), Qt::LeftButton);  // zoom 2
     clickChart(60 + 200);
-    const int sample = view.geometry().cursorSample;
-    EXPECT_EQ(view.geometry().cursorPoint, 200);
-    EXPECT_EQ(byId<QLineEdit>(1030)->text().toStdString(), readoutText(*rec_, sample, true, AppSettings::instance()));
+    const int sample = view.chartGeometry().cursorSample;
+    EXPECT_EQ(view.chartGeometry().cursorPoint, 200);
+    EXPECT_EQ(byId<QLineEdit>(1030)->text().toStdString(),
+              readoutText(*rec_, sample, true, AppSettings::instance()));
     EXPECT_TRUE(byId<QLineEdit>(1030)->text().startsWith("2014-"));
     // The cursor is a dotted column at the click.
     int cursorPixels = 0;
-    for (int y = 5; y < 240; ++y) cursorPixels += view.chartImage().pixelColor(260, y) == QColor(82, 105, 118);
+    for (int y = 5; y < 240; ++y)
+        cursorPixels += view.chartImage().pixelColor(260, y) == QColor(82, 105, 118);
     EXPECT_GT(cursorPixels, 40);
 
     // Clicks outside the plot are ignored.
     clickChart(30);
-    EXPECT_EQ(view.geometry().cursorSample, sample);
+    EXPECT_EQ(view.chartGeometry().cursorSample, sample);
     QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(200, 20));
-    EXPECT_EQ(view.geometry().cursorSample, sample);
+    EXPECT_EQ(view.chartGeometry().cursorSample, sample);
 
     // Panning keeps the cursor's column and moves the sample under it.
     byId<QSlider>(1032)->setValue(20000);
     EXPECT_EQ(view.viewState().startIndex, 20000);
-    EXPECT_GE(view.geometry().pointSamples.front(), 20000);
-    EXPECT_LT(view.geometry().pointSamples.front(), 20000 + view.geometry().thinning.sampleStep);
-    EXPECT_EQ(view.geometry().cursorPoint, 200);
-    EXPECT_GT(view.geometry().cursorSample, 20000);
+    EXPECT_GE(view.chartGeometry().pointSamples.front(), 20000);
+    EXPECT_LT(view.chartGeometry().pointSamples.front(), 20000 + view.chartGeometry().thinning.sampleStep);
+    EXPECT_EQ(view.chartGeometry().cursorPoint, 200);
+    EXPECT_GT(view.chartGeometry().cursorSample, 20000);
     EXPECT_EQ(byId<QLineEdit>(1030)->text().toStdString(),
-              readoutText(*rec_, view.geometry().cursorSample, true, AppSettings::instance()));
+              readoutText(*rec_, view.chartGeometry().cursorSample, true, AppSettings::instance()));
+    auto* list = byId<QTableView>(1081);
+    list->scrollTo(list->model()->index(view.chartGeometry().cursorSample, 0),
+                   QAbstractItemView::PositionAtCenter);
+    saveScreenshot("chart-60000-zoomed-cursor.png");
 
     // A refresh returns to the whole recording.
     view.RefreshChart();
     EXPECT_EQ(view.viewState().zoom, 1);
     EXPECT_EQ(view.viewState().startIndex, 0);
     EXPECT_EQ(byId<QSlider>(1032)->value(), 0);
-}
-
-TEST_F(ChartViewTest, AutomaticScaleFitsTheVisiblePart) {
-    CHisDataView& view = makeView(60000);
-    view.RefreshChart();
-    byId<QSlider>(1032)->setValue(100);
-    for (int i = 0; i < 6; ++i) QTest::mouseClick(byId<QPushButton>(1033), Qt::LeftButton);
-    const float fixedTop = view.geometry().ticks[4];
-    byId<QCheckBox>(1035)->click();
-    EXPECT_TRUE(view.viewState().autoScale);
-    EXPECT_LT(view.geometry().ticks[4], fixedTop);
-    int highest = 1000, lowest = -1000;
-    for (const auto& p : view.geometry().points) {
-        highest = std::min(highest, p.y);
-        lowest = std::max(lowest, p.y);
-    }
-    EXPECT_EQ(highest, 25);
-    EXPECT_EQ(lowest, 225);
 }
 
 TEST_F(ChartViewTest, UnitSwitchShowsFahrenheitEverywhereButKeepsTheAlarmInCelsius) {
@@ -256,7 +238,8 @@ TEST_F(ChartViewTest, UnitSwitchShowsFahrenheitEverywhereButKeepsTheAlarmInCelsi
     EXPECT_EQ(model->index(0, 2).data().toString().toStdString(),
               format("%.2f", t0 * 1.8 + 32.0) + "\u00B0F");
     clickChart(60);
-    EXPECT_TRUE(byId<QLineEdit>(1030)->text().endsWith(QString::fromStdString(format("%.2f", t0 * 1.8 + 32.0))));
+    EXPECT_TRUE(
+        byId<QLineEdit>(1030)->text().endsWith(QString::fromStdString(format("%.2f", t0 * 1.8 + 32.0))));
     saveScreenshot("chart-600-fahrenheit.png");
 }
 
@@ -283,7 +266,7 @@ TEST_F(ChartViewTest, RescaleLayoutScalesControlsBitmapAndFont) {
     view.resize(view.sizeHint());
     EXPECT_EQ(view.chartImage().size(), QSize(825, 375));
     EXPECT_EQ(view.chartOrigin(), QPoint(0, 75));
-    EXPECT_EQ(view.geometry().thinning.maxPoints, 737);
+    EXPECT_EQ(view.chartGeometry().thinning.maxPoints, 737);
     EXPECT_EQ(byId<QCheckBox>(1035)->font().pixelSize(), 16);
     // Centres scale with the factor (within the truncation of the half sizes).
     EXPECT_NEAR(byId<QTableView>(1081)->geometry().center().x(), list.center().x() * 1.5, 2);
@@ -291,21 +274,46 @@ TEST_F(ChartViewTest, RescaleLayoutScalesControlsBitmapAndFont) {
     EXPECT_EQ(byId<QPushButton>(1033)->width(), 2 * static_cast<int>((zoom.width() + 1) / 2 * 1.5f));
     // Clicks are taken in the scaled plot area.
     clickChart(static_cast<int>(60 * 1.5f) + 300);
-    EXPECT_EQ(view.geometry().cursorPoint, 300);
+    EXPECT_EQ(view.chartGeometry().cursorPoint, 300);
     view.RefreshChart();
     EXPECT_EQ(byId<QTableView>(1081)->columnWidth(0), 52);
 }
 
-TEST_F(ChartViewTest, ScreenshotsOfAFullRecording) {
-    CHisDataView& view = makeView(60000);
-    view.RefreshChart();
-    clickChart(60 + 250);
-    saveScreenshot("chart-60000-celsius.png");
-    QTest::mouseClick(byId<QPushButton>(1033), Qt::LeftButton);
-    QTest::mouseClick(byId<QPushButton>(1033), Qt::LeftButton);
-    byId<QSlider>(1032)->setValue(28000);
-    clickChart(60 + 300);
-    byId<QTableView>(1081)->scrollTo(byId<QTableView>(1081)->model()->index(view.geometry().cursorSample, 0));
-    saveScreenshot("chart-60000-zoomed-cursor.png");
-    EXPECT_FALSE(byId<QLineEdit>(1030)->text().isEmpty());
+TEST_F(ChartViewTest, ListTextsFitTheirColumnsInBothLanguagesAndAtScreenScales) {
+    struct Case {
+        std::uint16_t language;
+        float factor;
+        const char* file;
+    };
+    // 0.9474 fits the main window into 1280 x 800, 1.5 into 1920 x 1080.
+    for (const Case c : {Case{kLanguageEnglishUs, 0.9474f, "chart-en-1280x800.png"},
+                         Case{kLanguageEnglishUs, 1.5f, "chart-en-1920x1080.png"},
+                         Case{kLanguageChinesePrc, 0.9474f, "chart-zh-1280x800.png"},
+                         Case{kLanguageChinesePrc, 1.5f, "chart-zh-1920x1080.png"}}) {
+        SCOPED_TRACE(c.file);
+        settings().setLanguage(c.language);
+        CHisDataView& view = makeView(60000);
+        rec_->temperature[59999] = -18.25f;  // the widest temperature a cold chain shows, out of limits
+        view.RescaleLayout(c.factor, 0, 0);
+        view.resize(view.sizeHint());
+        view.RefreshChart();
+        auto* list = byId<QTableView>(1081);
+        list->scrollToBottom();
+        QApplication::processEvents();
+        EXPECT_EQ(byId<QCheckBox>(1035)->text(), QString::fromStdString(text(41)));
+
+        const QFontMetrics cells(list->font());
+        const QFontMetrics header(list->horizontalHeader()->font());
+        const QString widest[3] = {"60000", "2014-12-31 23:59", QString::fromUtf8("-18.25\u00B0F*")};
+        for (int column = 0; column < 3; ++column) {
+            const int width = list->columnWidth(column);
+            EXPECT_LE(cells.horizontalAdvance(widest[column]) + 2, width) << column;
+            const QString headerText = list->model()->headerData(column, Qt::Horizontal).toString();
+            EXPECT_LE(header.horizontalAdvance(headerText) + 4, width) << column;
+        }
+        const QCheckBox* check = byId<QCheckBox>(1035);
+        EXPECT_LE(QFontMetrics(check->font()).horizontalAdvance(check->text()) + 20, check->width());
+        clickChart(static_cast<int>(300 * c.factor));
+        saveScreenshot(c.file);
+    }
 }

@@ -1,0 +1,98 @@
+#include "export/RecordingExport.h"
+
+#include <vector>
+
+#include "app/AppSettings.h"
+#include "app/Format.h"
+#include "app/UiText.h"
+#include "data/LocalTime.h"
+#include "data/Recording.h"
+#include "export/Workbook.h"
+#include "export/WorkbookError.h"
+
+namespace thermivo {
+namespace {
+
+std::string csvField(const std::string& s) {
+    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+    std::string out = "\"";
+    for (const char c : s) {
+        out.push_back(c);
+        if (c == '"') out.push_back('"');
+    }
+    return out + "\"";
+}
+
+void csvLine(std::string& out, const std::vector<std::string>& fields) {
+    bool first = true;
+    for (const auto& f : fields) {
+        if (!first) out += ',';
+        out += csvField(f);
+        first = false;
+    }
+    out += "\r\n";
+}
+
+std::string csvTime(std::int64_t t) {
+    if (t == 0) return {};
+    const auto p = toLocal(t);
+    if (!p) return {};
+    return format("%.4d-%.2d-%.2d %.2d:%.2d:%.2d", p->year, p->month, p->day, p->hour, p->minute, p->second);
+}
+
+}  // namespace
+
+ExportResult exportRecordingToWorkbook(const Recording& rec, const std::string& path,
+                                       const AppSettings& settings, const ExportHooks& hooks) {
+    ExportResult result;
+    try {
+        WorkbookSheet sheet(path, "Data", true, hooks.driverLookup);
+        exportListToWorkbook(SummaryListSource(rec), text(34), path, hooks);
+        result.ok = exportListToWorkbook(SampleListSource(rec, settings), text(29), path, hooks);
+    } catch (const WorkbookError& e) {
+        result.ok = false;
+        result.error = e.what();
+    }
+    return result;
+}
+
+ExportResult exportRecordingToWorkbook(const Recording& rec, const std::string& path,
+                                       const ExportHooks& hooks) {
+    return exportRecordingToWorkbook(rec, path, AppSettings::instance(), hooks);
+}
+
+std::string recordingCsv(const Recording& rec, const AppSettings& settings) {
+    const bool humidity = rec.kind == KindTempHumi;
+    std::string out = "\xEF\xBB\xBF";
+    std::vector<std::string> header{text(30), text(31), text(32) + " (" + settings.currentUnit + ")"};
+    if (humidity) header.push_back(text(33) + " (" + settings.humidityUnit + ")");
+    csvLine(out, header);
+    const int n = rec.usableSamples();
+    for (int i = 0; i < n; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        const float t = rec.temperature[k];
+        const std::string temp =
+            Recording::hasValue(t) ? format("%.2f", settings.toDisplay(t)) : std::string();
+        if (humidity) {
+            const float h = rec.humidity[k];
+            csvLine(out, {format("%d", i + 1), csvTime(rec.sampleTime[k]), temp,
+                          Recording::hasValue(h) ? format("%.2f", static_cast<double>(h)) : std::string()});
+        } else {
+            csvLine(out, {format("%d", i + 1), csvTime(rec.sampleTime[k]), temp});
+        }
+    }
+    return out;
+}
+
+bool writeRecordingCsv(const Recording& rec, const std::string& path, const AppSettings& settings,
+                       std::string* error) {
+    try {
+        replaceFileAtomically(path, recordingCsv(rec, settings));
+        return true;
+    } catch (const WorkbookError& e) {
+        if (error) *error = e.what();
+        return false;
+    }
+}
+
+}  // namespace thermivo

@@ -1,0 +1,26 @@
+#pragma once
+#include <string>
+
+namespace thermivo {
+
+/// Save dialog filters: 1 record files (*.kvlu), 2 worksheets (*.xls).
+inline constexpr int kFilterRecordFile = 1;
+inline constexpr int kFilterWorksheet = 2;
+
+/// What Save Data writes for a chosen path, file name and filter.
+struct SaveTargets {
+    bool recordFile = false;
+    std::string recordPath, recordName;
+    bool workbook = false;
+    std::string workbookPath, workbookName;
+    /// The name that follows the status text: the last target written.
+    std::string statusName;
+};
+
+/// The extension rule of Save Data: the part of the name after its first "." decides, case-sensitively;
+/// "kvlu" or filter 1 writes a record file (".kvlu" appended when the extension is not "kvlu"), "xls" or
+/// filter 2 exports a workbook (".xls" appended when the extension is not "xls"). A name ending in ".xls"
+/// saved with the record-file filter exports to the name as chosen, never onto the record file just written.
+SaveTargets saveTargets(const std::string& path, const std::string& name, int filter);
+
+}  // namespace thermivo

@@ -1,0 +1,29 @@
+#pragma once
+#include <stdexcept>
+#include <string>
+
+namespace thermivo {
+
+/// What went wrong in the workbook layer; callers branch on it instead of parsing message texts.
+enum class WorkbookErrc {
+    BadFile,      ///< the file is not a workbook we can read (container, records, cells)
+    Io,           ///< reading or writing the file failed
+    NoSuchTable,  ///< a statement names a worksheet that does not exist
+    TableExists,  ///< CREATE TABLE of a worksheet that exists already
+    Syntax,       ///< a statement outside the supported SQL
+    Semantic,     ///< a well-formed statement that cannot be carried out (unknown column, full sheet ...)
+    Connection,   ///< the connection text names no usable driver or file
+};
+
+/// The error that the workbook driver raises; the message is meant for the user.
+class WorkbookError : public std::runtime_error {
+  public:
+    WorkbookError(WorkbookErrc code, const std::string& message) : std::runtime_error(message), code_(code) {}
+    /// The kind of failure.
+    WorkbookErrc code() const { return code_; }
+
+  private:
+    WorkbookErrc code_;
+};
+
+}  // namespace thermivo

@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include "ExportTestSupport.h"
+#include "app/AppSettings.h"
+#include "export/RecordingExport.h"
+#include "export/SaveTargets.h"
+
+using namespace thermivo;
+using namespace thermivo::exporttest;
+
+TEST(RecordingCsv, TemperatureInTheChosenUnitAndHumidityForKind4) {
+    thermivo::testing::ScopedTimeZone utc("UTC");
+    AppSettings celsius;
+    celsius.setLanguage(kLanguageEnglishUs);
+    celsius.currentUnit = celsius.unitCelsius;
+    auto rec = makeExportRecording(3);
+    rec->temperature[1] = Recording::kNoValue;
+    EXPECT_EQ(recordingCsv(*rec, celsius),
+              "\xEF\xBB\xBFNum,RecordTime,Temperature (\u00B0C)\r\n"
+              "1,2014-05-13 16:53:20,2.00\r\n"
+              "2,2014-05-13 16:54:20,\r\n"
+              "3,2014-05-13 16:55:20,2.02\r\n");
+
+    AppSettings fahrenheit;
+    fahrenheit.setLanguage(kLanguageEnglishUs);
+    auto humid = makeExportRecording(1, KindTempHumi);
+    humid->sampleTime[0] = 0;  // no time: the cell stays empty
+    EXPECT_EQ(recordingCsv(*humid, fahrenheit),
+              "\xEF\xBB\xBFNum,RecordTime,Temperature (\u00B0F),Humidity (%RH)\r\n"
+              "1,,35.60,40.00\r\n");
+
+    AppSettings chinese;
+    chinese.setLanguage(kLanguageChinesePrc);
+    TempDir dir;
+    std::string error;
+    AppSettings saved = AppSettings::instance();
+    AppSettings::instance() = chinese;
+    ASSERT_TRUE(writeRecordingCsv(*rec, dir.file("out.csv"), chinese, &error)) << error;
+    AppSettings::instance() = saved;
+    const std::string csv = slurp(dir.file("out.csv"));
+    EXPECT_EQ(csv.substr(0, 3), "\xEF\xBB\xBF");
+    EXPECT_NE(csv.find("\xE5\xBA\x8F\xE5\x8F\xB7,"), std::string::npos);  // header in Chinese
+    EXPECT_FALSE(writeRecordingCsv(*rec, dir.file("missing/out.csv"), chinese, &error));
+    EXPECT_NE(error.find("missing/out.csv"), std::string::npos);
+}
+
+TEST(SaveTargets, ExtensionAfterTheFirstDotAndTheFilterDecide) {
+    SaveTargets t = saveTargets("/d/day1", "day1", kFilterWorksheet);
+    EXPECT_FALSE(t.recordFile);
+    EXPECT_EQ(t.workbookPath, "/d/day1.xls");
+    EXPECT_EQ(t.statusName, "day1.xls");
+
+    t = saveTargets("/d/a.kvlu", "a.kvlu", kFilterWorksheet);  // both: the record file and a.kvlu.xls
+    EXPECT_EQ(t.recordPath, "/d/a.kvlu");
+    EXPECT_EQ(t.workbookPath, "/d/a.kvlu.xls");
+    EXPECT_EQ(t.statusName, "a.kvlu.xls");
+
+    t = saveTargets("/d/my.data.kvlu", "my.data.kvlu", kFilterRecordFile);
+    EXPECT_EQ(t.recordPath, "/d/my.data.kvlu.kvlu");
+    EXPECT_FALSE(t.workbook);
+    EXPECT_EQ(saveTargets("/d/x.KVLU", "x.KVLU", kFilterRecordFile).recordName, "x.KVLU.kvlu");
+
+    t = saveTargets("/d/r.xls", "r.xls", kFilterRecordFile);  // the workbook never lands on the record file
+    EXPECT_EQ(t.recordPath, "/d/r.xls.kvlu");
+    EXPECT_EQ(t.workbookPath, "/d/r.xls");
+    EXPECT_EQ(t.statusName, "r.xls");
+    EXPECT_EQ(saveTargets("/d/r.xls", "r.xls", kFilterWorksheet).workbookPath, "/d/r.xls");
+}
