@@ -35,6 +35,7 @@
 #include "app/CommandLine.h"
 #include "app/UiText.h"
 #include "data/RecordFile.h"
+#include "export/SaveTargets.h"
 
 
 namespace thermivo {
@@ -512,51 +513,29 @@ void CDeepColdThermivoDlg::OnSaveData() {
     const QString filters = RecordFileFilter() + QStringLiteral(";;") + WorksheetFilter();
     const QString chosen = prompts().saveFileName(this, DefaultFileFolder(), filters, &selected);
     if (chosen.isEmpty()) return;
-    const int filter = selected == WorksheetFilter() ? 2 : 1;
-    const QString name = QFileInfo(chosen).fileName();
-    const qsizetype dot = name.indexOf(QLatin1Char('.'));
-    const QString extension = dot < 0 ? name : name.mid(dot + 1);
+    const int filter = selected == WorksheetFilter() ? kFilterWorksheet : kFilterRecordFile;
+    const SaveTargets targets =
+        saveTargets(chosen.toStdString(), QFileInfo(chosen).fileName().toStdString(), filter);
 
-    // Each format starts from the chosen path, so a worksheet never lands on the record file just written.
-    bool ok = true;
-    QString shownName = name;
-    QString failedName;
-    auto run = [&](bool (CDeepColdThermivoDlg::*step)(QString, QString&)) {
-        QString stepName = name;
-        const bool stepOk = (this->*step)(chosen, stepName);
-        shownName = stepName;
-        if (!stepOk && ok) {
-            ok = false;
-            failedName = stepName;
-        }
-    };
-    if (extension == QLatin1String("kvlu") || filter == 1) run(&CDeepColdThermivoDlg::saveRecordFile);
-    if (extension == QLatin1String("xls") || filter == 2) run(&CDeepColdThermivoDlg::saveWorksheet);
-    SetStatusText(ok ? fromUtf8(text(37)) + shownName : fromUtf8(text(38)) + failedName);
+    // The status names the first target that failed, else the last one written.
+    std::string failed;
+    if (targets.recordFile && !saveRecordFile(QString::fromStdString(targets.recordPath)))
+        failed = targets.recordName;
+    if (targets.workbook && !saveWorksheet(QString::fromStdString(targets.workbookPath)) && failed.empty())
+        failed = targets.workbookName;
+    SetStatusText(failed.empty() ? fromUtf8(text(37) + targets.statusName) : fromUtf8(text(38) + failed));
 }
 
-bool CDeepColdThermivoDlg::saveRecordFile(QString path, QString& name) {
-    const QString n = name;
-    const qsizetype dot = n.indexOf(QLatin1Char('.'));
-    if ((dot < 0 ? n : n.mid(dot + 1)) != QLatin1String("kvlu")) {
-        path += QStringLiteral(".kvlu");
-        name += QStringLiteral(".kvlu");
-    }
+bool CDeepColdThermivoDlg::saveRecordFile(const QString& path) {
     RecordFile file(path.toStdString(), RecordFile::ModeWrite);
     const bool ok = file.isOpen() && file.write(rec_);
     file.close();
     return ok;
 }
 
-bool CDeepColdThermivoDlg::saveWorksheet(QString path, QString& name) {
+bool CDeepColdThermivoDlg::saveWorksheet(const QString& path) {
     // The worksheet branch of Save: the summary list is refilled here, the workbook itself is written by
     // the export, which plugs in through `exportWorksheet`.
-    const QString n = name;
-    const qsizetype dot = n.indexOf(QLatin1Char('.'));
-    if ((dot < 0 ? n : n.mid(dot + 1)) != QLatin1String("xls")) {
-        path += QStringLiteral(".xls");
-        name += QStringLiteral(".xls");
-    }
     summView_->FillSummaryList();
     if (!exportWorksheet) return false;
     return exportWorksheet(*this, path);

@@ -99,8 +99,8 @@ private:
     void layoutScaling();
     void switchUnit(const std::string& unit);
     void refreshChart();
-    bool saveRecordFile(QString path, QString& name);
-    bool saveWorksheet(QString path, QString& name);
+    bool saveRecordFile(const QString& path);
+    bool saveWorksheet(const QString& path);
     void openCommandLineFile();
     void showAbout();
 

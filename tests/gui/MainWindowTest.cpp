@@ -257,6 +257,15 @@ TEST_F(MainWindow, SaveWorksheetBranch) {
     EXPECT_TRUE(fs::exists(dir_.file("both.xls.kvlu")));
     EXPECT_EQ(exported, QStringList{qs(dir_.file("both.xls"))});
 
+    // A record file name with the worksheet filter writes the record file and exports next to it.
+    exported.clear();
+    prompts_.chosenFilter = CDeepColdThermivoDlg::WorksheetFilter();
+    prompts_.fileNames = {qs(dir_.file("a.kvlu"))};
+    dlg->OnSaveData();
+    EXPECT_TRUE(fs::exists(dir_.file("a.kvlu")));
+    EXPECT_EQ(exported, QStringList{qs(dir_.file("a.kvlu.xls"))});
+    EXPECT_EQ(status(*dlg), qs(text(37)) + "a.kvlu.xls");
+
     // Without an exporter the worksheet is reported as not saved.
     dlg->exportWorksheet = nullptr;
     prompts_.chosenFilter = CDeepColdThermivoDlg::WorksheetFilter();
