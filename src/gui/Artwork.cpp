@@ -28,7 +28,8 @@ void drawSnowflake(QPainter& p, QPointF c, double r, const QColor& color, double
     p.restore();
 }
 
-// A refrigerated lorry facing right, its box carrying a frost crystal; `x`, `ground` give the rear wheel line.
+// A refrigerated lorry facing right, its box carrying a frost crystal; `x`, `ground` give the rear wheel
+// line.
 void drawLorry(QPainter& p, double x, double ground, double scale) {
     p.save();
     p.translate(x, ground);
@@ -149,9 +150,9 @@ QImage renderBanner() {
     struct Flake {
         double x, y, r;
     };
-    const Flake flakes[] = {{330, 34, 14},  {372, 96, 9},   {620, 30, 12},  {905, 36, 10},  {940, 96, 7},
-                            {1395, 120, 9}, {470, 52, 6},   {1010, 116, 8}, {655, 112, 6},  {560, 70, 8},
-                            {150, 92, 6},  {1300, 124, 6}, {250, 60, 7},   {860, 80, 6},   {1210, 122, 7}};
+    const Flake flakes[] = {{330, 34, 14},  {372, 96, 9},   {620, 30, 12},  {905, 36, 10}, {940, 96, 7},
+                            {1395, 120, 9}, {470, 52, 6},   {1010, 116, 8}, {655, 112, 6}, {560, 70, 8},
+                            {150, 92, 6},   {1300, 124, 6}, {250, 60, 7},   {860, 80, 6},  {1210, 122, 7}};
     for (const Flake& f : flakes) drawSnowflake(p, QPointF(f.x, f.y), f.r, QColor(225, 242, 255, 150), 1.6);
 
     // The lorry carrying the goods, and the thermometer that watches them.
@@ -236,7 +237,7 @@ void drawInstrumentIndicator(QPainter& p, const QRect& area, int kind, int batte
     p.drawLine(QPointF(2 * u, bottom), QPointF(10 * u, bottom));
     p.drawLine(QPointF(2 * u, top), QPointF(2 * u, bottom));
     p.setPen(QPen(QColor(250, 50, 50), 3));
-    const QPointF plug[9] = {{10 * u, top},          {10 * u, mid - q * 0.2}, {13 * u, mid - q * 0.2},
+    const QPointF plug[9] = {{10 * u, top},           {10 * u, mid - q * 0.2}, {13 * u, mid - q * 0.2},
                              {13 * u, mid + q * 0.2}, {10 * u, mid + q * 0.2}, {10 * u, bottom},
                              {10 * u, mid + q * 0.2}, {10 * u, mid - q * 0.2}, {10 * u, top}};
     p.drawPolyline(plug, 9);

@@ -37,7 +37,6 @@
 #include "data/RecordFile.h"
 #include "export/SaveTargets.h"
 
-
 namespace thermivo {
 
 namespace {
@@ -49,16 +48,20 @@ constexpr int kTemplateWidth = 606;
 constexpr int kTemplateHeight = 380;
 constexpr int kBannerBandHeight = 51;  // dialog units: the strip above the summary band
 
-QString fromUtf8(const std::string& s) { return QString::fromStdString(s); }
-bool chinese() { return AppSettings::instance().languageId == kLanguageChinesePrc; }
+QString fromUtf8(const std::string& s) {
+    return QString::fromStdString(s);
+}
+bool chinese() {
+    return AppSettings::instance().languageId == kLanguageChinesePrc;
+}
 
 // A push button whose multi-line caption falls back to one line when the lines do not fit its height,
 // so a caption written one letter per line never shows up as a clipped fragment.
 class CaptionButton : public QPushButton {
-public:
+  public:
     using QPushButton::QPushButton;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* e) override {
         const QString caption = text();
         const int lines = static_cast<int>(caption.count(QLatin1Char('\n'))) + 1;
@@ -114,8 +117,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
 
 CDeepColdThermivoDlg::CDeepColdThermivoDlg(Recording& rec, QWidget* parent) : QDialog(parent), rec_(rec) {
     setWindowTitle(kWindowTitle);
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(dialogFont());
     createControls();
 }
@@ -131,7 +134,9 @@ QWidget* CDeepColdThermivoDlg::Control(int id) const {
     return findChild<QWidget*>(QString::number(id), Qt::FindDirectChildrenOnly);
 }
 
-QTabWidget* CDeepColdThermivoDlg::Tab() const { return qobject_cast<QTabWidget*>(Control(IDC_TAB)); }
+QTabWidget* CDeepColdThermivoDlg::Tab() const {
+    return qobject_cast<QTabWidget*>(Control(IDC_TAB));
+}
 
 void CDeepColdThermivoDlg::createControls() {
     // The controls of the window template, in dialog units. Frames come first so that the controls they
@@ -169,7 +174,8 @@ void CDeepColdThermivoDlg::createControls() {
     add(startRecord, IDC_START_RECORD, QRect(315, 9, 72, 19));
     auto* minutes = new QLineEdit(this);
     add(minutes, IDC_MINUTES, QRect(315, 36, 32, 12));
-    minutes->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,2}")), minutes));
+    minutes->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,2}")), minutes));
     auto* minutesLabel = new QLabel(QStringLiteral("Minutes   "), this);
     add(minutesLabel, IDC_MINUTES_LABEL, QRect(351, 37, 40, 10));
     setColors(minutesLabel, QColor(), kDialogBackground);
@@ -338,9 +344,9 @@ void CDeepColdThermivoDlg::layoutScaling() {
     const int clientH = du.y(kTemplateHeight);
     // The caption bar is part of the window the screen has to hold, but it does not scale.
     const int caption = style()->pixelMetric(QStyle::PM_TitleBarHeight);
-    const float f = std::min(0.9f * static_cast<float>(screenSize.width()) / static_cast<float>(clientW),
-                             0.9f * static_cast<float>(screenSize.height() - caption) /
-                                 static_cast<float>(clientH));
+    const float f =
+        std::min(0.9f * static_cast<float>(screenSize.width()) / static_cast<float>(clientW),
+                 0.9f * static_cast<float>(screenSize.height() - caption) / static_cast<float>(clientH));
     layoutFactor_ = f;
     const int w = static_cast<int>(static_cast<float>(clientW) * f);
     const int h = static_cast<int>(static_cast<float>(clientH) * f);
@@ -353,7 +359,8 @@ void CDeepColdThermivoDlg::layoutScaling() {
         w2->setGeometry(scaleAboutCentre(du.toPixels(it.value()), f));
     }
     // The banner area spans the strip above the summary band.
-    Control(IDC_BANNER)->setGeometry(QRect(0, 0, w, static_cast<int>(static_cast<float>(du.y(kBannerBandHeight)) * f)));
+    Control(IDC_BANNER)
+        ->setGeometry(QRect(0, 0, w, static_cast<int>(static_cast<float>(du.y(kBannerBandHeight)) * f)));
 
     QWidget* frame = Control(IDC_SUMMARY_FRAME);
     summView_->setGeometry(frame->contentsRect());
@@ -367,8 +374,12 @@ void CDeepColdThermivoDlg::layoutScaling() {
          origin.y() + std::max(0, (screenSize.height() - h - caption) / 2));
 }
 
-QRect CDeepColdThermivoDlg::BannerArea() const { return Control(IDC_BANNER)->geometry(); }
-QRect CDeepColdThermivoDlg::IndicatorArea() const { return Control(IDC_INDICATOR)->geometry(); }
+QRect CDeepColdThermivoDlg::BannerArea() const {
+    return Control(IDC_BANNER)->geometry();
+}
+QRect CDeepColdThermivoDlg::IndicatorArea() const {
+    return Control(IDC_INDICATOR)->geometry();
+}
 
 void CDeepColdThermivoDlg::paintEvent(QPaintEvent* e) {
     QDialog::paintEvent(e);
@@ -383,11 +394,16 @@ void CDeepColdThermivoDlg::paintEvent(QPaintEvent* e) {
     const QRectF source(0, 0, std::min<double>(banner_.width(), area.width() / scale),
                         std::min<double>(banner_.height(), area.height() / scale));
     p.setRenderHint(QPainter::SmoothPixmapTransform);
-    p.drawImage(QRectF(area.topLeft(), QSizeF(source.width() * scale, source.height() * scale)), banner_, source);
+    p.drawImage(QRectF(area.topLeft(), QSizeF(source.width() * scale, source.height() * scale)), banner_,
+                source);
 }
 
-void CDeepColdThermivoDlg::RedrawIndicator() { update(IndicatorArea()); }
-void CDeepColdThermivoDlg::RedrawBanner() { update(BannerArea()); }
+void CDeepColdThermivoDlg::RedrawIndicator() {
+    update(IndicatorArea());
+}
+void CDeepColdThermivoDlg::RedrawBanner() {
+    update(BannerArea());
+}
 
 void CDeepColdThermivoDlg::contextMenuEvent(QContextMenuEvent* e) {
     QMenu menu(this);
@@ -412,8 +428,12 @@ void CDeepColdThermivoDlg::OnTabSelChange(int index) {
 
 // --- units -----------------------------------------------------------------------------------------------
 
-void CDeepColdThermivoDlg::OnCelsius() { switchUnit(AppSettings::instance().unitCelsius); }
-void CDeepColdThermivoDlg::OnFahrenheit() { switchUnit(AppSettings::instance().unitFahrenheit); }
+void CDeepColdThermivoDlg::OnCelsius() {
+    switchUnit(AppSettings::instance().unitCelsius);
+}
+void CDeepColdThermivoDlg::OnFahrenheit() {
+    switchUnit(AppSettings::instance().unitFahrenheit);
+}
 
 void CDeepColdThermivoDlg::switchUnit(const std::string& unit) {
     AppSettings& settings = AppSettings::instance();
@@ -431,7 +451,9 @@ void CDeepColdThermivoDlg::refreshChart() {
 
 // --- print and exit --------------------------------------------------------------------------------------
 
-void CDeepColdThermivoDlg::UpdatePrintButton() { Control(IDC_PRINT)->setEnabled(rec_.hasSamples()); }
+void CDeepColdThermivoDlg::UpdatePrintButton() {
+    Control(IDC_PRINT)->setEnabled(rec_.hasSamples());
+}
 
 void CDeepColdThermivoDlg::OnPrint() {
     if (!rec_.hasSamples()) return;
@@ -466,7 +488,8 @@ void CDeepColdThermivoDlg::OnWindowMessage(std::uint32_t message, std::int64_t w
         case WM_DOWNLOAD_PROGRESS: {
             int position = 0;
             if (lParam == -1 && rec_.sampleCount > 0) {
-                const float done = static_cast<float>(rec_.samplesLoaded) / static_cast<float>(rec_.sampleCount);
+                const float done =
+                    static_cast<float>(rec_.samplesLoaded) / static_cast<float>(rec_.sampleCount);
                 // The last block may overshoot the count; a bar value out of range would be ignored.
                 position = std::clamp(static_cast<int>(5.0f + 195.0f * done), 0, 200);
             } else if (lParam == 1) {
@@ -503,7 +526,8 @@ QString CDeepColdThermivoDlg::DefaultFileFolder() {
     const QString own = QCoreApplication::applicationDirPath();
     if (!own.isEmpty() && QFileInfo(own).isWritable()) return own;
     QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (docs.isEmpty() || !QFileInfo(docs).isDir()) docs = QStandardPaths::writableLocation(QStandardPaths::HomeLocation);
+    if (docs.isEmpty() || !QFileInfo(docs).isDir())
+        docs = QStandardPaths::writableLocation(QStandardPaths::HomeLocation);
     return docs;
 }
 

@@ -22,7 +22,7 @@ class CHisDataView;
 /// and the chart view in a tab. It owns the views; the recording belongs to the application object.
 class CDeepColdThermivoDlg : public QDialog, public MessageSink {
     Q_OBJECT
-public:
+  public:
     explicit CDeepColdThermivoDlg(Recording& rec, QWidget* parent = nullptr);
     ~CDeepColdThermivoDlg() override;
 
@@ -88,12 +88,12 @@ public:
     /// Exit button, Escape and the window's close box: only Yes to text 130 closes.
     void reject() override;
 
-protected:
+  protected:
     bool event(QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
 
-private:
+  private:
     void createControls();
     void applyCaptions();
     void layoutScaling();
@@ -121,7 +121,7 @@ private:
 /// The About box: name, version and purpose of the program; it only closes.
 class CAboutDlg : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit CAboutDlg(QWidget* parent = nullptr);
 };
 

@@ -12,7 +12,8 @@ constexpr int kDialogFontPixels = 11;  // 8 points at 96 dpi
 
 QFont dialogFont() {
     QFont font;
-    font.setFamilies(QStringList{QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
+    font.setFamilies(QStringList{QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                                 QStringLiteral("DejaVu Sans")});
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(kDialogFontPixels);
     return font;

@@ -12,7 +12,7 @@ QFont scaledDialogFont(float factor);
 /// Dialog units of a font: a horizontal unit is a quarter of the average character width, a vertical unit
 /// an eighth of the character height, as dialog templates are laid out.
 class DialogUnits {
-public:
+  public:
     /// The units of the template font the windows were designed with: 6 pixels across and 13 down per
     /// character, whatever font stands in for it here (its metrics differ by a pixel or two).
     DialogUnits() : DialogUnits(6, 13) {}
@@ -26,7 +26,7 @@ public:
     int baseX() const { return baseX_; }
     int baseY() const { return baseY_; }
 
-private:
+  private:
     int baseX_;
     int baseY_;
 };

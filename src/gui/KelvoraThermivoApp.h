@@ -11,12 +11,12 @@ class CDeepColdThermivoDlg;
 
 /// What the shell passed to the program: options first, then the data file to open.
 struct LaunchOptions {
-    QStringList portPaths;  ///< --port PATH, repeatable: serial devices to treat as instrument ports
-    bool simulate = false;  ///< --simulate: talk to the built-in virtual instrument
-    QString commandLine;    ///< what remains, joined by blanks: a *.kvlu file to open at start
-    QString screenshotPath; ///< --screenshot PATH: save a picture of the window once shown, then leave
+    QStringList portPaths;   ///< --port PATH, repeatable: serial devices to treat as instrument ports
+    bool simulate = false;   ///< --simulate: talk to the built-in virtual instrument
+    QString commandLine;     ///< what remains, joined by blanks: a *.kvlu file to open at start
+    QString screenshotPath;  ///< --screenshot PATH: save a picture of the window once shown, then leave
     bool help = false;
-    QString error;          ///< not empty when the arguments are unusable
+    QString error;  ///< not empty when the arguments are unusable
 };
 
 /// Splits the arguments (without the program name) into options and the command line.
@@ -27,7 +27,7 @@ QString launchUsage();
 /// The application object: fixes the language and the unit texts, owns the recording, and runs the main
 /// window modally; the program ends when that window closes.
 class CKelvoraThermivoApp {
-public:
+  public:
     explicit CKelvoraThermivoApp(LaunchOptions options);
     ~CKelvoraThermivoApp();
 
@@ -37,7 +37,7 @@ public:
     Recording& GetRecording() { return *recording_; }
     const LaunchOptions& Options() const { return options_; }
 
-private:
+  private:
     LaunchOptions options_;
     std::unique_ptr<Recording> recording_;
 };

@@ -43,16 +43,20 @@ struct Slot {
     int line;
 };
 constexpr Slot kSlots[CSummFormView::kRows] = {
-    {Identity, 0},    {Identity, 1},    {Identity, 2},    {Identity, 3},    {Identity, 4},    {Description, 0},
-    {Temperature, 0}, {Temperature, 1}, {Temperature, 2}, {Temperature, 3}, {Temperature, 4}, {Humidity, 0},
+    {Identity, 0},    {Identity, 1},    {Identity, 2},    {Identity, 3},
+    {Identity, 4},    {Description, 0}, {Temperature, 0}, {Temperature, 1},
+    {Temperature, 2}, {Temperature, 3}, {Temperature, 4}, {Humidity, 0},
     {Humidity, 1},    {Humidity, 2},    {Humidity, 3},    {Humidity, 4},
 };
 
 const Column& columnOf(Group g) {
     switch (g) {
-        case Temperature: return kTemp;
-        case Humidity: return kHumi;
-        default: return kIdentity;
+        case Temperature:
+            return kTemp;
+        case Humidity:
+            return kHumi;
+        default:
+            return kIdentity;
     }
 }
 
@@ -65,7 +69,8 @@ const std::array<CSummFormView::RowFacts, CSummFormView::kRows>& CSummFormView::
         {IDC_SUMM_STOP_LABEL, 7, IDC_SUMM_STOP, Recording::ValStop, kIdentityColor, false},
         {IDC_SUMM_INTERVAL_LABEL, 8, IDC_SUMM_INTERVAL, Recording::ValInterval, kIdentityColor, false},
         {IDC_SUMM_COUNT_LABEL, 9, IDC_SUMM_COUNT, Recording::ValCount, kIdentityColor, false},
-        {IDC_SUMM_DESCRIPTION_LABEL, 20, IDC_SUMM_DESCRIPTION, Recording::ValDescription, kIdentityColor, false},
+        {IDC_SUMM_DESCRIPTION_LABEL, 20, IDC_SUMM_DESCRIPTION, Recording::ValDescription, kIdentityColor,
+         false},
         {IDC_SUMM_TEMP_MAX_LABEL, 10, IDC_SUMM_TEMP_MAX, Recording::ValTempMax, kTempColor, true},
         {IDC_SUMM_TEMP_MIN_LABEL, 11, IDC_SUMM_TEMP_MIN, Recording::ValTempMin, kTempColor, true},
         {IDC_SUMM_TEMP_AVG_LABEL, 12, IDC_SUMM_TEMP_AVG, Recording::ValTempAvg, kTempColor, true},

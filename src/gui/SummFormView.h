@@ -16,7 +16,7 @@ namespace thermivo {
 /// recording already holds; it computes, formats and converts nothing itself.
 class CSummFormView : public QWidget {
     Q_OBJECT
-public:
+  public:
     static constexpr int kRows = 16;
 
     CSummFormView(QWidget* parent, Recording& rec);
@@ -57,7 +57,7 @@ public:
     };
     static const std::array<RowFacts, kRows>& Rows();
 
-private:
+  private:
     void applyLayout();
 
     Recording& rec_;

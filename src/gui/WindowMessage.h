@@ -11,7 +11,7 @@ namespace thermivo::winmsg {
 
 /// A posted window message: delivered later on the receiver's thread, in posting order.
 class WindowMessageEvent : public QEvent {
-public:
+  public:
     static QEvent::Type eventType() {
         static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
         return type;
@@ -22,7 +22,7 @@ public:
     std::int64_t wParam() const { return wParam_; }
     std::int64_t lParam() const { return lParam_; }
 
-private:
+  private:
     unsigned message_;
     std::int64_t wParam_;
     std::int64_t lParam_;

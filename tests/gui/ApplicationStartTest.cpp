@@ -10,7 +10,7 @@ namespace {
 
 // Sets one environment variable for the life of the object (unset when value is null).
 class ScopedEnv {
-public:
+  public:
     ScopedEnv(const char* name, const char* value) : name_(name) {
         if (const char* old = std::getenv(name)) previous_ = old, had_ = true;
         if (value != nullptr)
@@ -25,7 +25,7 @@ public:
             unsetenv(name_);
     }
 
-private:
+  private:
     const char* name_;
     std::string previous_;
     bool had_ = false;

@@ -19,13 +19,15 @@
 
 namespace thermivo::testing {
 
-inline QString qs(const std::string& s) { return QString::fromStdString(s); }
+inline QString qs(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 /// A main window on a recording of its own, dialogs answered by script, files in a temporary folder.
 class MainWindowFixture : public ::testing::Test {
-protected:
+  protected:
     std::unique_ptr<CDeepColdThermivoDlg> makeWindow(const QString& commandLine = {},
-                                                      const QSize& screen = QSize(1280, 800)) {
+                                                     const QSize& screen = QSize(1280, 800)) {
         auto dlg = std::make_unique<CDeepColdThermivoDlg>(*rec_);
         dlg->SetScreenSize(screen);
         dlg->SetCommandLine(commandLine);
@@ -50,7 +52,8 @@ protected:
         for (int i = 0; i < samples; ++i) {
             const auto k = static_cast<std::size_t>(i);
             double t = 4.6 + 1.1 * std::sin(i / 47.0) + 0.35 * std::sin(i / 6.3) + 0.4 * std::sin(i / 301.0);
-            if (i > samples * 6 / 10 && i < samples * 6 / 10 + 40) t += 4.6 * std::sin((i - samples * 6 / 10) * M_PI / 40);
+            if (i > samples * 6 / 10 && i < samples * 6 / 10 + 40)
+                t += 4.6 * std::sin((i - samples * 6 / 10) * M_PI / 40);
             const double h = 58 + 6 * std::sin(i / 40.0) + (t - 4.5) * 1.5;
             rec->temperature[k] = static_cast<float>(std::round(t * 10) / 10);
             rec->humidity[k] = static_cast<float>(std::round(h * 10) / 10);
@@ -84,7 +87,9 @@ protected:
     static int bar(const CDeepColdThermivoDlg& dlg, int id) {
         return static_cast<QProgressBar*>(dlg.Control(id))->value();
     }
-    static QString value(const CDeepColdThermivoDlg& dlg, int row) { return dlg.SummaryView()->Value(row)->text(); }
+    static QString value(const CDeepColdThermivoDlg& dlg, int row) {
+        return dlg.SummaryView()->Value(row)->text();
+    }
 
     ScopedTimeZone tz_{"UTC"};
     ScriptedPrompts prompts_;

@@ -1,11 +1,11 @@
 #include <QAbstractButton>
-#include <filesystem>
 #include <QFontMetrics>
 #include <QImage>
 #include <QTabWidget>
+#include <filesystem>
 
-#include "MainWindowFixture.h"
 #include "HisDataView.h"
+#include "MainWindowFixture.h"
 
 namespace thermivo::testing {
 namespace {
@@ -36,8 +36,10 @@ TEST_P(MainWindowLayout, TextsFitAndWindowFitsTheScreen) {
     ScopedLanguage lang(language);
     rec_ = std::make_unique<Recording>();
     auto dlg = makeWindow({}, screen);
-    const QString tag = QString("%1_%2x%3").arg(language == kLanguageChinesePrc ? "zh" : "en")
-                            .arg(screen.width()).arg(screen.height());
+    const QString tag = QString("%1_%2x%3")
+                            .arg(language == kLanguageChinesePrc ? "zh" : "en")
+                            .arg(screen.width())
+                            .arg(screen.height());
 
     // Ninety percent of the screen, proportions kept.
     EXPECT_LE(dlg->width(), screen.width() * 9 / 10 + 1);
@@ -51,13 +53,15 @@ TEST_P(MainWindowLayout, TextsFitAndWindowFitsTheScreen) {
 
     for (std::int32_t kind : {KindTemp, KindTempHumi}) {
         dlg->OpenRecordFile(qs(writeRecordFile("shot.kvlu", kind, 600)), "shot.kvlu");
-        for (int id : std::initializer_list<int>{IDC_SAVE, IDC_OPEN, IDC_PRINT, IDC_EXIT, IDC_CALIBRATION, IDC_STATUS, IDC_POWER_LABEL})
+        for (int id : std::initializer_list<int>{IDC_SAVE, IDC_OPEN, IDC_PRINT, IDC_EXIT, IDC_CALIBRATION,
+                                                 IDC_STATUS, IDC_POWER_LABEL})
             expectFits(dlg->Control(id), caption(*dlg, id).trimmed());
         CSummFormView* view = dlg->SummaryView();
         for (int row = 0; row < CSummFormView::kRows; ++row) {
             expectFits(view->Label(row), view->Label(row)->text());
             // The description wraps over its lines; every other value is one line.
-            if (rec_->validMask & (1u << row) && row != 5) expectFits(view->Value(row), view->Value(row)->text());
+            if (rec_->validMask & (1u << row) && row != 5)
+                expectFits(view->Value(row), view->Value(row)->text());
             // Every row a user needs lies inside the visible band.
             if (!view->Label(row)->isHidden()) {
                 EXPECT_TRUE(view->rect().contains(view->Label(row)->geometry())) << row;

@@ -76,7 +76,8 @@ TEST_F(MainWindow, UnitButtonsRebuildTemperatureTextsOnce) {
     auto dlg = makeWindow();
     dlg->OpenRecordFile(qs(path), "unit.kvlu");
     const int maxRow = 6;
-    ASSERT_TRUE(value(*dlg, maxRow).endsWith(QString::fromUtf8("\u00B0F"))) << value(*dlg, maxRow).toStdString();
+    ASSERT_TRUE(value(*dlg, maxRow).endsWith(QString::fromUtf8("\u00B0F")))
+        << value(*dlg, maxRow).toStdString();
 
     QTest::mouseClick(dlg->Control(IDC_CELSIUS), Qt::LeftButton);
     EXPECT_EQ(AppSettings::instance().currentUnit, "\u00B0C");
@@ -131,7 +132,8 @@ TEST_F(MainWindow, OpenFileDialogFiltersAndFolder) {
     const QString before = status(*dlg);
     QTest::mouseClick(dlg->Control(IDC_OPEN), Qt::LeftButton);  // cancelled
     EXPECT_EQ(prompts_.lastFilters, "Kelvora Files (*.kvlu)");
-    EXPECT_EQ(prompts_.lastDirectory, QCoreApplication::applicationDirPath());  // the build folder is writable
+    EXPECT_EQ(prompts_.lastDirectory,
+              QCoreApplication::applicationDirPath());  // the build folder is writable
     EXPECT_EQ(status(*dlg), before);
 
     // The extension is compared exactly: capitals do nothing at all.
@@ -298,7 +300,9 @@ TEST_F(MainWindow, CommandLineFileOpensAfterTheInstrumentSearch) {
 TEST_F(MainWindow, DownloadAndDataBarMessages) {
     auto dlg = makeWindow();
     QStringList forwarded;
-    dlg->linkMessageHandler = [&](std::uint32_t m, std::int64_t w, std::int64_t l) { forwarded << QString("%1:%2:%3").arg(m).arg(w).arg(l); };
+    dlg->linkMessageHandler = [&](std::uint32_t m, std::int64_t w, std::int64_t l) {
+        forwarded << QString("%1:%2:%3").arg(m).arg(w).arg(l);
+    };
     rec_->sampleCount = 1000;
     rec_->samplesLoaded = 500;
     dlg->post(WM_DOWNLOAD_PROGRESS, 0, -1);
@@ -322,7 +326,8 @@ TEST_F(MainWindow, DownloadAndDataBarMessages) {
 }
 
 TEST(Indicator, BarsFollowTheBatteryPercentage) {
-    const std::pair<int, int> cases[] = {{-5, 0}, {0, 0}, {1, 1}, {33, 1}, {34, 2}, {66, 2}, {67, 3}, {100, 3}, {250, 3}};
+    const std::pair<int, int> cases[] = {{-5, 0}, {0, 0},  {1, 1},   {33, 1}, {34, 2},
+                                         {66, 2}, {67, 3}, {100, 3}, {250, 3}};
     for (auto [percent, bars] : cases) EXPECT_EQ(indicatorBars(percent), bars) << percent;
 
     // Bar i is drawn in its own colour in its own quarter; a kind without battery gets the plain tile.
@@ -388,7 +393,8 @@ TEST_F(MainWindow, AboutItemOpensTheAboutBox) {
 }
 
 TEST(LaunchOptions, OptionsFirstThenTheFile) {
-    const auto o = parseLaunchOptions({"--port", "/dev/ttyUSB0", "--simulate", "--port=/tmp/pty", "/data/my", "day.kvlu"});
+    const auto o = parseLaunchOptions(
+        {"--port", "/dev/ttyUSB0", "--simulate", "--port=/tmp/pty", "/data/my", "day.kvlu"});
     EXPECT_TRUE(o.error.isEmpty());
     EXPECT_EQ(o.portPaths, (QStringList{"/dev/ttyUSB0", "/tmp/pty"}));
     EXPECT_TRUE(o.simulate);
