@@ -70,7 +70,6 @@ int CKelvoraThermivoApp::InitInstance() {
     CDeepColdThermivoDlg dlg(*recording_);
     dlg.SetCommandLine(options_.commandLine);
     dlg.SetLinkOptions(options_.portPaths, options_.simulate);
-    dlg.OnInitDialog();
 
     if (!options_.screenshotPath.isEmpty()) {
         const QString path = options_.screenshotPath;
@@ -79,7 +78,7 @@ int CKelvoraThermivoApp::InitInstance() {
             dlg.done(QDialog::Accepted);
         });
     }
-    dlg.exec();
+    dlg.DoModal();
     return 0;
 }
 

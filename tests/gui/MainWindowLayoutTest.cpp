@@ -2,6 +2,7 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QTabWidget>
+#include <QTest>
 #include <filesystem>
 
 #include "HisDataView.h"
@@ -87,6 +88,47 @@ TEST_P(MainWindowLayout, TextsFitAndWindowFitsTheScreen) {
 INSTANTIATE_TEST_SUITE_P(Screens, MainWindowLayout,
                          ::testing::Combine(::testing::Values(kLanguageEnglishUs, kLanguageChinesePrc),
                                             ::testing::Values(QSize(1280, 800), QSize(1920, 1080))));
+
+}  // namespace
+}  // namespace thermivo::testing
+
+namespace thermivo::testing {
+namespace {
+
+using MainWindowPictures = MainWindowFixture;
+
+// A full instrument memory in both units and zoomed in with the cursor set, in both languages; the pictures
+// go to the build folder.
+TEST_F(MainWindowPictures, FullRecordingBothUnitsZoomedWithCursor) {
+    const std::string full = writeDemoRecordFile("full.kvlu", Recording::kCapacity);
+    for (std::uint16_t language : {kLanguageEnglishUs, kLanguageChinesePrc}) {
+        ScopedLanguage lang(language);
+        rec_ = std::make_unique<Recording>();
+        auto dlg = makeWindow({}, QSize(1920, 1080));
+        dlg->show();
+        dlg->OpenRecordFile(qs(full), "full.kvlu");
+        ASSERT_EQ(rec_->samplesLoaded, Recording::kCapacity);
+        const QString tag = language == kLanguageChinesePrc ? "zh" : "en";
+        for (int unitButton : {IDC_CELSIUS, IDC_FAHRENHEIT}) {
+            QTest::mouseClick(dlg->Control(unitButton), Qt::LeftButton);
+            const QImage shot = dlg->grab().toImage();
+            shot.save(QString(THERMIVO_BINARY_DIR "/mainwindow_%1_60000_%2.png")
+                          .arg(tag, unitButton == IDC_CELSIUS ? "C" : "F"));
+            const QString unit = unitButton == IDC_CELSIUS ? QString::fromUtf8("\u00B0C") : QString::fromUtf8("\u00B0F");
+            EXPECT_TRUE(value(*dlg, 6).endsWith(unit));
+        }
+        CHisDataView* chart = dlg->ChartView();
+        const QImage whole = chart->chartImage().copy();
+        for (int k = 0; k < 3; ++k)
+            QTest::mouseClick(chart->control(CHisDataView::IDC_ZOOM_IN), Qt::LeftButton);
+        const QPoint middle = chart->chartOrigin() + QPoint(chart->chartImage().width() / 2,
+                                                           chart->chartImage().height() / 2);
+        QTest::mouseClick(chart, Qt::LeftButton, Qt::NoModifier, middle);
+        EXPECT_NE(chart->chartImage(), whole);
+        dlg->grab().toImage().save(QString(THERMIVO_BINARY_DIR "/mainwindow_%1_60000_zoom.png").arg(tag));
+    }
+    AppSettings::instance().setLanguage(kLanguageEnglishUs);
+}
 
 }  // namespace
 }  // namespace thermivo::testing
