@@ -2,6 +2,10 @@
 #include <string>
 #include <vector>
 
+namespace thermivo {
+struct Recording;
+}
+
 namespace thermivo::cli {
 
 using Args = std::vector<std::string>;
@@ -14,7 +18,13 @@ inline constexpr int kExitUsage = 2;
 /// Prints the usage line(s) to stderr and returns kExitUsage.
 int usage(const std::string& problem = {});
 
+/// Reads a record file into rec; on failure prints " Failure to open this file : " and the name on stderr.
+bool loadRecording(const std::string& path, Recording& rec);
+/// Sets the current unit from "C" or "F" (either case); false for anything else.
+bool applyUnit(const std::string& unit);
+
 int runInfo(const Args& args);
+int runConvert(const Args& args);
 int runCreate(const Args& args);
 int runDownload(const Args& args);
 int runStatus(const Args& args);

@@ -33,6 +33,30 @@ std::string trimLeft(const std::string& s) {
 
 }  // namespace
 
+bool loadRecording(const std::string& path, Recording& rec) {
+    RecordFile file(path, RecordFile::ModeRead);
+    if (file.isOpen() && file.read(rec)) {
+        rec.buildSampleTimes();
+        rec.formatTemperatureTexts();
+        return true;
+    }
+    std::fprintf(stderr, "%s%s\n", text(40).c_str(), path.c_str());
+    if (!file.error().empty()) std::fprintf(stderr, "(%s)\n", file.error().c_str());
+    return false;
+}
+
+bool applyUnit(const std::string& unit) {
+    AppSettings& settings = AppSettings::instance();
+    if (unit == "C" || unit == "c") {
+        settings.currentUnit = settings.unitCelsius;
+    } else if (unit == "F" || unit == "f") {
+        settings.currentUnit = settings.unitFahrenheit;
+    } else {
+        return false;
+    }
+    return true;
+}
+
 int runInfo(const Args& args) {
     std::string path, unit;
     bool json = false;
@@ -50,24 +74,9 @@ int runInfo(const Args& args) {
         }
     }
     if (path.empty()) return usage("no file given");
-    AppSettings& settings = AppSettings::instance();
-    if (unit == "C" || unit == "c") {
-        settings.currentUnit = settings.unitCelsius;
-    } else if (unit == "F" || unit == "f") {
-        settings.currentUnit = settings.unitFahrenheit;
-    } else if (!unit.empty()) {
-        return usage("--unit takes C or F");
-    }
-
+    if (!unit.empty() && !applyUnit(unit)) return usage("--unit takes C or F");
     auto rec = std::make_unique<Recording>();
-    RecordFile file(path, RecordFile::ModeRead);
-    if (!file.isOpen() || !file.read(*rec)) {
-        std::fprintf(stderr, "%s%s\n", text(40).c_str(), path.c_str());
-        if (!file.error().empty()) std::fprintf(stderr, "(%s)\n", file.error().c_str());
-        return kExitFailure;
-    }
-    rec->buildSampleTimes();
-    rec->formatTemperatureTexts();
+    if (!loadRecording(path, *rec)) return kExitFailure;
     if (json) {
         std::fputs(recordingToJson(*rec).c_str(), stdout);
         return kExitOk;

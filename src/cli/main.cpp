@@ -12,6 +12,7 @@ int usage(const std::string& problem) {
     std::fputs(
         "usage: thermivo-cli info FILE.kvlu [--unit C|F] [--json]\n"
         "       thermivo-cli create --from-json IN.json -o OUT.kvlu\n"
+        "       thermivo-cli convert FILE.kvlu [--xls OUT.xls] [--csv OUT.csv] [--unit C|F]\n"
         "       thermivo-cli download --port PATH -o OUT.kvlu\n"
         "       thermivo-cli status --port PATH\n"
         "       thermivo-cli set-clock --port PATH\n"
@@ -30,6 +31,7 @@ int main(int argc, char** argv) {
     const Args args(argv + 2, argv + argc);
     if (command == "info") return runInfo(args);
     if (command == "create") return runCreate(args);
+    if (command == "convert") return runConvert(args);
     if (command == "download") return runDownload(args);
     if (command == "status") return runStatus(args);
     if (command == "set-clock") return runSetClock(args);

@@ -93,3 +93,25 @@ TEST(CliRecording, BadFilesAndBadUsage) {
         EXPECT_NE(r.err.find("usage:"), std::string::npos) << args;
     }
 }
+
+TEST(CliRecording, ConvertToWorkbookAndCsv) {
+    TempDir dir;
+    writeText(dir.file("in.json"), R"({"kind": 4, "serial": "UTH20140001", "startTime": 1393668000,
+        "intervalSeconds": 300, "description": "Bob's freezer", "temperature": [5.5, -2, 1],
+        "humidity": [40, 50, 60]})");
+    ASSERT_EQ(cli(dir, "create --from-json '" + dir.file("in.json") + "' -o '" + dir.file("r.kvlu") + "'").status, 0);
+    CliRun r = cli(dir, "convert '" + dir.file("r.kvlu") + "' --unit C --csv '" + dir.file("r.csv") + "' --xls '" +
+                            dir.file("r.xls") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string csv = slurp(dir.file("r.csv"));
+    EXPECT_EQ(csv.rfind("\xEF\xBB\xBF", 0), 0u);
+    EXPECT_NE(csv.find("2,2014-03-01 10:05:00,-2.00,50.00\r\n"), std::string::npos) << csv;
+
+    r = cli(dir, "convert '" + dir.file("r.kvlu") + "' --xls '" + dir.file("r.xls") + "'");  // Summary exists
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(" Failure to save this file : "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Summary"), std::string::npos);
+
+    EXPECT_EQ(cli(dir, "convert '" + dir.file("r.kvlu") + "'").status, 2);
+    EXPECT_EQ(cli(dir, "convert '" + dir.file("nothing.kvlu") + "' --csv x.csv").status, 1);
+}

@@ -1,0 +1,678 @@
+#include "print/KvrcPrintDlg.h"
+
+#include <QAbstractPrintDialog>
+#include <QApplication>
+#include <QDateTimeEdit>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QScrollBar>
+#include <QToolButton>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+
+#include "Prompts.h"
+#include "app/AppSettings.h"
+#include "app/UiText.h"
+#include "data/LocalTime.h"
+#include "print/CurvePage.h"
+#include "print/PreviewNav.h"
+#include "print/TextPage.h"
+
+namespace thermivo {
+
+/// The preview area (control 1108): the dialog paints the page image into it.
+class PrintPreviewFrame : public QFrame {
+  public:
+    PrintPreviewFrame(CKvrcPrintDlg* dialog, QWidget* parent) : QFrame(parent), dialog_(dialog) {
+        setFrameShape(QFrame::Box);
+        setLineWidth(1);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override {
+        QFrame::paintEvent(event);
+        QPainter painter(this);
+        dialog_->paintPreview(painter);
+    }
+
+  private:
+    CKvrcPrintDlg* dialog_;
+};
+
+namespace {
+
+constexpr QColor kDialogBackground(150, 150, 0);
+constexpr QColor kTextBandBackground(215, 215, 215);
+constexpr QColor kInvalidLabel(200, 0, 0);
+constexpr int kNotch = 120;
+
+// Dialog units to pixels for the classic 8-point dialog font (base units 6 x 13).
+constexpr double kDluX = 1.5;
+constexpr double kDluY = 13.0 / 8.0;
+constexpr int kDialogWidthDlu = 601;
+constexpr int kDialogHeightDlu = 416;
+constexpr int kDialogFontPixels = 11;
+
+struct Placement {
+    int id;
+    int x, y, w, h;  // dialog units
+};
+
+constexpr Placement kPlacements[] = {
+    {CKvrcPrintDlg::IDC_FRAME, 7, 7, 576, 321},         {CKvrcPrintDlg::IDC_SCROLL, 582, 7, 12, 321},
+    {CKvrcPrintDlg::IDC_COUNTER, 547, 333, 33, 8},      {CKvrcPrintDlg::IDC_FIRST, 469, 330, 14, 14},
+    {CKvrcPrintDlg::IDC_PREV, 489, 330, 14, 14},        {CKvrcPrintDlg::IDC_NEXT, 507, 330, 14, 14},
+    {CKvrcPrintDlg::IDC_LAST, 525, 330, 14, 14},        {CKvrcPrintDlg::IDC_SETTINGS_GROUP, 9, 338, 407, 71},
+    {CKvrcPrintDlg::IDC_PREVIEW, 21, 354, 50, 14},      {CKvrcPrintDlg::IDC_PAGES_LABEL, 83, 359, 47, 8},
+    {CKvrcPrintDlg::IDC_PAGES, 133, 357, 20, 12},       {CKvrcPrintDlg::IDC_PAGES_SPIN, 153, 357, 11, 12},
+    {CKvrcPrintDlg::IDC_MODE_GROUP, 287, 348, 103, 24}, {CKvrcPrintDlg::IDC_CURVER, 293, 358, 38, 10},
+    {CKvrcPrintDlg::IDC_TEXT, 343, 358, 31, 10},        {CKvrcPrintDlg::IDC_START_LABEL, 81, 386, 50, 8},
+    {CKvrcPrintDlg::IDC_START, 133, 385, 100, 13},      {CKvrcPrintDlg::IDC_END_LABEL, 237, 386, 50, 8},
+    {CKvrcPrintDlg::IDC_END, 291, 385, 100, 13},        {CKvrcPrintDlg::IDC_PRINT, 425, 380, 40, 27},
+    {CKvrcPrintDlg::IDC_EXIT, 539, 386, 50, 17},
+};
+
+QString qs(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+/// Width a control needs for its caption in its current font.
+int captionWidth(const QWidget* w) {
+    const QFontMetrics metrics(w->font());
+    if (const auto* label = qobject_cast<const QLabel*>(w))
+        return metrics.horizontalAdvance(label->text()) + 2;
+    if (const auto* radio = qobject_cast<const QRadioButton*>(w)) return radio->sizeHint().width();
+    if (const auto* button = qobject_cast<const QPushButton*>(w)) {
+        int widest = 0;
+        for (const QString& line : button->text().split(QLatin1Char('\n')))
+            widest = std::max(widest, metrics.horizontalAdvance(line));
+        return widest + 8;
+    }
+    if (const auto* group = qobject_cast<const QGroupBox*>(w))
+        return metrics.horizontalAdvance(group->title()) + 16;
+    return 0;
+}
+
+/// A caption that does not fit its control (a long translation, a small layout factor) gets a smaller
+/// font instead of being cut off.
+void shrinkFontToFit(QWidget* w) {
+    QFont font = w->font();
+    while (font.pixelSize() > 6 && captionWidth(w) > w->width()) {
+        font.setPixelSize(font.pixelSize() - 1);
+        w->setFont(font);
+    }
+}
+
+QDateTime toPicker(std::int64_t t) {
+    const auto p = toLocal(t);
+    if (!p) return QDateTime(QDate(1970, 1, 1), QTime(0, 0));
+    return QDateTime(QDate(p->year, p->month, p->day), QTime(p->hour, p->minute, p->second));
+}
+
+std::int64_t fromPicker(const QDateTime& dt) {
+    const QDate d = dt.date();
+    const QTime t = dt.time();
+    return fromLocal(d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()).value_or(0);
+}
+
+}  // namespace
+
+QIcon navigationIcon(int controlId, int size) {
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::black);
+    const double s = size;
+    const double top = s * 0.2, bottom = s * 0.8, mid = s * 0.5;
+    const auto triangle = [&](double tip, double base) {
+        QPainterPath path;
+        path.moveTo(tip, mid);
+        path.lineTo(base, top);
+        path.lineTo(base, bottom);
+        path.closeSubpath();
+        p.drawPath(path);
+    };
+    const double bar = std::max(1.0, s * 0.12);
+    switch (controlId) {
+        case CKvrcPrintDlg::IDC_FIRST:
+            p.drawRect(QRectF(s * 0.2, top, bar, bottom - top));
+            triangle(s * 0.2 + bar, s * 0.8);
+            break;
+        case CKvrcPrintDlg::IDC_PREV:
+            triangle(s * 0.25, s * 0.75);
+            break;
+        case CKvrcPrintDlg::IDC_NEXT:
+            triangle(s * 0.75, s * 0.25);
+            break;
+        case CKvrcPrintDlg::IDC_LAST:
+            triangle(s * 0.8 - bar, s * 0.2);
+            p.drawRect(QRectF(s * 0.8 - bar, top, bar, bottom - top));
+            break;
+        default:
+            break;
+    }
+    return QIcon(pixmap);
+}
+
+CKvrcPrintDlg::CKvrcPrintDlg(const Recording& rec, QWidget* parent, float layoutFactor)
+    : QDialog(parent), rec_(rec), layoutFactor_(layoutFactor > 0 ? layoutFactor : 1.0f), job_(rec) {
+    setObjectName(QStringLiteral("142"));
+    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, kDialogBackground);
+    setPalette(pal);
+    createControls();
+    initialise();
+}
+
+CKvrcPrintDlg::~CKvrcPrintDlg() = default;
+
+void CKvrcPrintDlg::createControls() {
+    // Creation order is the stacking order: the group boxes lie below the controls they frame.
+    settingsGroup_ = new QGroupBox(this);
+    modeGroup_ = new QGroupBox(this);
+    frame_ = new PrintPreviewFrame(this, this);
+    scroll_ = new QScrollBar(Qt::Vertical, this);
+    counter_ = new QLabel(this);
+    first_ = new QPushButton(this);
+    previous_ = new QPushButton(this);
+    next_ = new QPushButton(this);
+    last_ = new QPushButton(this);
+    preview_ = new QPushButton(this);
+    pagesLabel_ = new QLabel(this);
+    pages_ = new QLineEdit(this);
+    spin_ = new QWidget(this);
+    spinUp_ = new QToolButton(spin_);
+    spinDown_ = new QToolButton(spin_);
+    curver_ = new QRadioButton(this);
+    text_ = new QRadioButton(this);
+    startLabel_ = new QLabel(this);
+    start_ = new QDateTimeEdit(this);
+    endLabel_ = new QLabel(this);
+    end_ = new QDateTimeEdit(this);
+    print_ = new QPushButton(this);
+    exit_ = new QPushButton(this);
+
+    const std::pair<QWidget*, int> ids[] = {
+        {frame_, IDC_FRAME},
+        {scroll_, IDC_SCROLL},
+        {counter_, IDC_COUNTER},
+        {first_, IDC_FIRST},
+        {previous_, IDC_PREV},
+        {next_, IDC_NEXT},
+        {last_, IDC_LAST},
+        {settingsGroup_, IDC_SETTINGS_GROUP},
+        {preview_, IDC_PREVIEW},
+        {pagesLabel_, IDC_PAGES_LABEL},
+        {pages_, IDC_PAGES},
+        {spin_, IDC_PAGES_SPIN},
+        {modeGroup_, IDC_MODE_GROUP},
+        {curver_, IDC_CURVER},
+        {text_, IDC_TEXT},
+        {startLabel_, IDC_START_LABEL},
+        {start_, IDC_START},
+        {endLabel_, IDC_END_LABEL},
+        {end_, IDC_END},
+        {print_, IDC_PRINT},
+        {exit_, IDC_EXIT},
+    };
+    for (const auto& [widget, id] : ids) widget->setObjectName(QString::number(id));
+
+    // Static texts and radio buttons keep the ordinary window colour; the two range labels stay transparent.
+    for (QWidget* w : std::initializer_list<QWidget*>{counter_, pagesLabel_, curver_, text_}) {
+        w->setAutoFillBackground(true);
+        QPalette p = w->palette();
+        p.setColor(QPalette::Window, QApplication::palette().color(QPalette::Window));
+        w->setPalette(p);
+    }
+    pagesLabel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    startLabel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    endLabel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    counter_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    counter_->setTextFormat(Qt::PlainText);
+
+    pages_->setAlignment(Qt::AlignCenter);
+    pages_->setMaxLength(2);
+    pages_->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), pages_));
+    spinUp_->setArrowType(Qt::UpArrow);
+    spinDown_->setArrowType(Qt::DownArrow);
+    spinUp_->setObjectName(QStringLiteral("1095.up"));
+    spinDown_->setObjectName(QStringLiteral("1095.down"));
+    spinUp_->setAutoRepeat(true);
+    spinDown_->setAutoRepeat(true);
+    spinUp_->setFocusPolicy(Qt::NoFocus);
+    spinDown_->setFocusPolicy(Qt::NoFocus);
+
+    for (QDateTimeEdit* picker : {start_, end_}) {
+        picker->setCalendarPopup(true);
+        picker->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm"));
+    }
+    print_->setText(QString());
+    for (QPushButton* b : {first_, previous_, next_, last_, preview_, print_, exit_}) {
+        b->setAutoDefault(true);
+        b->setDefault(false);
+    }
+    scroll_->setSingleStep(1);
+    scroll_->setPageStep(kScrollPageStep);
+    frame_->installEventFilter(this);
+    scroll_->installEventFilter(this);
+}
+
+void CKvrcPrintDlg::setCaptions() {
+    setWindowTitle(tr("Print Preview"));
+    settingsGroup_->setTitle(qs(text(42)));
+    preview_->setText(qs(text(43)));
+    pagesLabel_->setText(qs(text(44)));
+    curver_->setText(qs(text(45)));
+    text_->setText(qs(text(46)));
+    startLabel_->setText(qs(text(47)));
+    endLabel_->setText(qs(text(48)));
+    print_->setText(qs(text(49)));
+    exit_->setText(qs(text(50)));
+}
+
+void CKvrcPrintDlg::applyLayout() {
+    const double f = layoutFactor_;
+    // The dialog-unit geometry belongs to an 8-point sans-serif dialog font: 11 pixels at 96 dpi.
+    QFont font(QStringLiteral("Arial"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(std::max(1, static_cast<int>(kDialogFontPixels * f)));
+    setFont(font);
+    for (const Placement& p : kPlacements) {
+        QWidget* w = findChild<QWidget*>(QString::number(p.id), Qt::FindDirectChildrenOnly);
+        if (w == nullptr) continue;
+        w->setFont(font);
+        // Each control keeps its centre scaled by the factor, and its half sizes scaled likewise.
+        const int left = static_cast<int>(p.x * kDluX), top = static_cast<int>(p.y * kDluY);
+        const int width = static_cast<int>(p.w * kDluX), height = static_cast<int>(p.h * kDluY);
+        const int hw = (width + 1) / 2, hh = (height + 1) / 2;
+        const int x = static_cast<int>((left + hw) * f) - static_cast<int>(hw * f);
+        const int y = static_cast<int>((top + hh) * f) - static_cast<int>(hh * f);
+        w->setGeometry(x, y, 2 * static_cast<int>(hw * f), 2 * static_cast<int>(hh * f));
+    }
+    for (QWidget* w : std::initializer_list<QWidget*>{settingsGroup_, preview_, pagesLabel_, curver_, text_,
+                                                      startLabel_, endLabel_, print_, exit_})
+        shrinkFontToFit(w);
+    const int spinHalf = spin_->height() / 2;
+    spinUp_->setGeometry(0, 0, spin_->width(), spinHalf);
+    spinDown_->setGeometry(0, spinHalf, spin_->width(), spin_->height() - spinHalf);
+    const int iconSize = std::max(8, static_cast<int>(std::min(first_->width(), first_->height()) * 0.7));
+    for (QPushButton* b : {first_, previous_, next_, last_}) {
+        b->setIcon(navigationIcon(b->objectName().toInt(), iconSize));
+        b->setIconSize(QSize(iconSize, iconSize));
+    }
+    const QSize size(static_cast<int>(kDialogWidthDlu * kDluX * f),
+                     static_cast<int>(kDialogHeightDlu * kDluY * f));
+    setFixedSize(size);
+    if (const QScreen* screen = this->screen()) {
+        const QRect available = screen->availableGeometry();
+        move(available.center() - QPoint(size.width() / 2, size.height() / 2));
+    }
+}
+
+void CKvrcPrintDlg::initialise() {
+    counter_->setText(QStringLiteral("0/0"));
+    for (QPushButton* b : {first_, previous_, next_, last_, preview_}) b->setEnabled(false);
+    scroll_->hide();
+    pages_->setText(QStringLiteral("1"));
+    curver_->setChecked(true);
+    setCaptions();
+    SelectRange(rec_.startTime, rec_.stopTime);
+    setPickers(rec_.startTime, rec_.stopTime);
+    startInvalid_ = endInvalid_ = false;
+    outputMode_ = PrintMode::Curve;
+    currentPage_ = pageTotal_ = curvePageTotal_ = 1;
+    wheelOverscroll_ = 0;
+    job_.screenPlotPixels = screenPlotPixelsFor(frame_->logicalDpiX());
+    showCounter(false);
+    print_->setEnabled(true);
+    const AppSettings& settings = AppSettings::instance();
+    job_.unitText = settings.currentUnit;
+    job_.humidityUnitText = settings.humidityUnit;
+    job_.fahrenheit = settings.isFahrenheit();
+    applyLayout();
+    job_.curveLabels = ComputeCurveLabels(job_);
+    if (job_.selection.selCount > 0) {
+        rangeReady_ = previewShown_ = true;
+        RenderPreviewPage(1);
+    }
+
+    connect(preview_, &QPushButton::clicked, this, &CKvrcPrintDlg::onPreview);
+    connect(curver_, &QRadioButton::clicked, this, &CKvrcPrintDlg::onCurver);
+    connect(text_, &QRadioButton::clicked, this, &CKvrcPrintDlg::onText);
+    connect(first_, &QPushButton::clicked, this, &CKvrcPrintDlg::onFirst);
+    connect(previous_, &QPushButton::clicked, this, &CKvrcPrintDlg::onPrevious);
+    connect(next_, &QPushButton::clicked, this, &CKvrcPrintDlg::onNext);
+    connect(last_, &QPushButton::clicked, this, &CKvrcPrintDlg::onLast);
+    connect(print_, &QPushButton::clicked, this, &CKvrcPrintDlg::onPrint);
+    connect(exit_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(start_, &QDateTimeEdit::dateTimeChanged, this, &CKvrcPrintDlg::onStartChanged);
+    connect(end_, &QDateTimeEdit::dateTimeChanged, this, &CKvrcPrintDlg::onEndChanged);
+    connect(pages_, &QLineEdit::textChanged, this, &CKvrcPrintDlg::onPagesEdited);
+    connect(scroll_, &QScrollBar::valueChanged, this, &CKvrcPrintDlg::onScrollValue);
+    connect(spinUp_, &QToolButton::clicked, this, [this] { onSpin(1); });
+    connect(spinDown_, &QToolButton::clicked, this, [this] { onSpin(-1); });
+    for (QWidget* w : findChildren<QWidget*>()) w->installEventFilter(this);
+}
+
+bool CKvrcPrintDlg::SelectRange(std::int64_t start, std::int64_t end) {
+    if (thermivo::SelectRange(rec_, start, end, job_.selection)) return true;
+    prompts().message(this, qs(text(100)));
+    return false;
+}
+
+std::int64_t CKvrcPrintDlg::pickerStart() const {
+    return fromPicker(start_->dateTime());
+}
+std::int64_t CKvrcPrintDlg::pickerEnd() const {
+    return fromPicker(end_->dateTime());
+}
+
+void CKvrcPrintDlg::setPickers(std::int64_t start, std::int64_t end) {
+    start_->setDateTime(toPicker(start));
+    end_->setDateTime(toPicker(end));
+}
+
+int CKvrcPrintDlg::maxScroll() const {
+    return ComputeTextLayout(frame_->logicalDpiX(), frame_->logicalDpiY(), 1.0).pageHeight / 2;
+}
+
+void CKvrcPrintDlg::showCounter(bool longPad) {
+    counter_->setText(qs(pageCounterText(currentPage_, pageTotal_, longPad)));
+}
+
+void CKvrcPrintDlg::updateNavButtons() {
+    const NavButtons b = navButtonsFor(currentPage_, pageTotal_);
+    first_->setEnabled(b.first);
+    previous_->setEnabled(b.previous);
+    next_->setEnabled(b.next);
+    last_->setEnabled(b.last);
+    if (currentPage_ == 1) next_->setFocus();
+    if (currentPage_ == pageTotal_) previous_->setFocus();
+}
+
+void CKvrcPrintDlg::setPrintControlsEnabled(bool enabled) {
+    print_->setEnabled(enabled);
+    curver_->setEnabled(enabled);
+    text_->setEnabled(enabled);
+}
+
+void CKvrcPrintDlg::RenderPreviewPage(int page) {
+    job_.pageTotal = pageTotal_;
+    const int dpiX = frame_->logicalDpiX(), dpiY = frame_->logicalDpiY();
+    pageImage_ = renderPageImage(job_, outputMode_, page, dpiX, dpiY);
+    scrollY_ = 0;
+    scaledKey_ = 0;
+    if (outputMode_ == PrintMode::Curve) {
+        scroll_->hide();
+    } else {
+        // The thumb follows the band shown, so it starts at the top of every newly drawn page.
+        const QSignalBlocker block(scroll_);
+        scroll_->setValue(0);
+        scroll_->show();
+    }
+    frame_->update();
+}
+
+void CKvrcPrintDlg::paintPreview(QPainter& painter) {
+    if (!previewShown_ || pageImage_.isNull()) return;
+    const QRect client = frame_->contentsRect();
+    QRect to = client;
+    QRect from = pageImage_.rect();
+    if (outputMode_ == PrintMode::Text) {
+        painter.fillRect(client, kTextBandBackground);
+        const int width = 3 * (client.width() / 4);
+        to = QRect(client.left() + (client.width() - width) / 2, client.top(), width, client.height());
+        from = QRect(0, scrollY_, pageImage_.width(), pageImage_.height() / 2);
+    }
+    if (scaledKey_ != pageImage_.cacheKey() || scaledFrom_ != from || scaled_.size() != to.size()) {
+        scaled_ = stretchBlackOnWhite(pageImage_, from, to.size());
+        scaledKey_ = pageImage_.cacheKey();
+        scaledFrom_ = from;
+    }
+    painter.drawImage(to.topLeft(), scaled_);
+}
+
+void CKvrcPrintDlg::onPreview() {
+    const std::int64_t t0 = pickerStart(), t1 = pickerEnd();
+    if (!rangeReady_ || !SelectRange(t0, t1)) {
+        if (t0 > t1) setPickers(job_.selection.selFirstTime, job_.selection.selLastTime);
+        return;
+    }
+    job_.curveLabels = ComputeCurveLabels(job_);
+    if (outputMode_ != PrintMode::Curve) {
+        // The text pages follow the new range at once, so the preview and the printout never disagree.
+        pageTotal_ = textPageCount(job_.selection.selCount);
+        currentPage_ = 1;
+        pages_->setText(QString::number(pageTotal_));
+        showCounter(true);
+        updateNavButtons();
+        RenderPreviewPage(currentPage_);
+        preview_->setEnabled(false);
+        return;
+    }
+    bool ok = false;
+    int n = pages_->text().toInt(&ok);
+    if (!ok) n = 0;
+    if (n > 99) {
+        n = 99;
+        pages_->setText(QStringLiteral("99"));
+    } else if (n < 1) {
+        n = 1;
+        pages_->setText(QStringLiteral("1"));
+    }
+    if (n != pageTotal_) {
+        currentPage_ = 1;
+        pageTotal_ = n;
+    }
+    showCounter(true);
+    print_->setEnabled(true);
+    updateNavButtons();
+    previewShown_ = true;
+    RenderPreviewPage(currentPage_);
+    preview_->setEnabled(false);
+}
+
+void CKvrcPrintDlg::onCurver() {
+    if (outputMode_ != PrintMode::Curve) {
+        outputMode_ = PrintMode::Curve;
+        pageTotal_ = curvePageTotal_;
+        currentPage_ = 1;
+        pages_->setText(QString::number(pageTotal_));
+        showCounter(false);
+        updateNavButtons();
+        scroll_->hide();
+        scrollY_ = 0;
+        RenderPreviewPage(1);
+    }
+    pages_->setEnabled(true);
+    preview_->setEnabled(false);
+}
+
+void CKvrcPrintDlg::onText() {
+    if (outputMode_ != PrintMode::Text) {
+        outputMode_ = PrintMode::Text;
+        curvePageTotal_ = pageTotal_;
+        pageTotal_ = textPageCount(job_.selection.selCount);
+        currentPage_ = 1;
+        pages_->setText(QString::number(pageTotal_));
+        showCounter(true);
+        updateNavButtons();
+        scroll_->setRange(0, maxScroll());
+        scroll_->setValue(0);
+        scroll_->show();
+        scrollY_ = 0;
+        wheelOverscroll_ = 0;
+        RenderPreviewPage(1);
+    }
+    pages_->setEnabled(false);
+    preview_->setEnabled(false);
+}
+
+void CKvrcPrintDlg::showPage(int page) {
+    currentPage_ = std::clamp(page, 1, std::max(1, pageTotal_));
+    updateNavButtons();
+    showCounter(true);
+    RenderPreviewPage(currentPage_);
+}
+
+void CKvrcPrintDlg::onFirst() {
+    showPage(1);
+}
+void CKvrcPrintDlg::onPrevious() {
+    showPage(currentPage_ - 1);
+}
+void CKvrcPrintDlg::onNext() {
+    showPage(currentPage_ + 1);
+}
+void CKvrcPrintDlg::onLast() {
+    showPage(pageTotal_);
+}
+
+void CKvrcPrintDlg::onStartChanged() {
+    const std::int64_t t0 = pickerStart(), t1 = pickerEnd();
+    startInvalid_ = t0 > rec_.stopTime || t1 < t0;
+    if (!startInvalid_) preview_->setEnabled(true);
+    QPalette p = startLabel_->palette();
+    p.setColor(QPalette::WindowText, startInvalid_ ? kInvalidLabel : palette().color(QPalette::WindowText));
+    startLabel_->setPalette(p);
+}
+
+void CKvrcPrintDlg::onEndChanged() {
+    const std::int64_t t0 = pickerStart(), t1 = pickerEnd();
+    endInvalid_ = t1 < rec_.startTime || t1 < t0;
+    if (!endInvalid_) preview_->setEnabled(true);
+    QPalette p = endLabel_->palette();
+    p.setColor(QPalette::WindowText, endInvalid_ ? kInvalidLabel : palette().color(QPalette::WindowText));
+    endLabel_->setPalette(p);
+}
+
+void CKvrcPrintDlg::onPagesEdited() {
+    if (!pages_->text().isEmpty() && outputMode_ == PrintMode::Curve) preview_->setEnabled(true);
+}
+
+void CKvrcPrintDlg::onSpin(int delta) {
+    if (!pages_->isEnabled()) return;
+    const int n = std::clamp(pages_->text().toInt() + delta, 1, 99);
+    pages_->setText(QString::number(n));
+}
+
+void CKvrcPrintDlg::onScrollValue(int value) {
+    scrollY_ = std::clamp(value, 0, maxScroll());
+    frame_->update();
+}
+
+void CKvrcPrintDlg::wheelNotches(int notches) {
+    if (!previewShown_ || outputMode_ != PrintMode::Text) return;
+    const int maxPos = maxScroll();
+    for (int i = 0; i < std::abs(notches); ++i) {
+        WheelState state{scroll_->value(), wheelOverscroll_, currentPage_};
+        const WheelAction action = wheelNotch(state, notches < 0, maxPos, pageTotal_);
+        wheelOverscroll_ = state.wheelOverscroll;
+        switch (action) {
+            case WheelAction::None:
+                break;
+            case WheelAction::Scroll:
+                scroll_->setValue(state.scrollPos);
+                onScrollValue(state.scrollPos);
+                break;
+            case WheelAction::PageForward:
+                showPage(state.currentPage);
+                break;
+            case WheelAction::PageBackward:
+                showPage(state.currentPage);
+                scroll_->setValue(maxPos);
+                onScrollValue(maxPos);
+                break;
+        }
+    }
+}
+
+void CKvrcPrintDlg::wheelEvent(QWheelEvent* event) {
+    wheelRemainder_ += event->angleDelta().y();
+    const int notches = wheelRemainder_ / kNotch;  // positive: away from the user, up the page
+    wheelRemainder_ -= notches * kNotch;
+    wheelNotches(notches);
+    event->accept();
+}
+
+bool CKvrcPrintDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel && (watched == frame_ || watched == scroll_)) {
+        wheelEvent(static_cast<QWheelEvent*>(event));
+        return true;
+    }
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Escape) return true;
+        if (watched == pages_ && (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)) {
+            onSpin(key->key() == Qt::Key_Up ? 1 : -1);
+            return true;
+        }
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            // Key events reach the focused widget first, so `watched` is where the focus is.
+            const bool button = watched == exit_ || watched == preview_ || watched == print_ ||
+                                watched == first_ || watched == previous_ || watched == next_ ||
+                                watched == last_;
+            if (button) static_cast<QPushButton*>(watched)->click();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void CKvrcPrintDlg::keyPressEvent(QKeyEvent* event) {
+    // Escape never closes the dialog, and Enter only presses the focused command button.
+    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool CKvrcPrintDlg::execPrintDialog(QPrinter& printer) {
+    QPrintDialog dialog(&printer, this);
+    dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void CKvrcPrintDlg::onPrint() {
+    setPrintControlsEnabled(false);
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageOrientation(outputMode_ == PrintMode::Curve ? QPageLayout::Landscape
+                                                               : QPageLayout::Portrait);
+    printer.setDocName(qs(rec_.serialText()));
+    if (!execPrintDialog(printer)) {
+        setPrintControlsEnabled(true);
+        return;
+    }
+    job_.pageTotal = pageTotal_;
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        printer.abort();
+        setPrintControlsEnabled(true);
+        return;
+    }
+    if (!printPages(printer, painter, job_, outputMode_)) printer.abort();
+    painter.end();
+    setPrintControlsEnabled(true);
+}
+
+}  // namespace thermivo

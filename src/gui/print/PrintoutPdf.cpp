@@ -1,0 +1,75 @@
+#include "print/PrintoutPdf.h"
+
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
+
+#include "app/UiText.h"
+#include "data/Recording.h"
+#include "print/CurvePage.h"
+#include "print/PageRender.h"
+#include "print/TextPage.h"
+
+namespace thermivo {
+
+namespace {
+constexpr int kPdfResolution = 600;
+constexpr double kPdfMarginMm = 5.0;
+
+bool fail(QString* error, const QString& message) {
+    if (error != nullptr) *error = message;
+    return false;
+}
+}  // namespace
+
+bool writePrintoutPdf(const Recording& rec, const PdfPrintOptions& options, const QString& path,
+                      QString* error) {
+    if (!rec.hasSamples()) return fail(error, QStringLiteral("the recording holds no samples to print"));
+    const bool curve = options.pages == PdfPrintOptions::Pages::Curve;
+    if (curve && (options.curvePages < 1 || options.curvePages > 99))
+        return fail(error, QStringLiteral("the number of curve pages must lie between 1 and 99"));
+    if (options.screenDpi <= 0) return fail(error, QStringLiteral("the screen resolution must be positive"));
+
+    PrintJob job(rec);
+    job.fahrenheit = options.unit == PdfPrintOptions::Unit::Fahrenheit;
+    job.unitText = job.fahrenheit ? "\u00B0F" : "\u00B0C";
+    job.humidityUnitText = "%RH";
+    job.screenPlotPixels = screenPlotPixelsFor(options.screenDpi);
+    if (!SelectRange(rec, options.from.value_or(rec.startTime), options.to.value_or(rec.stopTime),
+                     job.selection))
+        return fail(error, QString::fromStdString(text(100)));
+    if (job.selection.selCount == 0) return fail(error, QStringLiteral("the time range holds no samples"));
+    job.curveLabels = ComputeCurveLabels(job);
+    job.pageTotal = curve ? options.curvePages : textPageCount(job.selection.selCount);
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(error, QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+    {
+        QPdfWriter writer(&file);
+        writer.setResolution(kPdfResolution);
+        writer.setTitle(QString::fromStdString(rec.serialText()));
+        writer.setCreator(QStringLiteral("Thermivo"));
+        writer.setPageLayout(QPageLayout(
+            QPageSize(QPageSize::A4), curve ? QPageLayout::Landscape : QPageLayout::Portrait,
+            QMarginsF(kPdfMarginMm, kPdfMarginMm, kPdfMarginMm, kPdfMarginMm), QPageLayout::Millimeter));
+        QPainter painter;
+        if (!painter.begin(&writer)) {
+            file.cancelWriting();
+            return fail(error, QStringLiteral("cannot start the PDF document %1").arg(path));
+        }
+        const bool printed = printPages(writer, painter, job, curve ? PrintMode::Curve : PrintMode::Text);
+        painter.end();
+        if (!printed) {
+            file.cancelWriting();
+            return fail(error, QStringLiteral("a page of %1 could not be started").arg(path));
+        }
+    }
+    if (!file.commit())
+        return fail(error, QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+    return true;
+}
+
+}  // namespace thermivo
