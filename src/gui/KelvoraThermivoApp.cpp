@@ -6,6 +6,7 @@
 #include "Artwork.h"
 #include "DeepColdThermivoDlg.h"
 #include "app/AppSettings.h"
+#include "print/KvrcPrintDlg.h"
 
 namespace thermivo {
 
@@ -61,6 +62,13 @@ QString launchUsage() {
 CKelvoraThermivoApp::CKelvoraThermivoApp(LaunchOptions options) : options_(std::move(options)) {}
 CKelvoraThermivoApp::~CKelvoraThermivoApp() = default;
 
+void CKelvoraThermivoApp::ConnectWindow(CDeepColdThermivoDlg& dlg) {
+    dlg.openPrintDialog = [](CDeepColdThermivoDlg& window) {
+        CKvrcPrintDlg preview(window.GetRecording(), &window, window.LayoutFactor());
+        preview.exec();
+    };
+}
+
 int CKelvoraThermivoApp::InitInstance() {
     // Language and unit texts first: every text of the run, the recording's labels included, depends on them.
     AppSettings::instance().initFromSystem();
@@ -70,6 +78,7 @@ int CKelvoraThermivoApp::InitInstance() {
     CDeepColdThermivoDlg dlg(*recording_);
     dlg.SetCommandLine(options_.commandLine);
     dlg.SetLinkOptions(options_.portPaths, options_.simulate);
+    ConnectWindow(dlg);
 
     if (!options_.screenshotPath.isEmpty()) {
         const QString path = options_.screenshotPath;

@@ -34,6 +34,9 @@ class CKelvoraThermivoApp {
     /// Start-up in order, then the main window's modal run; returns the process exit code.
     int InitInstance();
 
+    /// Connects the window to the parts it calls on: the print preview.
+    static void ConnectWindow(CDeepColdThermivoDlg& dlg);
+
     Recording& GetRecording() { return *recording_; }
     const LaunchOptions& Options() const { return options_; }
 

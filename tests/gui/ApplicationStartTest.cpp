@@ -1,9 +1,12 @@
 #include <QFile>
 #include <QImage>
+#include <QTest>
+#include <QTimer>
 #include <cstdlib>
 
 #include "KelvoraThermivoApp.h"
 #include "MainWindowFixture.h"
+#include "print/KvrcPrintDlg.h"
 
 namespace thermivo::testing {
 namespace {
@@ -63,6 +66,21 @@ TEST_F(ApplicationStart, LanguageFromTheSystemAndCommandLineFile) {
         EXPECT_FALSE(QImage(options.screenshotPath).isNull()) << c.lang;
     }
     AppSettings::instance().setLanguage(kLanguageEnglishUs);
+}
+
+TEST_F(ApplicationStart, PrintOpensThePreviewOfTheLoadedRecording) {
+    auto dlg = makeWindow();
+    CKelvoraThermivoApp::ConnectWindow(*dlg);
+    dlg->OpenRecordFile(qs(writeRecordFile("print.kvlu", KindTemp, 50)), "print.kvlu");
+    QString opened;
+    QTimer::singleShot(0, [&] {
+        if (auto* preview = qobject_cast<CKvrcPrintDlg*>(QApplication::activeModalWidget())) {
+            opened = preview->metaObject()->className();
+            preview->reject();
+        }
+    });
+    QTest::mouseClick(dlg->Control(IDC_PRINT), Qt::LeftButton);
+    EXPECT_EQ(opened, "thermivo::CKvrcPrintDlg");
 }
 
 }  // namespace
