@@ -62,22 +62,14 @@ std::deque<std::string> HeadlessView::takeStatus() {
     return out;
 }
 
-std::vector<int> ExplicitPorts::bridgePorts() {
-    std::vector<int> numbers;
-    for (std::size_t i = 0; i < paths_.size(); ++i) numbers.push_back(static_cast<int>(i) + 1);
-    return numbers;
-}
-
-std::string ExplicitPorts::pathOf(int n) {
-    if (n < 1 || static_cast<std::size_t>(n) > paths_.size()) return {};
-    return paths_[static_cast<std::size_t>(n) - 1];
-}
-
 HeadlessSession::HeadlessSession(const std::string& portPath)
     : recording_(std::make_unique<Recording>()),
       link_(*recording_, sink_),
-      ports_({portPath}),
-      controller_(link_, view_, ports_) {}
+      portPath_(portPath),
+      controller_(link_, view_, ports_) {
+    // A path named on the command line counts as a bridge, whatever its device is.
+    ports_.addExplicitPort(portPath);
+}
 
 HeadlessSession::~HeadlessSession() { link_.closePort(); }
 
@@ -113,6 +105,10 @@ bool HeadlessSession::runUntil(const std::function<bool()>& done, std::chrono::s
 }
 
 bool HeadlessSession::connect() {
+    if (ports_.bridgePorts().empty()) {
+        std::fprintf(stderr, "%s\n", LinkController::openFailureText(portPath_).c_str());
+        return false;
+    }
     controller_.startupSearch();
     const bool settled = runUntil(
         // Either the header arrives, or the status line says why not (no answer, port unusable).

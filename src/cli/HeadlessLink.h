@@ -9,6 +9,7 @@
 #include <string>
 
 #include "data/Recording.h"
+#include "link/BridgePorts.h"
 #include "link/InstrumentLink.h"
 #include "link/LinkController.h"
 
@@ -62,17 +63,6 @@ private:
     int lastPercent_ = -1;
 };
 
-/// Ports given by path on the command line, numbered 1, 2, ...
-class ExplicitPorts : public PortDirectory {
-public:
-    explicit ExplicitPorts(std::vector<std::string> paths) : paths_(std::move(paths)) {}
-    std::vector<int> bridgePorts() override;
-    std::string pathOf(int n) override;
-
-private:
-    std::vector<std::string> paths_;
-};
-
 /// One instrument conversation of the command-line tool: the same LinkController as the window, driven
 /// by a small event loop.
 class HeadlessSession {
@@ -99,7 +89,8 @@ private:
     WaitingSink sink_;
     InstrumentLink link_;
     HeadlessView view_;
-    ExplicitPorts ports_;
+    std::string portPath_;
+    BridgePorts ports_;
     LinkController controller_;
 };
 

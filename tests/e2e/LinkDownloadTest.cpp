@@ -118,6 +118,16 @@ TEST_F(LinkE2E, DownloadOfAThousandSamples) {
     EXPECT_EQ(pty->commandsReceived(), 2);  // the download header and one block request
 }
 
+TEST_F(LinkE2E, DownloadAtTheLinePace) {
+    // 9600-baud timing: blocks trickle in and the reader gathers them into chunks by its quiet time.
+    SimConfig c = withSamples(100);
+    serve(c, false);
+    ASSERT_TRUE(download());
+    EXPECT_EQ(progress().loaded, 100);
+    expectSamplesMatch(100);
+    EXPECT_EQ(resends, 0);
+}
+
 TEST_F(LinkE2E, DownloadPastTheSixteenBitAddressRange) {
     SimConfig c = withSamples(40000, 11);
     c.faults.dropBlocks = {2100};  // re-requested with a wrapped address

@@ -15,6 +15,8 @@
 #include <libudev.h>
 #endif
 
+#include "link/serial/SerialPort.h"
+
 namespace thermivo {
 
 namespace fs = std::filesystem;
@@ -147,7 +149,25 @@ std::vector<int> BridgePorts::refresh() {
     return changes;
 }
 
-std::string BridgePorts::pathOf(int n) const {
+std::vector<int> BridgePorts::bridgePorts() {
+    refresh();
+    std::map<int, std::string> table;
+    {
+        std::lock_guard lock(mutex_);
+        table = table_;
+    }
+    std::vector<int> usable, attached;
+    for (const auto& [n, path] : table) {
+        if (!nameIsBridge(path)) continue;
+        attached.push_back(n);
+        if (VkComm::CSerialPort::canOpen(path)) usable.push_back(n);
+    }
+    // Prefer bridges that can be opened; when none can, hand them all over so that the failed open can
+    // tell the user why (permission, or another program holding the port).
+    return usable.empty() ? attached : usable;
+}
+
+std::string BridgePorts::pathOf(int n) {
     std::lock_guard lock(mutex_);
     const auto it = table_.find(n);
     return it == table_.end() ? std::string() : it->second;

@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "link/LinkView.h"
+
 namespace thermivo {
 
 /// USB vendor and product ids of the CH34x USB-serial bridges.
@@ -27,7 +29,7 @@ constexpr std::array<UsbId, 6> kBridgeUsbIds{{
 /// A tty is a bridge when its USB device, found by walking sysfs up from class/tty/NAME, has one of the
 /// ids above, whatever the node is called. Paths given explicitly (--port, THERMIVO_PORT) count too.
 /// Thread-safe: the table is guarded; the notification runs on the watcher thread.
-class BridgePorts {
+class BridgePorts : public PortDirectory {
 public:
     static constexpr int kMaxPorts = 256;
     using Notify = std::function<void(int value)>;
@@ -35,7 +37,7 @@ public:
 
     /// sysfsRoot and devRoot are injectable so tests can build a fake tree.
     explicit BridgePorts(std::string sysfsRoot = "/sys", std::string devRoot = "/dev");
-    ~BridgePorts();
+    ~BridgePorts() override;
     BridgePorts(const BridgePorts&) = delete;
     BridgePorts& operator=(const BridgePorts&) = delete;
 
@@ -53,7 +55,9 @@ public:
     /// Brings the table up to date with a scan; returns the changes (+n arrived, -n removed).
     std::vector<int> refresh();
     /// Path of port n, "" when n is not in the table.
-    std::string pathOf(int n) const;
+    std::string pathOf(int n) override;
+    /// Bridge ports attached now, ascending: those that can be opened, or all of them when none can.
+    std::vector<int> bridgePorts() override;
     /// Number of a path in the table, 0 when absent.
     int numberOf(const std::string& path) const;
 

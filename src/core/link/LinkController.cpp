@@ -184,7 +184,7 @@ void LinkController::portChange(std::int64_t port) {
     link_.sink().post(WM_LINK_INDICATOR, 0, 100);
 }
 
-std::string LinkController::openFailureText(const std::string& path) const {
+std::string LinkController::openFailureText(const std::string& path) {
     if (::access(path.c_str(), R_OK | W_OK) != 0) {
         if (errno == EACCES) return localized(kPermissionDenied, path);
         if (errno == ENOENT || errno == ENOTDIR) return localized(kNoDevice, path);

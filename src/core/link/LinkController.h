@@ -44,6 +44,8 @@ public:
 
     /// Download bar position for a progress message (-1 computed, 1 full, else 0).
     static int downloadBarPosition(std::int64_t lParam, std::int32_t samplesLoaded, std::int32_t sampleCount);
+    /// Why a port could not be opened, in the user's language (no device, permission, in use).
+    static std::string openFailureText(const std::string& path);
     /// Leading digits of a text as a number; 0 when there are none.
     static int leadingNumber(const std::string& text);
 
@@ -56,7 +58,6 @@ private:
     void headerDecoded();
     void statusDecoded();
     std::string captionWithState(const std::string& serial, std::int32_t state, int otherTextId) const;
-    std::string openFailureText(const std::string& path) const;
 
     InstrumentLink& link_;
     LinkView& view_;

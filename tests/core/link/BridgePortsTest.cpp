@@ -10,6 +10,7 @@
 #include <mutex>
 #include <vector>
 
+#include "link/serial/ComPort.h"
 #include "sim/PtyInstrument.h"
 
 namespace thermivo {
@@ -121,6 +122,25 @@ TEST(BridgePorts, EnvironmentAddsExplicitPorts) {
     unsetenv("THERMIVO_PORT");
     EXPECT_TRUE(ports.nameIsBridge("/dev/pts/92"));
     EXPECT_TRUE(ports.scan().empty());  // explicit, but not there
+}
+
+TEST(BridgePorts, StartupListHasOnlyPortsThatCanBeOpened) {
+    FakeSysfs sys;
+    sys.addUsbTty("ttyUSB0", "1a86", "7523");  // in sysfs, but its node does not exist here
+    BridgePorts ports(sys.root.string(), sys.root.string());
+    PtyInstrument a{SimConfig{}}, b{SimConfig{}};
+    ASSERT_TRUE(a.start());
+    ASSERT_TRUE(b.start());
+    ports.addExplicitPort(a.path());
+    ports.addExplicitPort(b.path());
+    const std::vector<int> all = ports.bridgePorts();
+    ASSERT_EQ(all.size(), 2u);
+    const int held = ports.numberOf(a.path());
+    EXPECT_NE(held, 0);
+    VkComm::CComPort port;
+    ASSERT_TRUE(port.open(held, a.path()));
+    EXPECT_EQ(ports.bridgePorts(), (std::vector<int>{ports.numberOf(b.path())}));
+    EXPECT_EQ(ports.pathOf(ports.numberOf(sys.root.string() + "/ttyUSB0")), sys.root.string() + "/ttyUSB0");
 }
 
 TEST(BridgePorts, PollingWatcherReportsArrivalAndRemoval) {
