@@ -1,0 +1,52 @@
+#include "DialogUnits.h"
+
+#include <QFontMetrics>
+#include <QStringList>
+#include <algorithm>
+
+namespace thermivo {
+
+namespace {
+constexpr int kDialogFontPixels = 11;  // 8 points at 96 dpi
+}
+
+QFont dialogFont() {
+    QFont font;
+    font.setFamilies(QStringList{QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                                 QStringLiteral("DejaVu Sans")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(kDialogFontPixels);
+    return font;
+}
+
+QFont scaledDialogFont(float factor) {
+    QFont font = dialogFont();
+    font.setPixelSize(std::max(1, static_cast<int>(static_cast<float>(kDialogFontPixels) * factor)));
+    return font;
+}
+
+DialogUnits::DialogUnits(const QFont& font) {
+    const QFontMetrics fm(font);
+    const int alphabet =
+        fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    baseX_ = std::max(1, (alphabet / 26 + 1) / 2);
+    baseY_ = std::max(1, fm.height());
+}
+
+QRect DialogUnits::toPixels(const QRect& du) const {
+    return QRect(x(du.x()), y(du.y()), x(du.width()), y(du.height()));
+}
+
+QRect scaleAboutCentre(const QRect& r, float factor) {
+    const int hw = (r.width() + 1) / 2;
+    const int hh = (r.height() + 1) / 2;
+    const int cx = r.x() + hw;
+    const int cy = r.y() + hh;
+    const int hw2 = static_cast<int>(static_cast<float>(hw) * factor);
+    const int hh2 = static_cast<int>(static_cast<float>(hh) * factor);
+    const int x = static_cast<int>(static_cast<float>(cx) * factor) - hw2;
+    const int y = static_cast<int>(static_cast<float>(cy) * factor) - hh2;
+    return QRect(x, y, 2 * hw2, 2 * hh2);
+}
+
+}  // namespace thermivo

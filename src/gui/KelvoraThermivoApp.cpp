@@ -1,0 +1,94 @@
+#include "KelvoraThermivoApp.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include "Artwork.h"
+#include "DeepColdThermivoDlg.h"
+#include "app/AppSettings.h"
+#include "print/KvrcPrintDlg.h"
+
+namespace thermivo {
+
+LaunchOptions parseLaunchOptions(const QStringList& args) {
+    LaunchOptions o;
+    QStringList rest;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (!rest.isEmpty()) {
+            rest << a;
+            continue;
+        }
+        if (a == QLatin1String("--port") || a == QLatin1String("--screenshot")) {
+            if (i + 1 >= args.size() || args[i + 1].isEmpty()) {
+                o.error = QStringLiteral("%1 needs a path").arg(a);
+                return o;
+            }
+            if (a == QLatin1String("--port"))
+                o.portPaths << args[i + 1];
+            else
+                o.screenshotPath = args[i + 1];
+            ++i;
+        } else if (a.startsWith(QLatin1String("--port="))) {
+            o.portPaths << a.mid(7);
+        } else if (a == QLatin1String("--simulate")) {
+            o.simulate = true;
+        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            o.help = true;
+        } else if (a == QLatin1String("--")) {
+            rest = args.mid(i + 1);
+            break;
+        } else if (a.startsWith(QLatin1String("--"))) {
+            o.error = QStringLiteral("unknown option %1").arg(a);
+            return o;
+        } else {
+            rest << a;
+        }
+    }
+    // The shell split a path with blanks only when it was not quoted; joining restores it.
+    o.commandLine = rest.join(QLatin1Char(' '));
+    return o;
+}
+
+QString launchUsage() {
+    return QStringLiteral(
+        "Usage: thermivo [--port PATH]... [--simulate] [FILE.kvlu]\n"
+        "Shows, saves and prints the recordings of the temperature data logger.\n"
+        "  --port PATH   also treat this serial device as an instrument port (repeatable)\n"
+        "  --simulate    talk to the built-in virtual instrument instead of a real one\n"
+        "  FILE.kvlu     a recording to open at start\n");
+}
+
+CKelvoraThermivoApp::CKelvoraThermivoApp(LaunchOptions options) : options_(std::move(options)) {}
+CKelvoraThermivoApp::~CKelvoraThermivoApp() = default;
+
+void CKelvoraThermivoApp::ConnectWindow(CDeepColdThermivoDlg& dlg) {
+    dlg.openPrintDialog = [](CDeepColdThermivoDlg& window) {
+        CKvrcPrintDlg preview(window.GetRecording(), &window, window.LayoutFactor());
+        preview.exec();
+    };
+}
+
+int CKelvoraThermivoApp::InitInstance() {
+    // Language and unit texts first: every text of the run, the recording's labels included, depends on them.
+    AppSettings::instance().initFromSystem();
+    recording_ = std::make_unique<Recording>();
+    QApplication::setWindowIcon(appIcon());
+
+    CDeepColdThermivoDlg dlg(*recording_);
+    dlg.SetCommandLine(options_.commandLine);
+    dlg.SetLinkOptions(options_.portPaths, options_.simulate);
+    ConnectWindow(dlg);
+
+    if (!options_.screenshotPath.isEmpty()) {
+        const QString path = options_.screenshotPath;
+        QTimer::singleShot(700, &dlg, [&dlg, path] {
+            dlg.grab().save(path);
+            dlg.done(QDialog::Accepted);
+        });
+    }
+    dlg.DoModal();
+    return 0;
+}
+
+}  // namespace thermivo
