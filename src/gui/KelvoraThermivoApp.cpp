@@ -5,7 +5,10 @@
 
 #include "Artwork.h"
 #include "DeepColdThermivoDlg.h"
+#include "InstrumentSide.h"
 #include "app/AppSettings.h"
+#include "Prompts.h"
+#include "export/RecordingExport.h"
 #include "print/KvrcPrintDlg.h"
 
 namespace thermivo {
@@ -67,6 +70,14 @@ void CKelvoraThermivoApp::ConnectWindow(CDeepColdThermivoDlg& dlg) {
         CKvrcPrintDlg preview(window.GetRecording(), &window, window.LayoutFactor());
         preview.exec();
     };
+    dlg.exportWorksheet = [](CDeepColdThermivoDlg& window, const QString& path) {
+        ExportHooks hooks;
+        hooks.showMessage = [&window](const std::string& m) { prompts().message(&window, QString::fromStdString(m)); };
+        const ExportResult r = exportRecordingToWorkbook(window.GetRecording(), path.toStdString(), hooks);
+        // A workbook error (a worksheet that exists already, an unreadable file) is shown, not swallowed.
+        if (!r.error.empty()) prompts().message(&window, QString::fromStdString(r.error));
+        return r.ok && r.error.empty();
+    };
 }
 
 int CKelvoraThermivoApp::InitInstance() {
@@ -79,6 +90,7 @@ int CKelvoraThermivoApp::InitInstance() {
     dlg.SetCommandLine(options_.commandLine);
     dlg.SetLinkOptions(options_.portPaths, options_.simulate);
     ConnectWindow(dlg);
+    InstrumentSide instrument(dlg, *recording_, options_.portPaths, options_.simulate);
 
     if (!options_.screenshotPath.isEmpty()) {
         const QString path = options_.screenshotPath;

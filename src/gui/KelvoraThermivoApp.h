@@ -34,7 +34,7 @@ class CKelvoraThermivoApp {
     /// Start-up in order, then the main window's modal run; returns the process exit code.
     int InitInstance();
 
-    /// Connects the window to the parts it calls on: the print preview.
+    /// Connects the window to the parts it calls on: the print preview and the workbook export.
     static void ConnectWindow(CDeepColdThermivoDlg& dlg);
 
     Recording& GetRecording() { return *recording_; }

@@ -1,0 +1,109 @@
+#include "DialogLinkView.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMetaObject>
+#include <QProgressBar>
+#include <algorithm>
+
+#include "DeepColdThermivoDlg.h"
+#include "HisDataView.h"
+#include "Prompts.h"
+#include "SummFormView.h"
+#include "link/LinkController.h"
+
+namespace thermivo {
+
+namespace {
+QString fromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+}  // namespace
+
+DialogLinkView::DialogLinkView(CDeepColdThermivoDlg& dlg) : QObject(&dlg), dlg_(dlg) {}
+DialogLinkView::~DialogLinkView() = default;
+
+void DialogLinkView::setText(int controlId, const std::string& t) {
+    if (controlId == IDC_STATUS) {
+        dlg_.SetStatusText(fromUtf8(t));
+        return;
+    }
+    QWidget* w = dlg_.Control(controlId);
+    if (auto* label = qobject_cast<QLabel*>(w)) {
+        label->setText(fromUtf8(t));
+    } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+        button->setText(fromUtf8(t));
+    } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+        edit->setText(fromUtf8(t));
+    }
+}
+
+void DialogLinkView::setTextFromAnyThread(int controlId, const std::string& t) {
+    // Widgets belong to the user-interface thread; a queued call keeps the order of posted messages.
+    QMetaObject::invokeMethod(
+        this, [this, controlId, t] { setText(controlId, t); }, Qt::QueuedConnection);
+}
+
+std::string DialogLinkView::text(int controlId) const {
+    QWidget* w = dlg_.Control(controlId);
+    if (auto* edit = qobject_cast<QLineEdit*>(w)) return edit->text().toStdString();
+    if (auto* label = qobject_cast<QLabel*>(w)) return label->text().toStdString();
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) return button->text().toStdString();
+    return {};
+}
+
+void DialogLinkView::setEnabled(int controlId, bool enabled) {
+    // Print needs a loaded recording whatever the link says.
+    if (controlId == IDC_PRINT && enabled) {
+        dlg_.UpdatePrintButton();
+        return;
+    }
+    if (QWidget* w = dlg_.Control(controlId)) w->setEnabled(enabled);
+}
+
+void DialogLinkView::setShown(int controlId, bool shown) {
+    if (QWidget* w = dlg_.Control(controlId)) w->setVisible(shown);
+}
+
+void DialogLinkView::setProgress(int controlId, int position) {
+    if (auto* bar = qobject_cast<QProgressBar*>(dlg_.Control(controlId)))
+        bar->setValue(std::clamp(position, bar->minimum(), bar->maximum()));
+}
+
+void DialogLinkView::startTimer(int timerId, int milliseconds) {
+    auto& timer = timers_[timerId];
+    if (!timer) {
+        timer = std::make_unique<QTimer>();
+        QObject::connect(timer.get(), &QTimer::timeout, this, [this, timerId] {
+            if (controller_ != nullptr) controller_->onTimer(timerId);
+        });
+    }
+    timer->start(milliseconds);
+}
+
+void DialogLinkView::stopTimer(int timerId) {
+    const auto it = timers_.find(timerId);
+    if (it != timers_.end()) it->second->stop();
+}
+
+bool DialogLinkView::timerRunning(int timerId) const {
+    const auto it = timers_.find(timerId);
+    return it != timers_.end() && it->second->isActive();
+}
+
+bool DialogLinkView::askYesNo(const std::string& question) { return prompts().askYesNo(&dlg_, fromUtf8(question)); }
+
+void DialogLinkView::redrawIndicator() {
+    dlg_.RedrawIndicator();
+    dlg_.RedrawBanner();
+}
+
+void DialogLinkView::showHumidityRows(bool) { dlg_.SummaryView()->ShowHumidityRows(); }
+
+void DialogLinkView::refreshSummary(bool dataPresent) { dlg_.SummaryView()->RefreshSummary(dataPresent); }
+
+void DialogLinkView::refreshChart() {
+    dlg_.ChartView()->RefreshChart();
+    dlg_.UpdatePrintButton();
+}
+
+}  // namespace thermivo

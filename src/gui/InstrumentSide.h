@@ -1,0 +1,46 @@
+#pragma once
+#include <QStringList>
+#include <memory>
+
+#include "link/BridgePorts.h"
+#include "link/InstrumentLink.h"
+#include "link/LinkController.h"
+
+namespace thermivo {
+
+class CDeepColdThermivoDlg;
+class DialogLinkView;
+class PtyInstrument;
+struct Recording;
+
+/// The instrument side of the running program: bridge ports and their watcher, the link, the controller,
+/// and in demo mode the virtual instrument on a pseudo-terminal. Connects itself to the main window's
+/// buttons, messages and initialisation; shuts down in order (watcher, port, simulator) before the window.
+class InstrumentSide {
+public:
+    InstrumentSide(CDeepColdThermivoDlg& dlg, Recording& rec, const QStringList& portPaths, bool simulate);
+    ~InstrumentSide();
+    InstrumentSide(const InstrumentSide&) = delete;
+    InstrumentSide& operator=(const InstrumentSide&) = delete;
+
+    /// The search at the end of the window's initialisation, then the arrival/removal watcher.
+    void startSearch();
+
+    LinkController& controller() { return controller_; }
+    InstrumentLink& link() { return link_; }
+    DialogLinkView& view() { return *view_; }
+    /// True when the virtual instrument runs (demo mode).
+    bool simulated() const { return simulator_ != nullptr; }
+    /// Device path of the virtual instrument ("" without one).
+    std::string simulatorPath() const;
+
+private:
+    CDeepColdThermivoDlg& dlg_;
+    std::unique_ptr<PtyInstrument> simulator_;
+    BridgePorts ports_;
+    InstrumentLink link_;
+    DialogLinkView* view_;  // owned by the window
+    LinkController controller_;
+};
+
+}  // namespace thermivo
