@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the desktop program and starts it. Installs missing Debian packages first. Every argument is passed
-# on to thermivo, e.g. ./run.sh day1.kvlu  or  ./run.sh --port /dev/ttyUSB0
+# on to thermivo, e.g. ./run.sh day1.kvlu  or  ./run.sh --port /dev/ttyUSB0. With no arguments and no
+# instrument attached it starts in demo mode on the built-in virtual instrument.
 set -euo pipefail
 cd "$(dirname "$0")"
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -25,6 +26,28 @@ cmake --build build -j "$jobs" --target thermivo
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
   echo "run.sh: no display (DISPLAY or WAYLAND_DISPLAY) to show the window on" >&2
   exit 1
+fi
+# A CH34x bridge is a tty whose USB device (up the sysfs tree) carries one of these vendor:product ids.
+bridge_attached() {
+  local ids=" 1a86:7523 1a86:7522 1a86:5523 4348:5523 9986:7523 2184:0057 " tty dev
+  for tty in /sys/class/tty/*; do
+    [ -e "$tty/device" ] || continue
+    dev=$(readlink -f "$tty/device")
+    while [ -n "$dev" ] && [ "$dev" != "/" ] && [ "$dev" != "/sys" ]; do
+      if [ -f "$dev/idVendor" ] && [ -f "$dev/idProduct" ]; then
+        case "$ids" in *" $(cat "$dev/idVendor"):$(cat "$dev/idProduct") "*) return 0 ;; esac
+        break
+      fi
+      dev=$(dirname "$dev")
+    done
+  done
+  return 1
+}
+
+# Without arguments and without an instrument, show the whole cycle on the built-in virtual instrument.
+if [ $# -eq 0 ] && [ -z "${THERMIVO_PORT:-}" ] && ! bridge_attached; then
+  echo "== no instrument attached: starting with the built-in virtual instrument (demo mode)"
+  set -- --simulate
 fi
 echo "== starting thermivo $*"
 exec ./build/src/gui/thermivo "$@"
