@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -43,6 +44,37 @@ TEST(CliInstrument, DownloadThroughFaultsSavesEverySampleExactly) {
     for (std::size_t i = 0; i < 1000; ++i) ASSERT_NEAR(rec->temperature[i], c.samples[i], 0.005) << i;
     EXPECT_EQ(rec->startTime, 1764576000);
     EXPECT_EQ(rec->intervalSeconds, 300);
+}
+
+TEST(CliInstrument, AFullInstrumentDownloadsExactly) {
+    TempDir dir;
+    const SimConfig c = config(60000);
+    PtyInstrument instrument(c);
+    ASSERT_TRUE(instrument.start()) << instrument.error();
+    const CliRun r = cli(dir, "download --port " + instrument.path() + " -o '" + dir.file("full.kvlu") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    RecordFile file(dir.file("full.kvlu"), RecordFile::ModeRead);
+    auto rec = std::make_unique<Recording>();
+    ASSERT_TRUE(file.read(*rec)) << file.error();
+    ASSERT_EQ(rec->sampleCount, 60000);
+    for (std::size_t i = 0; i < 60000; ++i) ASSERT_NEAR(rec->temperature[i], c.samples[i], 0.005) << i;
+}
+
+// Outside the default run (it takes as long as the line does): a paced download of 4000 samples must not
+// take longer than the bytes need at 960 bytes per second, plus one second. Run with
+// --gtest_also_run_disabled_tests --gtest_filter='*LinePace*'.
+TEST(CliInstrument, DISABLED_LinePaceDownload) {
+    TempDir dir;
+    PtyInstrument instrument(config(4000), false);
+    ASSERT_TRUE(instrument.start()) << instrument.error();
+    const auto start = std::chrono::steady_clock::now();
+    const CliRun r = cli(dir, "download --port " + instrument.path() + " -o '" + dir.file("paced.kvlu") + "'");
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ASSERT_EQ(r.status, 0) << r.err;
+    const double lineSeconds = (4000 / 16) * 42 / 960.0;
+    std::printf("download of 4000 samples: %.2f s, line needs %.2f s, ratio %.3f\n", seconds, lineSeconds,
+                seconds / lineSeconds);
+    EXPECT_LE(seconds, lineSeconds + 1.0);
 }
 
 TEST(CliInstrument, AFailedDownloadWritesNothing) {

@@ -51,7 +51,8 @@ SimConfig instrument(int samples) {
 }
 
 TEST_F(InstrumentSideTest, ConnectDownloadAndShowTheRecording) {
-    PtyInstrument sim(instrument(640));
+    // At the real line pace, so the download can be seen half-way.
+    PtyInstrument sim(instrument(1600), false);
     ASSERT_TRUE(sim.start()) << sim.error();
     open(sim.path());
     ASSERT_TRUE(QTest::qWaitFor([&] { return caption(*dlg_, IDC_CONNECT).startsWith("DI202612001\n"); }, 10000))
@@ -60,23 +61,30 @@ TEST_F(InstrumentSideTest, ConnectDownloadAndShowTheRecording) {
     EXPECT_TRUE(side_->view().timerRunning(TIMER_POLL));
     EXPECT_EQ(bar(*dlg_, IDC_LINK_BAR), 100);
     EXPECT_FALSE(dlg_->Control(IDC_PRINT)->isEnabled());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar(*dlg_, IDC_BATTERY_BAR) > 0; }, 10000));  // first status reply
+    QDir().mkpath(THERMIVO_BINARY_DIR "/screenshots");
+    dlg_->grab().save(THERMIVO_BINARY_DIR "/screenshots/instrument-idle.png");
 
     prompts_.yesNo = {true};
     click(IDC_DOWNLOAD);
     EXPECT_EQ(prompts_.questions.value(0), qs(text(148)));
+    EXPECT_EQ(status(*dlg_), qs(text(26)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar(*dlg_, IDC_DOWNLOAD_BAR) > 50; }, 20000));
+    EXPECT_LT(bar(*dlg_, IDC_DOWNLOAD_BAR), 200);
+    dlg_->grab().save(THERMIVO_BINARY_DIR "/screenshots/instrument-downloading.png");
+
     ASSERT_TRUE(waitForStatus(text(28), 30000)) << status(*dlg_).toStdString();
-    EXPECT_EQ(rec_->samplesLoaded, 640);
+    dlg_->grab().save(THERMIVO_BINARY_DIR "/screenshots/instrument-downloaded.png");
+    EXPECT_EQ(rec_->samplesLoaded, 1600);
     EXPECT_EQ(bar(*dlg_, IDC_DOWNLOAD_BAR), 200);
     EXPECT_TRUE(dlg_->Control(IDC_PRINT)->isEnabled());
     EXPECT_TRUE(dlg_->Control(IDC_DOWNLOAD)->isEnabled());
     EXPECT_EQ(value(*dlg_, 0), "DI202612001");
     auto* list = qobject_cast<QAbstractItemView*>(dlg_->ChartView()->control(CHisDataView::IDC_SAMPLE_LIST));
     ASSERT_NE(list, nullptr);
-    EXPECT_EQ(list->model()->rowCount(), 640);
-    QDir().mkpath(THERMIVO_BINARY_DIR "/screenshots");
-    dlg_->grab().save(THERMIVO_BINARY_DIR "/screenshots/instrument-downloaded.png");
-    const auto expected = instrument(640).samples;
-    for (std::size_t i : {0u, 333u, 639u}) EXPECT_NEAR(rec_->temperature[i], expected[i], 0.005) << i;
+    EXPECT_EQ(list->model()->rowCount(), 1600);
+    const auto expected = instrument(1600).samples;
+    for (std::size_t i = 0; i < expected.size(); ++i) ASSERT_NEAR(rec_->temperature[i], expected[i], 0.005) << i;
 }
 
 TEST_F(InstrumentSideTest, UnplugDuringADownloadSaysTheDownloadFailed) {
@@ -92,6 +100,10 @@ TEST_F(InstrumentSideTest, UnplugDuringADownloadSaysTheDownloadFailed) {
     EXPECT_EQ(bar(*dlg_, IDC_DOWNLOAD_BAR), 0);
     EXPECT_TRUE(dlg_->Control(IDC_DOWNLOAD)->isEnabled());
     EXPECT_LT(rec_->samplesLoaded, 3000);
+    // What arrived before the plug was pulled is kept, and is exactly what the instrument holds.
+    EXPECT_GE(rec_->samplesLoaded, 16 * 20);
+    for (std::size_t i = 0; i < static_cast<std::size_t>(rec_->samplesLoaded); ++i)
+        ASSERT_NEAR(rec_->temperature[i], c.samples[i], 0.005) << i;
 }
 
 TEST_F(InstrumentSideTest, StartRecordFromTheWindow) {
