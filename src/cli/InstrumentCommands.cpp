@@ -68,6 +68,7 @@ int runDownload(const Args& args) {
     HeadlessSession s(a.port);
     s.view().showProgress = true;
     if (!s.connect()) return kExitFailure;
+    const auto started = std::chrono::steady_clock::now();
     s.controller().onDownloadClicked();
     const std::string done = text(28), failed = text(141);
     // The controller gives up by itself after about 18 seconds without data; the limit is a safety net.
@@ -80,6 +81,8 @@ int runDownload(const Args& args) {
         return kExitFailure;
     }
     s.view().setProgress(IDC_DOWNLOAD_BAR, LinkController::kDownloadBarMax);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    std::fprintf(stderr, "%d samples in %.1f s\n", rec.samplesLoaded, seconds);
     s.link().closePort();
     rec.formatTemperatureTexts();
     RecordFile file(a.output, RecordFile::ModeWrite);
