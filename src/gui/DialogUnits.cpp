@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <algorithm>
 
+#include "chart/ChartGeometry.h"
+
 namespace thermivo {
 
 namespace {
@@ -38,15 +40,8 @@ QRect DialogUnits::toPixels(const QRect& du) const {
 }
 
 QRect scaleAboutCentre(const QRect& r, float factor) {
-    const int hw = (r.width() + 1) / 2;
-    const int hh = (r.height() + 1) / 2;
-    const int cx = r.x() + hw;
-    const int cy = r.y() + hh;
-    const int hw2 = static_cast<int>(static_cast<float>(hw) * factor);
-    const int hh2 = static_cast<int>(static_cast<float>(hh) * factor);
-    const int x = static_cast<int>(static_cast<float>(cx) * factor) - hw2;
-    const int y = static_cast<int>(static_cast<float>(cy) * factor) - hh2;
-    return QRect(x, y, 2 * hw2, 2 * hh2);
+    const ControlPlacement p = scaleAboutCentre(r.x(), r.y(), r.width(), r.height(), factor, 0, 0);
+    return QRect(p.x, p.y, p.width, p.height);
 }
 
 }  // namespace thermivo
