@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the normal build (unit, GUI offscreen, end-to-end), the core
-# tests under AddressSanitizer + UndefinedBehaviorSanitizer, the link tests under ThreadSanitizer, and
+# tests under AddressSanitizer + UndefinedBehaviorSanitizer and under ThreadSanitizer, and
 # each fuzz target for a bounded time. Installs missing Debian packages first.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -8,19 +8,10 @@ root=$(pwd)
 jobs=$(nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS=${FUZZ_SECONDS:-30}
 
-need=(cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev libbenchmark-dev
-      qt6-base-dev libudev-dev fonts-wqy-microhei fonts-liberation2 poppler-utils python3-xlrd xvfb xauth
-      libgl-dev tzdata)
-missing=()
-for p in "${need[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "== installing: ${missing[*]}"
-  sudo=""; [ "$(id -u)" -ne 0 ] && sudo=sudo
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+. scripts/packages.sh
+ensure_packages cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev libbenchmark-dev \
+  qt6-base-dev libudev-dev fonts-wqy-microhei fonts-liberation2 poppler-utils python3-xlrd xvfb xauth \
+  libgl-dev tzdata
 
 export QT_QPA_PLATFORM=offscreen
 status=0
