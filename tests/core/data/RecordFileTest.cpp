@@ -259,6 +259,24 @@ TEST(RecordFileReject, DamagedForeignAndOversizedFiles) {
     EXPECT_LE(back->samplesLoaded, Recording::kCapacity);
 }
 
+TEST(RecordFileReject, WithoutTheBlockTheLastBodyBytesGoUnchecked) {
+    // Found by fuzzing: a compact file of 0 samples without its description block is all "last 64 bytes",
+    // so letters in the serial number pass; the same recording written again is refused on reading.
+    ScopedTimeZone tz("UTC");
+    std::string body = "ihhhi232223" "223509030823" "222509020006" "00" "0000" "0.00   0.00   0.00   ";
+    ASSERT_EQ(body.size(), 62u);
+    auto image = imageOf(body);
+    image.resize(image.size() - 64);
+    auto rec = std::make_unique<Recording>();
+    ASSERT_TRUE(RecordFile::decode(image, *rec));
+    EXPECT_EQ(rec->kind, KindTempCompact);
+    EXPECT_EQ(rec->samplesLoaded, 0);
+    EXPECT_EQ(rec->values[Recording::ValStart], "2235-9-3 08:23");
+    const auto again = RecordFile::encode(*rec, kNumbers);
+    ASSERT_FALSE(again.empty());
+    EXPECT_FALSE(RecordFile::decode(again, *rec));
+}
+
 TEST(RecordFileWrite, ValuesThatDoNotFitFailCleanly) {
     ScopedTimeZone tz("UTC");
     std::string error;
