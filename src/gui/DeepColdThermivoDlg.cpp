@@ -1,4 +1,5 @@
 #include "DeepColdThermivoDlg.h"
+#include "QtText.h"
 
 #include <QAction>
 #include <QApplication>
@@ -48,9 +49,6 @@ constexpr int kTemplateWidth = 606;
 constexpr int kTemplateHeight = 380;
 constexpr int kBannerBandHeight = 51;  // dialog units: the strip above the summary band
 
-QString fromUtf8(const std::string& s) {
-    return QString::fromStdString(s);
-}
 bool chinese() {
     return AppSettings::instance().languageId == kLanguageChinesePrc;
 }
@@ -271,14 +269,14 @@ bool CDeepColdThermivoDlg::OnInitDialog() {
     rec_.reset();
     chartView_ = new CHisDataView(tab, rec_);
     chartView_->setObjectName(QStringLiteral("chartView"));
-    tab->addTab(chartView_, fromUtf8(text(147)));
+    tab->addTab(chartView_, qs(text(147)));
 
     // Unit captions; the unit in force is the pressed one.
     const AppSettings& settings = AppSettings::instance();
     auto* celsius = static_cast<QRadioButton*>(Control(IDC_CELSIUS));
     auto* fahrenheit = static_cast<QRadioButton*>(Control(IDC_FAHRENHEIT));
-    fahrenheit->setText(fromUtf8(settings.unitFahrenheit));
-    celsius->setText(fromUtf8(settings.unitCelsius));
+    fahrenheit->setText(qs(settings.unitFahrenheit));
+    celsius->setText(qs(settings.unitCelsius));
     celsius->setChecked(settings.currentUnit == settings.unitCelsius);
     fahrenheit->setChecked(settings.isFahrenheit());
 
@@ -461,7 +459,7 @@ void CDeepColdThermivoDlg::OnPrint() {
 }
 
 void CDeepColdThermivoDlg::reject() {
-    if (!prompts().askYesNo(this, fromUtf8(text(130)))) return;
+    if (!prompts().askYesNo(this, qs(text(130)))) return;
     QDialog::reject();
 }
 
@@ -547,7 +545,7 @@ void CDeepColdThermivoDlg::OnSaveData() {
         failed = targets.recordName;
     if (targets.workbook && !saveWorksheet(QString::fromStdString(targets.workbookPath)) && failed.empty())
         failed = targets.workbookName;
-    SetStatusText(failed.empty() ? fromUtf8(text(37) + targets.statusName) : fromUtf8(text(38) + failed));
+    SetStatusText(failed.empty() ? qs(text(37) + targets.statusName) : qs(text(38) + failed));
 }
 
 bool CDeepColdThermivoDlg::saveRecordFile(const QString& path) {
@@ -577,7 +575,7 @@ void CDeepColdThermivoDlg::OpenRecordFile(const QString& path, const QString& na
     if (!file.isOpen()) {
         // The recording stays as it was, but the user learns that the file was not read.
         file.close();
-        SetStatusText(fromUtf8(text(40)) + name);
+        SetStatusText(qs(text(40)) + name);
         return;
     }
     rec_.dataFlags = 0;
@@ -594,7 +592,7 @@ void CDeepColdThermivoDlg::OpenRecordFile(const QString& path, const QString& na
     if (!ok) summView_->ClearValues();
     refreshChart();
     UpdatePrintButton();
-    SetStatusText(fromUtf8(ok ? text(39) : text(40)) + name);
+    SetStatusText(qs(ok ? text(39) : text(40)) + name);
     post(WM_DATA_INDICATOR, 0, 0);
     post(WM_DOWNLOAD_PROGRESS, 0, 0);
     file.close();

@@ -1,4 +1,5 @@
 #include "DialogLinkView.h"
+#include "QtText.h"
 
 #include <QAbstractButton>
 #include <QLabel>
@@ -15,25 +16,21 @@
 
 namespace thermivo {
 
-namespace {
-QString fromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
-}  // namespace
-
 DialogLinkView::DialogLinkView(CDeepColdThermivoDlg& dlg) : QObject(&dlg), dlg_(dlg) {}
 DialogLinkView::~DialogLinkView() = default;
 
 void DialogLinkView::setText(int controlId, const std::string& t) {
     if (controlId == IDC_STATUS) {
-        dlg_.SetStatusText(fromUtf8(t));
+        dlg_.SetStatusText(qs(t));
         return;
     }
     QWidget* w = dlg_.Control(controlId);
     if (auto* label = qobject_cast<QLabel*>(w)) {
-        label->setText(fromUtf8(t));
+        label->setText(qs(t));
     } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
-        button->setText(fromUtf8(t));
+        button->setText(qs(t));
     } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
-        edit->setText(fromUtf8(t));
+        edit->setText(qs(t));
     }
 }
 
@@ -90,7 +87,7 @@ bool DialogLinkView::timerRunning(int timerId) const {
     return it != timers_.end() && it->second->isActive();
 }
 
-bool DialogLinkView::askYesNo(const std::string& question) { return prompts().askYesNo(&dlg_, fromUtf8(question)); }
+bool DialogLinkView::askYesNo(const std::string& question) { return prompts().askYesNo(&dlg_, qs(question)); }
 
 void DialogLinkView::redrawIndicator() {
     dlg_.RedrawIndicator();

@@ -1,4 +1,5 @@
 #include "HisDataView.h"
+#include "QtText.h"
 
 #include <QCheckBox>
 #include <QHeaderView>
@@ -51,9 +52,6 @@ int mulDiv(int value, int numerator, int denominator) {
     return (value * numerator + denominator / 2) / denominator;
 }
 
-QString qs(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 }  // namespace
 

@@ -1,4 +1,5 @@
 #include "print/KvrcPrintDlg.h"
+#include "QtText.h"
 
 #include <QAbstractPrintDialog>
 #include <QApplication>
@@ -83,9 +84,6 @@ constexpr Placement kPlacements[] = {
     {CKvrcPrintDlg::IDC_EXIT, 539, 386, 50, 17},
 };
 
-QString qs(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 /// Width a control needs for its caption in its current font.
 int captionWidth(const QWidget* w) {
