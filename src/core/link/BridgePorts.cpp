@@ -45,7 +45,9 @@ bool exists(const std::string& path) {
 BridgePorts::BridgePorts(std::string sysfsRoot, std::string devRoot)
     : sysfsRoot_(std::move(sysfsRoot)), devRoot_(std::move(devRoot)) {}
 
-BridgePorts::~BridgePorts() { stopWatching(); }
+BridgePorts::~BridgePorts() {
+    stopWatching();
+}
 
 void BridgePorts::addExplicitPort(const std::string& path) {
     if (path.empty()) return;
@@ -90,9 +92,8 @@ bool BridgePorts::sysfsIsBridge(const std::string& name) const {
     while (dir != root && dir.has_parent_path() && dir.native().rfind(root.native(), 0) == 0) {
         std::uint16_t vendor = 0, product = 0;
         if (readHexId(dir / "idVendor", vendor) && readHexId(dir / "idProduct", product)) {
-            return std::any_of(kBridgeUsbIds.begin(), kBridgeUsbIds.end(), [&](const UsbId& id) {
-                return id.vendor == vendor && id.product == product;
-            });
+            return std::any_of(kBridgeUsbIds.begin(), kBridgeUsbIds.end(),
+                               [&](const UsbId& id) { return id.vendor == vendor && id.product == product; });
         }
         dir = dir.parent_path();
     }
@@ -107,7 +108,21 @@ bool BridgePorts::nameIsBridge(const std::string& nameOrPath) const {
     return sysfsIsBridge(ttyNameOf(nameOrPath));
 }
 
+BridgePorts::NodeId BridgePorts::nodeIdOf(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) return {};
+    return {st.st_rdev, st.st_ino,
+            static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 +
+                static_cast<std::int64_t>(st.st_ctim.tv_nsec)};
+}
+
 std::vector<std::string> BridgePorts::scan() const {
+    std::vector<std::string> paths;
+    for (auto& [path, id] : scanWithIds()) paths.push_back(path);
+    return paths;
+}
+
+std::vector<std::pair<std::string, BridgePorts::NodeId>> BridgePorts::scanWithIds() const {
     std::vector<std::string> found;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(fs::path(sysfsRoot_) / "class" / "tty", ec)) {
@@ -122,28 +137,39 @@ std::vector<std::string> BridgePorts::scan() const {
     }
     std::sort(found.begin(), found.end());
     found.erase(std::unique(found.begin(), found.end()), found.end());
-    return found;
+    std::vector<std::pair<std::string, NodeId>> withIds;
+    withIds.reserve(found.size());
+    for (auto& path : found) withIds.emplace_back(path, nodeIdOf(path));
+    return withIds;
 }
 
 std::vector<int> BridgePorts::refresh() {
-    const std::vector<std::string> present = scan();
+    const std::vector<std::pair<std::string, NodeId>> present = scanWithIds();
     std::vector<int> changes;
     std::lock_guard lock(mutex_);
+    // A path that now names another node (unplugged, and the number given to a new device between two
+    // scans) is a removal followed by an arrival, not the same port.
     for (auto it = table_.begin(); it != table_.end();) {
-        if (!std::binary_search(present.begin(), present.end(), it->second)) {
+        const auto same = std::find_if(present.begin(), present.end(), [&](const auto& p) {
+            return p.first == it->second && p.second == tableIds_[it->first];
+        });
+        if (same == present.end()) {
             changes.push_back(-it->first);
+            tableIds_.erase(it->first);
             it = table_.erase(it);
         } else {
             ++it;
         }
     }
-    for (const auto& path : present) {
-        const bool known = std::any_of(table_.begin(), table_.end(), [&](const auto& e) { return e.second == path; });
+    for (const auto& [path, id] : present) {
+        const bool known =
+            std::any_of(table_.begin(), table_.end(), [&](const auto& e) { return e.second == path; });
         if (known) continue;
         int n = 1;
         while (n <= kMaxPorts && table_.count(n) != 0) ++n;
         if (n > kMaxPorts) break;  // table full: the rest wait for a free number
         table_[n] = path;
+        tableIds_[n] = id;
         changes.push_back(n);
     }
     return changes;
@@ -194,7 +220,8 @@ bool BridgePorts::startWatching(Notify notify, Watch mode) {
     stopFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (stopFd_ < 0) return false;
     // Only where udev runs does its monitor ever hear anything; Udev asks for the monitor regardless.
-    const bool useUdev = mode == Watch::Udev || (mode == Watch::Auto && access("/run/udev/control", F_OK) == 0);
+    const bool useUdev =
+        mode == Watch::Udev || (mode == Watch::Auto && access("/run/udev/control", F_OK) == 0);
     watcher_ = std::thread([this, notify = std::move(notify), useUdev] { watch(notify, useUdev); });
     return true;
 }
@@ -217,7 +244,8 @@ void BridgePorts::watch(Notify notify, bool useUdev) {
     if (useUdev) {
         context = udev_new();
         if (context != nullptr) monitor = udev_monitor_new_from_netlink(context, "udev");
-        if (monitor != nullptr && udev_monitor_filter_add_match_subsystem_devtype(monitor, "tty", nullptr) >= 0 &&
+        if (monitor != nullptr &&
+            udev_monitor_filter_add_match_subsystem_devtype(monitor, "tty", nullptr) >= 0 &&
             udev_monitor_enable_receiving(monitor) >= 0) {
             monitorFd = udev_monitor_get_fd(monitor);
         }

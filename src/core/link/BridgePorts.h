@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include <sys/types.h>
+
 #include "link/LinkView.h"
 
 namespace thermivo {
@@ -19,8 +21,12 @@ struct UsbId {
     std::uint16_t vendor;
     std::uint16_t product;
 };
-constexpr std::array<UsbId, 6> kBridgeUsbIds{{
-    {0x1a86, 0x7523}, {0x1a86, 0x7522}, {0x1a86, 0x5523}, {0x4348, 0x5523}, {0x9986, 0x7523}, {0x2184, 0x0057}}};
+constexpr std::array<UsbId, 6> kBridgeUsbIds{{{0x1a86, 0x7523},
+                                              {0x1a86, 0x7522},
+                                              {0x1a86, 0x5523},
+                                              {0x4348, 0x5523},
+                                              {0x9986, 0x7523},
+                                              {0x2184, 0x0057}}};
 
 /// The bridge ports of the machine: a table of port numbers 1..256 <-> device paths (a number stays while
 /// its device stays attached), the check whether a tty belongs to a bridge, and a watcher thread that
@@ -30,7 +36,7 @@ constexpr std::array<UsbId, 6> kBridgeUsbIds{{
 /// ids above, whatever the node is called. Paths given explicitly (--port, THERMIVO_PORT) count too.
 /// Thread-safe: the table is guarded; the notification runs on the watcher thread.
 class BridgePorts : public PortDirectory {
-public:
+  public:
     static constexpr int kMaxPorts = 256;
     using Notify = std::function<void(int value)>;
     enum class Watch { Auto, Udev, Polling };
@@ -74,7 +80,17 @@ public:
     /// How often the watcher scans.
     static constexpr int kPollMs = 1000;
 
-private:
+  private:
+    /// What tells one device node from a later one at the same path: a pseudo-terminal number freed by one
+    /// program is handed to the next at once, with the same device and inode numbers, but a new ctime.
+    struct NodeId {
+        dev_t rdev = 0;
+        ino_t ino = 0;
+        std::int64_t ctimeNs = 0;
+        bool operator==(const NodeId&) const = default;
+    };
+    static NodeId nodeIdOf(const std::string& path);
+    std::vector<std::pair<std::string, NodeId>> scanWithIds() const;
     std::string ttyNameOf(const std::string& nameOrPath) const;
     bool sysfsIsBridge(const std::string& name) const;
     void watch(Notify notify, bool useUdev);
@@ -84,6 +100,7 @@ private:
     mutable std::mutex mutex_;
     std::set<std::string> explicit_;
     std::map<int, std::string> table_;
+    std::map<int, NodeId> tableIds_;  ///< the node each table entry was taken from
     std::thread watcher_;
     int stopFd_ = -1;
     std::atomic<bool> usingUdev_{false};

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "link/serial/ComPort.h"
@@ -21,17 +22,19 @@ using namespace std::chrono_literals;
 
 /// A throw-away sysfs tree with USB devices and their ttys.
 class FakeSysfs {
-public:
+  public:
     FakeSysfs() {
-        root = fs::temp_directory_path() / ("thermivo-sysfs-" + std::to_string(getpid()) + "-" +
-                                            std::to_string(counter++));
+        root = fs::temp_directory_path() /
+               ("thermivo-sysfs-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
         fs::create_directories(root / "class" / "tty");
     }
     ~FakeSysfs() { fs::remove_all(root); }
 
     /// A tty below a USB device with the given ids (vendor "" for no ids on the way up).
-    void addUsbTty(const std::string& name, const std::string& vendor, const std::string& product, int bus = 1) {
-        const fs::path usb = root / "devices" / "pci0000:00" / ("usb" + std::to_string(bus)) / (name + "-dev");
+    void addUsbTty(const std::string& name, const std::string& vendor, const std::string& product,
+                   int bus = 1) {
+        const fs::path usb =
+            root / "devices" / "pci0000:00" / ("usb" + std::to_string(bus)) / (name + "-dev");
         const fs::path port = usb / "1-1:1.0" / name;
         fs::create_directories(port);
         if (!vendor.empty()) {
@@ -60,7 +63,8 @@ struct Events {
     }
     bool waitFor(int v, std::chrono::milliseconds limit = 5000ms) {
         std::unique_lock lock(mutex);
-        return changed.wait_for(lock, limit, [&] { return std::find(values.begin(), values.end(), v) != values.end(); });
+        return changed.wait_for(lock, limit,
+                                [&] { return std::find(values.begin(), values.end(), v) != values.end(); });
     }
     std::mutex mutex;
     std::condition_variable changed;
@@ -113,6 +117,28 @@ TEST(BridgePorts, NumbersStayWhileTheirDeviceStays) {
     EXPECT_EQ(ports.refresh(), (std::vector<int>{1}));  // the lowest free number
     EXPECT_EQ(ports.pathOf(1), "/dev/ttyUSB2");
     EXPECT_EQ(ports.pathOf(2), "/dev/ttyUSB1");
+}
+
+TEST(BridgePorts, ANewNodeAtAKnownPathIsARemovalAndAnArrival) {
+    // A pseudo-terminal number freed by an unplugged instrument can be handed to another program before
+    // the next scan; the path exists throughout, but it is no longer our port.
+    FakeSysfs sys;
+    const fs::path node = sys.root / "pts-7";
+    std::ofstream(node) << "first";
+    BridgePorts ports(sys.root.string(), "/dev");
+    ports.addExplicitPort(node.string());
+    EXPECT_EQ(ports.refresh(), (std::vector<int>{1}));
+    EXPECT_TRUE(ports.refresh().empty());
+    const fs::path other = sys.root / "pts-other";
+    std::ofstream(other) << "second";
+    fs::rename(other, node);  // another inode at the same path
+    EXPECT_EQ(ports.refresh(), (std::vector<int>{-1, 1}));
+    EXPECT_TRUE(ports.refresh().empty());
+    // Same inode number, recreated later: only its change time tells (devpts reuses both numbers).
+    std::this_thread::sleep_for(20ms);
+    fs::permissions(node, fs::perms::owner_read, fs::perm_options::remove);
+    EXPECT_EQ(ports.refresh(), (std::vector<int>{-1, 1}));
+    EXPECT_EQ(ports.pathOf(1), node.string());
 }
 
 TEST(BridgePorts, EnvironmentAddsExplicitPorts) {
