@@ -161,7 +161,9 @@ std::vector<int> BridgePorts::refresh() {
             ++it;
         }
     }
-    for (const auto& [path, id] : present) {
+    for (const auto& entry : present) {
+        const std::string& path = entry.first;
+        const auto& id = entry.second;
         const bool known =
             std::any_of(table_.begin(), table_.end(), [&](const auto& e) { return e.second == path; });
         if (known) continue;
