@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "FittedText.h"
 #include "Prompts.h"
 #include "app/AppSettings.h"
 #include "app/UiText.h"
@@ -244,9 +245,10 @@ void CKvrcPrintDlg::createControls() {
     counter_->setTextFormat(Qt::PlainText);
 
     pages_->setAlignment(Qt::AlignCenter);
-    pages_->setMaxLength(2);
+    // The user types a curve page count of at most two digits, but the field also shows the text page
+    // count the dialog writes into it, which may be longer: the limit is on typing, not on the text.
     pages_->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), pages_));
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,2}")), pages_));
     spinUp_->setArrowType(Qt::UpArrow);
     spinDown_->setArrowType(Qt::DownArrow);
     spinUp_->setObjectName(QStringLiteral("1095.up"));
@@ -306,6 +308,7 @@ void CKvrcPrintDlg::applyLayout() {
     for (QWidget* w : std::initializer_list<QWidget*>{settingsGroup_, preview_, pagesLabel_, curver_, text_,
                                                       startLabel_, endLabel_, print_, exit_})
         shrinkFontToFit(w);
+    fitPagesFont();
     const int spinHalf = spin_->height() / 2;
     spinUp_->setGeometry(0, 0, spin_->width(), spinHalf);
     spinDown_->setGeometry(0, spinHalf, spin_->width(), spin_->height() - spinHalf);
@@ -362,6 +365,7 @@ void CKvrcPrintDlg::initialise() {
     connect(start_, &QDateTimeEdit::dateTimeChanged, this, &CKvrcPrintDlg::onStartChanged);
     connect(end_, &QDateTimeEdit::dateTimeChanged, this, &CKvrcPrintDlg::onEndChanged);
     connect(pages_, &QLineEdit::textChanged, this, &CKvrcPrintDlg::onPagesEdited);
+    connect(pages_, &QLineEdit::textChanged, this, &CKvrcPrintDlg::fitPagesFont);
     connect(scroll_, &QScrollBar::valueChanged, this, &CKvrcPrintDlg::onScrollValue);
     connect(spinUp_, &QToolButton::clicked, this, [this] { onSpin(1); });
     connect(spinDown_, &QToolButton::clicked, this, [this] { onSpin(-1); });
@@ -562,6 +566,13 @@ void CKvrcPrintDlg::onEndChanged() {
 
 void CKvrcPrintDlg::onPagesEdited() {
     if (!pages_->text().isEmpty() && outputMode_ == PrintMode::Curve) preview_->setEnabled(true);
+}
+
+void CKvrcPrintDlg::fitPagesFont() {
+    // A text page count of four digits still shows whole in the narrow field.
+    const QSize room(pages_->width() - 8, 0);
+    const QFont f = fittedFont(font(), pages_->text(), room);
+    if (f != pages_->font()) pages_->setFont(f);
 }
 
 void CKvrcPrintDlg::onSpin(int delta) {
