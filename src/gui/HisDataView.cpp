@@ -14,6 +14,7 @@
 #include <QTableView>
 #include <algorithm>
 
+#include "DialogUnits.h"
 #include "QtCanvas.h"
 #include "app/AppSettings.h"
 #include "app/UiText.h"
@@ -26,10 +27,6 @@ namespace thermivo {
 
 namespace {
 
-// Dialog base units of the template font (8 points at 96 dpi): one unit is 6/4 pixels across and 13/8 down.
-// Fixed rather than measured, so the controls line up with the chart bitmap, whose size is in pixels.
-constexpr int kBaseUnitX = 6;
-constexpr int kBaseUnitY = 13;
 // Pixel height of that font; the controls' font is this times the layout factor.
 constexpr int kControlFontPixels = 11;
 
@@ -48,19 +45,10 @@ constexpr TemplateControl kTemplate[] = {
 // Column widths of the side list at layout factor 1.
 constexpr int kColumnWidths[kSampleListColumns] = {35, 95, 70};
 
-int mulDiv(int value, int numerator, int denominator) {
-    return (value * numerator + denominator / 2) / denominator;
-}
-
-
 }  // namespace
 
 QRect CHisDataView::dialogUnitsToPixels(int x, int y, int width, int height) {
-    const int left = mulDiv(x, kBaseUnitX, 4);
-    const int top = mulDiv(y, kBaseUnitY, 8);
-    const int right = mulDiv(x + width, kBaseUnitX, 4);
-    const int bottom = mulDiv(y + height, kBaseUnitY, 8);
-    return QRect(left, top, right - left, bottom - top);
+    return DialogUnits().toPixels(QRect(x, y, width, height));
 }
 
 QSize CHisDataView::templateSize() {
