@@ -45,7 +45,9 @@ DialogUnits::DialogUnits(const QFont& font) {
 }
 
 QRect DialogUnits::toPixels(const QRect& du) const {
-    return QRect(x(du.x()), y(du.y()), x(du.width()), y(du.height()));
+    const int left = x(du.x());
+    const int top = y(du.y());
+    return QRect(left, top, x(du.x() + du.width()) - left, y(du.y() + du.height()) - top);
 }
 
 QRect scaleAboutCentre(const QRect& r, float factor) {

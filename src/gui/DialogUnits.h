@@ -22,8 +22,8 @@ class DialogUnits {
     /// Dialog units to pixels, rounded to the nearest pixel (half away from zero for positive values).
     int x(int du) const { return roundedDiv(du * baseX_, 4); }
     int y(int du) const { return roundedDiv(du * baseY_, 8); }
-    /// A rectangle given in dialog units (x, y, width, height) in pixels; each value converts on its own,
-    /// as controls are created from a template.
+    /// A rectangle given in dialog units (x, y, width, height) in pixels. Its edges convert, not its size,
+    /// so controls that touch in the template touch on the screen too.
     QRect toPixels(const QRect& du) const;
     int baseX() const { return baseX_; }
     int baseY() const { return baseY_; }

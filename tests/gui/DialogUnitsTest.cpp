@@ -28,7 +28,10 @@ TEST(DialogUnitConversion, ComesFromTheDialogFontAndRoundsEachValue) {
     EXPECT_EQ(classic.y(11), 18);    // 17.875
     EXPECT_EQ(classic.x(1), 2);      // 1.5
     EXPECT_EQ(classic.x(-1), -2);
-    EXPECT_EQ(classic.toPixels(QRect(413, 36, 119, 12)), QRect(620, 59, 179, 20));
+    // Edges convert: 619.5 .. 798 across, 58.5 .. 78 down.
+    EXPECT_EQ(classic.toPixels(QRect(413, 36, 119, 12)), QRect(620, 59, 178, 19));
+    // Neighbours stay neighbours: the right edge of one is the left edge of the next.
+    EXPECT_EQ(classic.toPixels(QRect(9, 5, 27, 43)).right() + 1, classic.toPixels(QRect(36, 5, 96, 43)).left());
 }
 
 using DialogUnitsEverywhere = MainWindowFixture;
