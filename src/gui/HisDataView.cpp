@@ -18,6 +18,7 @@
 #include "QtCanvas.h"
 #include "app/AppSettings.h"
 #include "app/UiText.h"
+#include "chart/ChartLegend.h"
 #include "chart/SampleListModel.h"
 #include "chart/ZoomIcons.h"
 #include "data/ListRows.h"
@@ -41,6 +42,9 @@ constexpr TemplateControl kTemplate[] = {
     {CHisDataView::IDC_UNIT_TEXT, 179, 10, 24, 8},  {CHisDataView::IDC_READOUT, 53, 8, 122, 12},
     {CHisDataView::IDC_TRACKBAR, 34, 185, 332, 11}, {CHisDataView::IDC_SAMPLE_LIST, 373, 0, 141, 234},
 };
+
+// The legend's line under the zoom buttons, beside the list (dialog units).
+constexpr int kLegendRect[4] = {34, 222, 332, 11};
 
 // Column widths of the side list at layout factor 1.
 constexpr int kColumnWidths[kSampleListColumns] = {35, 95, 70};
@@ -127,6 +131,9 @@ CHisDataView::CHisDataView(QWidget* parent, Recording& recording)
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list_->horizontalHeader()->setStretchLastSection(true);
 
+    legend_ = new ChartLegend(this);
+    legend_->setObjectName(QStringLiteral("chartLegend"));
+
     tempSwitch_->setObjectName(QString::number(IDC_TEMP_SWITCH));
     readout_->setObjectName(QString::number(IDC_READOUT));
     unitText_->setObjectName(QString::number(IDC_UNIT_TEXT));
@@ -189,6 +196,7 @@ void CHisDataView::RefreshChart() {
         trackbar_->setRange(0, std::max(recording_.usableSamples() - 1, 0));
         trackbar_->setValue(0);
     }
+    legend_->setLegend(alarmLegend(recording_, AppSettings::instance()));
     renderChart();
     update();
     ResetSampleList();
@@ -228,6 +236,13 @@ void CHisDataView::RescaleLayout(float factor, int originX, int originY) {
         const ControlPlacement p = scaleAboutCentre(r.x() + originX, r.y() + originY, r.width(), r.height(),
                                                     factor, offsetX, offsetY);
         w->setGeometry(p.x, p.y, p.width, p.height);
+    }
+    {
+        legend_->setFont(controlFont_);
+        const QRect r = dialogUnitsToPixels(kLegendRect[0], kLegendRect[1], kLegendRect[2], kLegendRect[3]);
+        const ControlPlacement p = scaleAboutCentre(r.x() + originX, r.y() + originY, r.width(), r.height(),
+                                                    factor, offsetX, offsetY);
+        legend_->setGeometry(p.x, p.y, p.width, p.height);
     }
     list_->verticalHeader()->setDefaultSectionSize(QFontMetrics(controlFont_).height() + 4);
     applyColumnWidths();

@@ -7,6 +7,7 @@
 
 #include "app/AppSettings.h"
 #include "app/Format.h"
+#include "app/UiText.h"
 #include "data/LocalTime.h"
 #include "data/Recording.h"
 
@@ -205,6 +206,31 @@ Point firstSampleAt(const ChartLayout& layout, int fontHeight) {
 }
 
 }  // namespace chart_text
+
+namespace {
+constexpr int kTextUpperLimit = 2201;
+constexpr int kTextLowerLimit = 2202;
+constexpr int kTextAlarmMarker = 2203;
+
+std::string withValue(std::string pattern, const std::string& value) {
+    const auto at = pattern.find("%s");
+    if (at != std::string::npos) pattern.replace(at, 2, value);
+    return pattern;
+}
+}  // namespace
+
+AlarmLegend alarmLegend(const Recording& rec, const AppSettings& settings) {
+    AlarmLegend legend;
+    if (rec.usableSamples() < 1 || !rec.tempAlarmOn) return legend;
+    legend.shown = true;
+    const auto value = [&settings](float celsius) {
+        return format("%.2f", settings.toDisplay(celsius)) + settings.currentUnit;
+    };
+    legend.upper = withValue(text(kTextUpperLimit, settings.languageId), value(rec.tempUpper));
+    legend.lower = withValue(text(kTextLowerLimit, settings.languageId), value(rec.tempLower));
+    legend.marker = text(kTextAlarmMarker, settings.languageId);
+    return legend;
+}
 
 ControlPlacement scaleAboutCentre(int left, int top, int width, int height, float factor, int offsetX,
                                   int offsetY) {

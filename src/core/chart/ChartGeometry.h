@@ -111,6 +111,16 @@ Point labelAt(const ChartLayout& layout, int k, int width, int fontHeight);
 Point firstSampleAt(const ChartLayout& layout, int fontHeight);
 }  // namespace chart_text
 
+/// The legend under the chart: what the dotted alarm lines and the list's "*" mean, with the limits in the
+/// display unit. Not shown while nothing is loaded or the recording has no alarm limits.
+struct AlarmLegend {
+    bool shown = false;
+    std::string upper;   ///< "Upper limit 30.00°C"
+    std::string lower;   ///< "Lower limit -10.00°C"
+    std::string marker;  ///< "* outside the alarm limits"
+};
+AlarmLegend alarmLegend(const Recording& rec, const AppSettings& settings);
+
 /// Placement of a control scaled about its centre: (x, y, width, height) in the parent's coordinates.
 struct ControlPlacement {
     int x = 0, y = 0, width = 0, height = 0;

@@ -385,3 +385,31 @@ TEST(ChartText, WideLabelsAndTheFirstSampleNumberStayInsideTheirAreasAtEveryLayo
         }
     }
 }
+
+TEST(ChartText, AlarmLegendNamesBothLimitsInTheDisplayUnitAndTheListMarker) {
+    auto rec = recordingWith(10, [](int i) { return static_cast<float>(i); });
+    rec->tempUpper = 30.0f;
+    rec->tempLower = -10.5f;
+    EXPECT_FALSE(alarmLegend(*rec, unitSettings(false)).shown);  // no limits set on the instrument
+
+    rec->tempAlarmOn = true;
+    const AlarmLegend c = alarmLegend(*rec, unitSettings(false));
+    EXPECT_TRUE(c.shown);
+    EXPECT_EQ(c.upper, "Upper limit 30.00\u00B0C");
+    EXPECT_EQ(c.lower, "Lower limit -10.50\u00B0C");
+    EXPECT_EQ(c.marker, "* outside the alarm limits");
+    const AlarmLegend f = alarmLegend(*rec, unitSettings(true));
+    EXPECT_EQ(f.upper, "Upper limit 86.00\u00B0F");
+    EXPECT_EQ(f.lower, "Lower limit 13.10\u00B0F");
+
+    AppSettings zh;
+    zh.setLanguage(kLanguageChinesePrc);
+    zh.currentUnit = zh.unitCelsius;
+    const AlarmLegend z = alarmLegend(*rec, zh);
+    EXPECT_EQ(z.upper, "上限 30.00\u00B0C");
+    EXPECT_EQ(z.lower, "下限 -10.50\u00B0C");
+    EXPECT_EQ(z.marker, "* 超出报警上下限");
+
+    rec->samplesLoaded = 0;
+    EXPECT_FALSE(alarmLegend(*rec, unitSettings(false)).shown);
+}
