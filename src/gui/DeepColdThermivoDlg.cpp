@@ -195,7 +195,9 @@ void CDeepColdThermivoDlg::createControls() {
     // empty gauges rather than as white boxes that failed to draw.
     for (QProgressBar* bar : {linkBar, batteryBar}) {
         QPalette pal = bar->palette();
-        pal.setColor(QPalette::Base, QApplication::palette().color(QPalette::Window));
+        const QColor window = QApplication::palette().color(QPalette::Window);
+        pal.setColor(QPalette::Base, window);
+        pal.setColor(QPalette::Window, window);
         bar->setPalette(pal);
     }
 
