@@ -256,10 +256,12 @@ void CHisDataView::renderChart() {
     if (image_.isNull()) return;
     QPainter painter(&image_);
     QtCanvas canvas(painter, 96, 96);
+    const RecordingLock lock = lockRecording(recordingMutex_);
     drawChart(canvas, geometry_, recording_, state_, AppSettings::instance());
 }
 
 void CHisDataView::updateReadout() {
+    const RecordingLock lock = lockRecording(recordingMutex_);
     const std::string s =
         readoutText(recording_, geometry_.cursorSample, state_.showTemperature, AppSettings::instance());
     const QString t = qs(s);
@@ -330,6 +332,15 @@ void CHisDataView::OnHScroll(int position) {
     if (!state_.showTemperature) return;
     state_.startIndex = std::max(position, 0);
     redraw();
+}
+
+}  // namespace thermivo
+
+namespace thermivo {
+
+void CHisDataView::SetRecordingMutex(RecordingMutex* mutex) {
+    recordingMutex_ = mutex;
+    if (model_ != nullptr) model_->setRecordingMutex(mutex);
 }
 
 }  // namespace thermivo
