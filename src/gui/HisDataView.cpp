@@ -188,6 +188,7 @@ QSize CHisDataView::sizeHint() const {
 }
 
 void CHisDataView::RefreshChart() {
+    const RecordingLock lock = lockRecording(recordingMutex_);
     state_.showTemperature = true;
     unitText_->setText(qs(AppSettings::instance().currentUnit));
     tempSwitch_->setEnabled(true);
@@ -208,6 +209,7 @@ void CHisDataView::RefreshChart() {
 
 void CHisDataView::ResetSampleList() {
     listColumns_ = kSampleListColumns;
+    const RecordingLock lock = lockRecording(recordingMutex_);
     model_->reset(recording_.usableSamples(), listColumns_);
     applyColumnWidths();
 }
