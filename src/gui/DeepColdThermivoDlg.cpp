@@ -257,6 +257,7 @@ bool CDeepColdThermivoDlg::OnInitDialog() {
     rec_.reset();
     chartView_ = new CHisDataView(tab, rec_);
     chartView_->setObjectName(QStringLiteral("chartView"));
+    chartView_->SetRecordingMutex(recordingMutex_);
     tab->addTab(chartView_, qs(text(147)));
 
     // Unit captions; the unit in force is the pressed one.
@@ -371,7 +372,13 @@ QRect CDeepColdThermivoDlg::IndicatorArea() const {
 void CDeepColdThermivoDlg::paintEvent(QPaintEvent* e) {
     QDialog::paintEvent(e);
     QPainter p(this);
-    drawInstrumentIndicator(p, IndicatorArea(), rec_.kind, rec_.batteryPercent);
+    std::int32_t kind = 0, battery = 0;
+    {
+        const RecordingLock lock = LockRecording();
+        kind = rec_.kind;
+        battery = rec_.batteryPercent;
+    }
+    drawInstrumentIndicator(p, IndicatorArea(), kind, battery);
     if (banner_.isNull()) return;
     // The banner covers its strip keeping its proportions; what is too high is cut at the bottom.
     const QRect area = BannerArea();
@@ -424,8 +431,9 @@ void CDeepColdThermivoDlg::OnFahrenheit() {
 
 void CDeepColdThermivoDlg::switchUnit(const std::string& unit) {
     AppSettings& settings = AppSettings::instance();
-    if (settings.currentUnit == unit) return;
+    if (settings.currentUnit == unit || DownloadRunning()) return;
     settings.currentUnit = unit;
+    const RecordingLock lock = LockRecording();
     rec_.formatTemperatureTexts();
     if (summView_ != nullptr) summView_->RefreshSummary(false);
     refreshChart();
@@ -439,11 +447,37 @@ void CDeepColdThermivoDlg::refreshChart() {
 // --- print and exit --------------------------------------------------------------------------------------
 
 void CDeepColdThermivoDlg::UpdatePrintButton() {
-    Control(IDC_PRINT)->setEnabled(rec_.hasSamples());
+    bool samples = false, complete = false;
+    {
+        const RecordingLock lock = LockRecording();
+        samples = rec_.hasSamples();
+        complete = samples && !rec_.isIncomplete();
+    }
+    const bool idle = !DownloadRunning();
+    // Save offers the received part of an incomplete download; Print shows only whole recordings.
+    Control(IDC_SAVE)->setEnabled(idle && samples);
+    Control(IDC_PRINT)->setEnabled(idle && complete);
+    for (const int id : {IDC_OPEN, IDC_CELSIUS, IDC_FAHRENHEIT}) Control(id)->setEnabled(idle);
+}
+
+std::unique_ptr<Recording> CDeepColdThermivoDlg::SnapshotRecording() {
+    auto copy = std::make_unique<Recording>();
+    const RecordingLock lock = LockRecording();
+    *copy = rec_;
+    return copy;
+}
+
+void CDeepColdThermivoDlg::SetRecordingMutex(RecordingMutex* mutex) {
+    recordingMutex_ = mutex;
+    if (chartView_ != nullptr) chartView_->SetRecordingMutex(mutex);
 }
 
 void CDeepColdThermivoDlg::OnPrint() {
-    if (!rec_.hasSamples()) return;
+    if (DownloadRunning()) return;
+    {
+        const RecordingLock lock = LockRecording();
+        if (!rec_.hasSamples() || rec_.isIncomplete()) return;
+    }
     if (openPrintDialog) openPrintDialog(*this);
 }
 
@@ -474,6 +508,7 @@ void CDeepColdThermivoDlg::OnWindowMessage(std::uint32_t message, std::int64_t w
             return;
         case WM_DOWNLOAD_PROGRESS: {
             int position = 0;
+            const RecordingLock lock = LockRecording();
             if (lParam == -1 && rec_.sampleCount > 0) {
                 const float done =
                     static_cast<float>(rec_.samplesLoaded) / static_cast<float>(rec_.sampleCount);
@@ -517,7 +552,22 @@ QString CDeepColdThermivoDlg::DefaultFileFolder() {
 }
 
 void CDeepColdThermivoDlg::OnSaveData() {
-    if (!rec_.hasSamples()) return;
+    if (DownloadRunning()) return;
+    // The dialogs below run event loops, so the save works on a copy and never holds the lock across them.
+    const std::unique_ptr<Recording> copy = SnapshotRecording();
+    if (!copy->hasSamples()) return;
+    if (copy->isIncomplete()) {
+        const QString question =
+            qs(textWith(2055, {std::to_string(copy->usableSamples()), std::to_string(copy->sampleCount)}));
+        if (!prompts().askYesNo(this, question)) return;
+        copy->cutToReceivedSamples();
+    }
+    saving_ = copy.get();
+    saveCopy();
+    saving_ = nullptr;
+}
+
+void CDeepColdThermivoDlg::saveCopy() {
     QString selected = RecordFileFilter();
     const QString filters = RecordFileFilter() + QStringLiteral(";;") + WorksheetFilter();
     const QString chosen = prompts().saveFileName(this, DefaultFileFolder(), filters, &selected);
@@ -537,7 +587,7 @@ void CDeepColdThermivoDlg::OnSaveData() {
 
 bool CDeepColdThermivoDlg::saveRecordFile(const QString& path) {
     RecordFile file(path.toStdString(), RecordFile::ModeWrite);
-    const bool ok = file.isOpen() && file.write(rec_);
+    const bool ok = file.isOpen() && file.write(RecordingToSave());
     file.close();
     return ok;
 }
@@ -545,13 +595,19 @@ bool CDeepColdThermivoDlg::saveRecordFile(const QString& path) {
 bool CDeepColdThermivoDlg::saveWorksheet(const QString& path) {
     // The worksheet branch of Save: the summary list is refilled here, the workbook itself is written by
     // the export, which plugs in through `exportWorksheet`.
-    summView_->FillSummaryList();
+    {
+        const RecordingLock lock = LockRecording();
+        summView_->FillSummaryList();
+    }
     if (!exportWorksheet) return false;
     return exportWorksheet(*this, path);
 }
 
 void CDeepColdThermivoDlg::OnOpenFile() {
-    const QString chosen = prompts().openFileName(this, DefaultFileFolder(), RecordFileFilter());
+    if (DownloadRunning()) return;
+    QStringList sidebar;
+    if (!recordingsFolder_.isEmpty() && QFileInfo(recordingsFolder_).isDir()) sidebar << recordingsFolder_;
+    const QString chosen = prompts().openFileName(this, DefaultFileFolder(), RecordFileFilter(), sidebar);
     const QFileInfo info(chosen);
     if (chosen.isEmpty() || info.suffix() != QLatin1String("kvlu")) return;
     OpenRecordFile(chosen, info.fileName());
@@ -565,6 +621,8 @@ void CDeepColdThermivoDlg::OpenRecordFile(const QString& path, const QString& na
         SetStatusText(qs(text(40)) + name);
         return;
     }
+    // A status reply may arrive while the file is read: the reader thread must wait for the whole file.
+    RecordingLock lock = LockRecording();
     rec_.dataFlags = 0;
     const bool ok = file.read(rec_);
     if (!ok) rec_.reset();
@@ -578,6 +636,7 @@ void CDeepColdThermivoDlg::OpenRecordFile(const QString& path, const QString& na
     // A rejected file leaves an empty recording, and the band must not keep the previous file's figures.
     if (!ok) summView_->ClearValues();
     refreshChart();
+    if (lock.owns_lock()) lock.unlock();
     UpdatePrintButton();
     SetStatusText(qs(ok ? text(39) : text(40)) + name);
     post(WM_DATA_INDICATOR, 0, 0);

@@ -183,6 +183,7 @@ QSize CHisDataView::sizeHint() const {
 }
 
 void CHisDataView::RefreshChart() {
+    const RecordingLock lock = lockRecording(recordingMutex_);
     state_.showTemperature = true;
     unitText_->setText(qs(AppSettings::instance().currentUnit));
     tempSwitch_->setEnabled(true);
@@ -204,6 +205,7 @@ void CHisDataView::RefreshChart() {
 
 void CHisDataView::ResetSampleList() {
     listColumns_ = kSampleListColumns;
+    const RecordingLock lock = lockRecording(recordingMutex_);
     model_->reset(recording_.usableSamples(), listColumns_);
     applyColumnWidths();
 }
@@ -259,10 +261,12 @@ void CHisDataView::renderChart() {
     if (image_.isNull()) return;
     QPainter painter(&image_);
     QtCanvas canvas(painter, 96, 96);
+    const RecordingLock lock = lockRecording(recordingMutex_);
     drawChart(canvas, geometry_, recording_, state_, AppSettings::instance());
 }
 
 void CHisDataView::updateReadout() {
+    const RecordingLock lock = lockRecording(recordingMutex_);
     const std::string s =
         readoutText(recording_, geometry_.cursorSample, state_.showTemperature, AppSettings::instance());
     const QString t = qs(s);
@@ -333,6 +337,15 @@ void CHisDataView::OnHScroll(int position) {
     if (!state_.showTemperature) return;
     state_.startIndex = std::max(position, 0);
     redraw();
+}
+
+}  // namespace thermivo
+
+namespace thermivo {
+
+void CHisDataView::SetRecordingMutex(RecordingMutex* mutex) {
+    recordingMutex_ = mutex;
+    if (model_ != nullptr) model_->setRecordingMutex(mutex);
 }
 
 }  // namespace thermivo

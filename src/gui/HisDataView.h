@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include "chart/ChartGeometry.h"
+#include "data/RecordingLock.h"
 
 class QCheckBox;
 class QLabel;
@@ -38,6 +39,8 @@ class CHisDataView : public QWidget {
     };
 
     CHisDataView(QWidget* parent, Recording& recording);
+    /// The lock the reader thread takes while it decodes into the recording; painting takes it too.
+    void SetRecordingMutex(RecordingMutex* mutex);
     ~CHisDataView() override;
 
     /// The recording or the unit changed: back to the whole recording, redrawn, list rebuilt.
@@ -86,6 +89,7 @@ class CHisDataView : public QWidget {
     void applyZoomIcons();
 
     const Recording& recording_;
+    RecordingMutex* recordingMutex_ = nullptr;
     ChartLayout layout_;
     ChartGeometry geometry_;
     ChartViewState state_;
