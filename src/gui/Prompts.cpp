@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QWidget>
 
 namespace thermivo {
@@ -28,6 +29,12 @@ public:
     }
     QString openFileName(QWidget* parent, const QString& directory, const QString& filters) override {
         return QFileDialog::getOpenFileName(parent, QString(), directory, filters);
+    }
+    bool offer(QWidget* parent, const QString& text, const QString& action) override {
+        QMessageBox box(QMessageBox::Warning, boxTitle(parent), text, QMessageBox::Cancel, parent);
+        const QAbstractButton* chosen = box.addButton(action, QMessageBox::AcceptRole);
+        box.exec();
+        return box.clickedButton() == chosen;
     }
 };
 

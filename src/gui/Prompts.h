@@ -18,6 +18,8 @@ public:
                                  QString* selectedFilter) = 0;
     /// An open dialog; empty when cancelled.
     virtual QString openFileName(QWidget* parent, const QString& directory, const QString& filters) = 0;
+    /// A message that offers one way out (a button captioned `action`) besides Cancel; true for the action.
+    virtual bool offer(QWidget* parent, const QString& text, const QString& action) = 0;
 };
 
 /// The prompts in force: real dialogs unless a test installed its own.

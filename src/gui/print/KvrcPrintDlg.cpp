@@ -4,6 +4,7 @@
 #include <QAbstractPrintDialog>
 #include <QApplication>
 #include <QDateTimeEdit>
+#include <QDir>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include <QPainterPath>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
@@ -28,6 +30,8 @@
 #include "data/LocalTime.h"
 #include "print/CurvePage.h"
 #include "print/PreviewNav.h"
+#include "print/PrintSubmit.h"
+#include "print/PrinterMemory.h"
 #include "print/TextPage.h"
 
 namespace thermivo {
@@ -82,6 +86,7 @@ constexpr Placement kPlacements[] = {
     {CKvrcPrintDlg::IDC_START, 133, 385, 100, 13},      {CKvrcPrintDlg::IDC_END_LABEL, 237, 386, 50, 8},
     {CKvrcPrintDlg::IDC_END, 291, 385, 100, 13},        {CKvrcPrintDlg::IDC_PRINT, 425, 380, 40, 27},
     {CKvrcPrintDlg::IDC_EXIT, 539, 386, 50, 17},
+    {CKvrcPrintDlg::IDC_PRINT_STATUS, 7, 331, 458, 12},
 };
 
 
@@ -204,6 +209,7 @@ void CKvrcPrintDlg::createControls() {
     end_ = new QDateTimeEdit(this);
     print_ = new QPushButton(this);
     exit_ = new QPushButton(this);
+    status_ = new QLabel(this);
 
     const std::pair<QWidget*, int> ids[] = {
         {frame_, IDC_FRAME},
@@ -227,6 +233,7 @@ void CKvrcPrintDlg::createControls() {
         {end_, IDC_END},
         {print_, IDC_PRINT},
         {exit_, IDC_EXIT},
+        {status_, IDC_PRINT_STATUS},
     };
     for (const auto& [widget, id] : ids) widget->setObjectName(QString::number(id));
 
@@ -242,6 +249,8 @@ void CKvrcPrintDlg::createControls() {
     endLabel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     counter_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     counter_->setTextFormat(Qt::PlainText);
+    status_->setTextFormat(Qt::PlainText);
+    status_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     pages_->setAlignment(Qt::AlignCenter);
     pages_->setMaxLength(2);
@@ -644,33 +653,69 @@ void CKvrcPrintDlg::keyPressEvent(QKeyEvent* event) {
 
 bool CKvrcPrintDlg::execPrintDialog(QPrinter& printer) {
     QPrintDialog dialog(&printer, this);
-    dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
-    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
-    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
-    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    // Every page is printed: no page range, selection or current page. A PDF file is offered besides the
+    // queues; copies and collation are left to the printer.
+    dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize |
+                      QAbstractPrintDialog::PrintCollateCopies);
+    hidePageChoices(dialog);
     return dialog.exec() == QDialog::Accepted;
+}
+
+QStringList CKvrcPrintDlg::availablePrinters() const {
+    return QPrinterInfo::availablePrinterNames();
+}
+
+PrintOutcome CKvrcPrintDlg::printOnPrinter() {
+    QPrinter printer(QPrinter::HighResolution);
+    PrinterMemory::restore(printer);
+    printer.setPageOrientation(outputMode_ == PrintMode::Curve ? QPageLayout::Landscape : QPageLayout::Portrait);
+    printer.setDocName(qs(rec_.serialText()));
+    if (!execPrintDialog(printer)) return {};
+    PrinterMemory::remember(printer);
+    return printJobOn(printer, job_, outputMode_);
+}
+
+PrintOutcome CKvrcPrintDlg::offerPdfInstead() {
+    const PrintOutcome noPrinter = PrintOutcome::failure(PrintOutcome::Result::NoPrinter, {});
+    if (!prompts().offer(this, qs(text(kTextNoPrinterOfferPdf)), qs(text(kTextSaveAsPdf)))) return noPrinter;
+    const QString suggested = QDir::home().filePath(
+        qs(rec_.serialText()) + (outputMode_ == PrintMode::Curve ? QStringLiteral("-curves.pdf")
+                                                                  : QStringLiteral("-text.pdf")));
+    QString filter = qs(text(kTextPdfFilter));
+    QString path = prompts().saveFileName(this, suggested, filter, &filter);
+    if (path.isEmpty()) return noPrinter;
+    if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) path += QStringLiteral(".pdf");
+    return saveJobAsPdf(job_, outputMode_, path, QPageSize(QPageSize::A4));
+}
+
+void CKvrcPrintDlg::report(const PrintOutcome& outcome) {
+    if (outcome.result == PrintOutcome::Result::Cancelled) return;
+    printStatus_ = qs(describe(outcome));
+    status_->setToolTip(printStatus_);
+    status_->setText(status_->fontMetrics().elidedText(printStatus_, Qt::ElideMiddle, status_->width()));
+    QPalette p = status_->palette();
+    p.setColor(QPalette::WindowText, outcome.failed() ? kInvalidLabel : palette().color(QPalette::WindowText));
+    status_->setPalette(p);
+    // A failure must not pass unnoticed; the no-printer case has been told already.
+    if (outcome.failed() && outcome.result != PrintOutcome::Result::NoPrinter)
+        prompts().message(this, printStatus_);
 }
 
 void CKvrcPrintDlg::onPrint() {
     setPrintControlsEnabled(false);
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setPageOrientation(outputMode_ == PrintMode::Curve ? QPageLayout::Landscape
-                                                               : QPageLayout::Portrait);
-    printer.setDocName(qs(rec_.serialText()));
-    if (!execPrintDialog(printer)) {
-        setPrintControlsEnabled(true);
-        return;
-    }
     job_.pageTotal = pageTotal_;
-    QPainter painter;
-    if (!painter.begin(&printer)) {
-        printer.abort();
-        setPrintControlsEnabled(true);
-        return;
-    }
-    if (!printPages(printer, painter, job_, outputMode_)) printer.abort();
-    painter.end();
+    const PrintOutcome outcome = availablePrinters().isEmpty() ? offerPdfInstead() : printOnPrinter();
     setPrintControlsEnabled(true);
+    report(outcome);
+}
+
+void hidePageChoices(QPrintDialog& dialog) {
+    // Qt's Unix dialog still shows its "Pages" field (a CUPS page list) without the page-range option, and
+    // rejects every entry for a document without page numbers; nothing there can be used, so it goes.
+    for (const char* name : {"gbPrintRange", "pagesRadioButton", "pagesLineEdit", "printRange", "from", "to",
+                             "printSelection", "printCurrentPage", "pageSetCombo", "lbPageSet"}) {
+        for (QWidget* w : dialog.findChildren<QWidget*>(QLatin1String(name))) w->hide();
+    }
 }
 
 }  // namespace thermivo
