@@ -710,10 +710,11 @@ void CKvrcPrintDlg::onPrint() {
 }
 
 void hidePageChoices(QPrintDialog& dialog) {
-    // Qt's Unix dialog still shows its "Pages" field (a CUPS page list) without the page-range option, and
-    // rejects every entry for a document without page numbers; nothing there can be used, so it goes.
-    for (const char* name : {"gbPrintRange", "pagesRadioButton", "pagesLineEdit", "printRange", "from", "to",
-                             "printSelection", "printCurrentPage", "pageSetCombo", "lbPageSet"}) {
+    // Qt 6.4's Unix dialog keeps its page range and its "Pages" field (a CUPS page list) without the
+    // page-range option, and rejects every entry for a document that has no page numbers. "All" stays; the
+    // odd/even page set stays too, CUPS applies it.
+    for (const char* name : {"printRange", "from", "to", "pagesRadioButton", "pagesLineEdit", "printSelection",
+                             "printCurrentPage"}) {
         for (QWidget* w : dialog.findChildren<QWidget*>(QLatin1String(name))) w->hide();
     }
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <QPageSize>
 #include <QString>
 
 #include "print/PageRender.h"
