@@ -86,7 +86,7 @@ constexpr Placement kPlacements[] = {
     {CKvrcPrintDlg::IDC_START, 133, 385, 100, 13},      {CKvrcPrintDlg::IDC_END_LABEL, 237, 386, 50, 8},
     {CKvrcPrintDlg::IDC_END, 291, 385, 100, 13},        {CKvrcPrintDlg::IDC_PRINT, 425, 380, 40, 27},
     {CKvrcPrintDlg::IDC_EXIT, 539, 386, 50, 17},
-    {CKvrcPrintDlg::IDC_PRINT_STATUS, 7, 331, 458, 12},
+    {CKvrcPrintDlg::IDC_PRINT_STATUS, 7, 330, 458, 8},
 };
 
 
