@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -201,6 +202,16 @@ TEST_F(PrintQueue, TheSecondPrintStartsWithTheFirstOnesPrinterAndPaper) {
     print(next);
     EXPECT_EQ(next.offeredPrinter, other);
     EXPECT_EQ(next.offeredPaper.id(), QPageSize::Letter);
+
+    // A remembered printer that has been removed since: the default queue is offered, and nothing is said.
+    QSettings(settings.filePath(QStringLiteral("thermivo.ini")), QSettings::IniFormat)
+        .setValue(QStringLiteral("print/printer"), QStringLiteral("removed-since"));
+    QueueDlg after(*rec);
+    after.answer = [](QPrinter&) { return false; };
+    print(after);
+    EXPECT_EQ(after.offeredPrinter, queue);
+    EXPECT_TRUE(after.printStatus().isEmpty());
+    EXPECT_TRUE(prompts.messages.isEmpty());
 }
 
 TEST_F(PrintQueue, ARefusedJobIsReportedAsSuchInTheStatusAndAMessage) {
