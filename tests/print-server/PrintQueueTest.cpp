@@ -2,6 +2,7 @@
 // Print button, and checks the PDFs that come out of the queue and what the preview tells the user.
 #include <gtest/gtest.h>
 
+#include <cups/cups.h>
 #include <QApplication>
 #include <QFile>
 #include <QLineEdit>
@@ -14,7 +15,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
-#include <cups/cups.h>
 #include <functional>
 
 #include "app/AppSettings.h"
@@ -58,7 +58,8 @@ T* control(QWidget& dialog, int id) {
 bool waitForIdle(const QString& queue) {
     for (int i = 0; i < 300; ++i) {
         cups_job_t* jobs = nullptr;
-        const int active = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, queue.toUtf8().constData(), 0, CUPS_WHICHJOBS_ACTIVE);
+        const int active =
+            cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, queue.toUtf8().constData(), 0, CUPS_WHICHJOBS_ACTIVE);
         cupsFreeJobs(active, jobs);
         if (active == 0) return true;
         QThread::msleep(100);
@@ -78,8 +79,9 @@ struct PdfInfo {
 /// Whether the longest word of the first page is taller than wide in the PDF's own coordinates.
 bool firstPageTextTurned(const QString& pdf) {
     QProcess p;
-    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), QStringLiteral("-f"), QStringLiteral("1"),
-                                          QStringLiteral("-l"), QStringLiteral("1"), pdf, QStringLiteral("-")});
+    p.start(QStringLiteral("pdftotext"),
+            {QStringLiteral("-bbox"), QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
+             QStringLiteral("1"), pdf, QStringLiteral("-")});
     if (!p.waitForFinished(20000)) return false;
     const QRegularExpression word(QStringLiteral(
         "<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]+)</word>"));
@@ -178,7 +180,8 @@ TEST_F(PrintQueue, CurvePagesAndTextPagesComeOutOfTheQueue) {
     EXPECT_EQ(text.pages, 4);
     EXPECT_FALSE(text.landscape()) << text.width << " x " << text.height;
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(QLatin1Char('\n')).toStdString();
-    if (!env("THERMIVO_SHOTS").isEmpty()) dlg.grab().save(env("THERMIVO_SHOTS") + QStringLiteral("/preview-sent.png"));
+    if (!env("THERMIVO_SHOTS").isEmpty())
+        dlg.grab().save(env("THERMIVO_SHOTS") + QStringLiteral("/preview-sent.png"));
 }
 
 TEST_F(PrintQueue, TheSecondPrintStartsWithTheFirstOnesPrinterAndPaper) {
@@ -195,7 +198,7 @@ TEST_F(PrintQueue, TheSecondPrintStartsWithTheFirstOnesPrinterAndPaper) {
     EXPECT_EQ(letter.pages, 1);
     EXPECT_NEAR(std::max(letter.width, letter.height), 792, 1);  // 11 inches
     EXPECT_NEAR(std::min(letter.width, letter.height), 612, 1);  // 8.5 inches
-    EXPECT_NE(dlg.offeredPrinter, other);  // the queue's default was offered first
+    EXPECT_NE(dlg.offeredPrinter, other);                        // the queue's default was offered first
 
     QueueDlg next(*rec);
     next.answer = [](QPrinter&) { return false; };
@@ -228,7 +231,8 @@ TEST_F(PrintQueue, ARefusedJobIsReportedAsSuchInTheStatusAndAMessage) {
         << dlg.printStatus().toStdString();
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_EQ(prompts.messages[0], dlg.printStatus());
-    if (!env("THERMIVO_SHOTS").isEmpty()) dlg.grab().save(env("THERMIVO_SHOTS") + QStringLiteral("/preview-refused.png"));
+    if (!env("THERMIVO_SHOTS").isEmpty())
+        dlg.grab().save(env("THERMIVO_SHOTS") + QStringLiteral("/preview-refused.png"));
 
     // A paused queue holds the job; it was sent all the same.
     ASSERT_TRUE(admin(QStringLiteral("cupsdisable"), queue));

@@ -57,7 +57,8 @@ SubmittedJob CupsJobWatch::afterSubmit() const {
         return job;
     }
     if (scan.newestState == IPP_JSTATE_CANCELED || scan.newestState == IPP_JSTATE_ABORTED) {
-        job.reason = scan.newestState == IPP_JSTATE_CANCELED ? "the job was cancelled" : "the job was aborted";
+        job.reason =
+            scan.newestState == IPP_JSTATE_CANCELED ? "the job was cancelled" : "the job was aborted";
         return job;
     }
     job.accepted = true;

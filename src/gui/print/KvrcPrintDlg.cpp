@@ -668,7 +668,8 @@ QStringList CKvrcPrintDlg::availablePrinters() const {
 PrintOutcome CKvrcPrintDlg::printOnPrinter() {
     QPrinter printer(QPrinter::HighResolution);
     PrinterMemory::restore(printer);
-    printer.setPageOrientation(outputMode_ == PrintMode::Curve ? QPageLayout::Landscape : QPageLayout::Portrait);
+    printer.setPageOrientation(outputMode_ == PrintMode::Curve ? QPageLayout::Landscape
+                                                               : QPageLayout::Portrait);
     printer.setDocName(qs(rec_.serialText()));
     if (!execPrintDialog(printer)) return {};
     PrinterMemory::remember(printer);
@@ -694,7 +695,8 @@ void CKvrcPrintDlg::report(const PrintOutcome& outcome) {
     status_->setToolTip(printStatus_);
     status_->setText(status_->fontMetrics().elidedText(printStatus_, Qt::ElideMiddle, status_->width()));
     QPalette p = status_->palette();
-    p.setColor(QPalette::WindowText, outcome.failed() ? kInvalidLabel : palette().color(QPalette::WindowText));
+    const QColor normal = palette().color(QPalette::WindowText);
+    p.setColor(QPalette::WindowText, outcome.failed() ? kInvalidLabel : normal);
     status_->setPalette(p);
     // A failure must not pass unnoticed; the no-printer case has been told already.
     if (outcome.failed() && outcome.result != PrintOutcome::Result::NoPrinter)
@@ -713,8 +715,8 @@ void hidePageChoices(QPrintDialog& dialog) {
     // Qt 6.4's Unix dialog keeps its page range and its "Pages" field (a CUPS page list) without the
     // page-range option, and rejects every entry for a document that has no page numbers. "All" stays; the
     // odd/even page set stays too, CUPS applies it.
-    for (const char* name : {"printRange", "from", "to", "pagesRadioButton", "pagesLineEdit", "printSelection",
-                             "printCurrentPage"}) {
+    for (const char* name : {"printRange", "from", "to", "pagesRadioButton", "pagesLineEdit",
+                             "printSelection", "printCurrentPage"}) {
         for (QWidget* w : dialog.findChildren<QWidget*>(QLatin1String(name))) w->hide();
     }
 }

@@ -11,7 +11,8 @@ namespace thermivo {
 PrintOutcome saveJobAsPdf(const PrintJob& job, PrintMode mode, const QString& path, const QPageSize& paper) {
     QString error;
     if (!writeJobPdf(job, mode, path, &error, paper))
-        return PrintOutcome::failure(PrintOutcome::Result::SaveFailed, path.toStdString(), error.toStdString());
+        return PrintOutcome::failure(PrintOutcome::Result::SaveFailed, path.toStdString(),
+                                     error.toStdString());
     return PrintOutcome::saved(job.pageTotal, path.toStdString());
 }
 
@@ -36,7 +37,8 @@ PrintOutcome printJobOn(QPrinter& printer, const PrintJob& job, PrintMode mode) 
     if (printer.printerState() == QPrinter::Error || printer.printerState() == QPrinter::Aborted)
         return PrintOutcome::failure(Result::Refused, name);
     const SubmittedJob submitted = watch.afterSubmit();
-    if (submitted.known && !submitted.accepted) return PrintOutcome::failure(Result::Refused, name, submitted.reason);
+    if (submitted.known && !submitted.accepted)
+        return PrintOutcome::failure(Result::Refused, name, submitted.reason);
     return PrintOutcome::sent(job.pageTotal, name);
 }
 

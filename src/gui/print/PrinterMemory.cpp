@@ -57,7 +57,8 @@ void PrinterMemory::restore(QPrinter& printer) {
     if (!name.isEmpty() && QPrinterInfo::availablePrinterNames().contains(name)) printer.setPrinterName(name);
     if (settings->contains(kPaper)) {
         const auto id = static_cast<QPageSize::PageSizeId>(settings->value(kPaper).toInt());
-        const QSizeF points(settings->value(kPaperWidth).toDouble(), settings->value(kPaperHeight).toDouble());
+        const QSizeF points(settings->value(kPaperWidth).toDouble(),
+                            settings->value(kPaperHeight).toDouble());
         const QPageSize paper = id == QPageSize::Custom ? QPageSize(points, QPageSize::Point) : QPageSize(id);
         if (paper.isValid()) printer.setPageSize(paper);
     }

@@ -59,7 +59,8 @@ bool writeJobPdf(const PrintJob& job, PrintMode mode, const QString& path, QStri
         writer.setTitle(QString::fromStdString(job.rec().serialText()));
         writer.setCreator(QStringLiteral("Thermivo"));
         writer.setPageLayout(QPageLayout(
-            paper.isValid() ? paper : QPageSize(QPageSize::A4), curve ? QPageLayout::Landscape : QPageLayout::Portrait,
+            paper.isValid() ? paper : QPageSize(QPageSize::A4),
+            curve ? QPageLayout::Landscape : QPageLayout::Portrait,
             QMarginsF(kPdfMarginMm, kPdfMarginMm, kPdfMarginMm, kPdfMarginMm), QPageLayout::Millimeter));
         QPainter painter;
         if (!painter.begin(&writer)) {

@@ -233,7 +233,9 @@ PenWidths penWidthsInInches(const RecordingCanvas& canvas, int dpi) {
     const auto inches = [dpi](const Pen& p) { return p.width / dpi; };
     for (const auto& op : canvas.ops) {
         if (const auto* p = std::get_if<RecordingCanvas::Polyline>(&op)) {
-            (p->pen.width > canvas.polylines().front().pen.width ? w.humidity : w.temperature) = inches(p->pen);
+            // The temperature curve comes first in every strip; the humidity curve is the wider one.
+            const bool wider = p->pen.width > canvas.polylines().front().pen.width;
+            (wider ? w.humidity : w.temperature) = inches(p->pen);
         } else if (const auto* l = std::get_if<RecordingCanvas::Line>(&op)) {
             const bool vertical = l->from.x == l->to.x;
             const int length = std::abs(l->to.x - l->from.x) + std::abs(l->to.y - l->from.y);

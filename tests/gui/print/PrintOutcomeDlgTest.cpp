@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <functional>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +14,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 
 #include "app/AppSettings.h"
 #include "core/print/PrintTestData.h"
@@ -34,7 +34,8 @@ int pdfPages(const QString& path) {
     QProcess p;
     p.start(QStringLiteral("pdfinfo"), {path});
     if (!p.waitForFinished(20000) || p.exitCode() != 0) return -1;
-    const auto match = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(QString::fromUtf8(p.readAll()));
+    const auto match =
+        QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(QString::fromUtf8(p.readAll()));
     return match.hasMatch() ? match.captured(1).toInt() : -1;
 }
 
@@ -99,7 +100,8 @@ TEST(PrintOutcomeDlg, WithoutPrinterPrintOffersAPdfOfTheSamePages) {
     prompts.fileNames = {curves};
     QTest::mouseClick(print, Qt::LeftButton);
     EXPECT_EQ(prompts.lastFilters, QStringLiteral("PDF files (*.pdf)"));
-    EXPECT_TRUE(prompts.lastDirectory.endsWith(QString::fromStdString(rec->serialText()) + QStringLiteral("-curves.pdf")))
+    EXPECT_TRUE(prompts.lastDirectory.endsWith(QString::fromStdString(rec->serialText()) +
+                                               QStringLiteral("-curves.pdf")))
         << prompts.lastDirectory.toStdString();
     EXPECT_EQ(pdfPages(curves + QStringLiteral(".pdf")), 3);
     EXPECT_EQ(dlg.printStatus(), QStringLiteral("Saved 3 pages to %1.pdf.").arg(curves));
@@ -126,7 +128,8 @@ TEST(PrintOutcomeDlg, WithoutPrinterPrintOffersAPdfOfTheSamePages) {
     QTest::mouseClick(print, Qt::LeftButton);
     EXPECT_EQ(prompts.offers.back(),
               QStringLiteral("未安装打印机，无法打印。\n是否将这些页另存为PDF文件？|另存为PDF…"));
-    EXPECT_EQ(dlg.printStatus(), QStringLiteral("已将 13 页保存到 %1。").arg(dir.filePath(QStringLiteral("zh.pdf"))));
+    EXPECT_EQ(dlg.printStatus(),
+              QStringLiteral("已将 13 页保存到 %1。").arg(dir.filePath(QStringLiteral("zh.pdf"))));
 }
 
 TEST(PrintOutcomeDlg, FailuresAreShownInTheStatusLineAndAMessage) {
@@ -143,7 +146,8 @@ TEST(PrintOutcomeDlg, FailuresAreShownInTheStatusLineAndAMessage) {
     QTest::mouseClick(control<QPushButton>(dlg, CKvrcPrintDlg::IDC_PRINT), Qt::LeftButton);
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_EQ(prompts.messages[0], dlg.printStatus());
-    EXPECT_TRUE(dlg.printStatus().startsWith(QStringLiteral("The PDF file /nonexistent-dir/a.pdf could not be written.")));
+    EXPECT_TRUE(dlg.printStatus().startsWith(
+        QStringLiteral("The PDF file /nonexistent-dir/a.pdf could not be written.")));
     auto* status = control<QLabel>(dlg, CKvrcPrintDlg::IDC_PRINT_STATUS);
     EXPECT_EQ(status->toolTip(), dlg.printStatus());
     EXPECT_EQ(status->palette().color(QPalette::WindowText), QColor(200, 0, 0));
@@ -175,7 +179,8 @@ TEST(PrintOutcomeDlg, TheSecondPrintStartsWithTheFirstOnesPaper) {
     };
     QTest::mouseClick(control<QPushButton>(dlg, CKvrcPrintDlg::IDC_PRINT), Qt::LeftButton);
     EXPECT_NE(offered.id(), QPageSize::Letter);
-    EXPECT_EQ(dlg.printStatus(), QStringLiteral("Saved 1 page to %1.").arg(dir.filePath(QStringLiteral("a.pdf"))));
+    EXPECT_EQ(dlg.printStatus(),
+              QStringLiteral("Saved 1 page to %1.").arg(dir.filePath(QStringLiteral("a.pdf"))));
 
     // The next print, in this preview or a new one, starts on Letter; the orientation follows the pages.
     QTest::mouseClick(control<QPushButton>(dlg, CKvrcPrintDlg::IDC_PRINT), Qt::LeftButton);
@@ -214,8 +219,8 @@ TEST(PrintOutcomeDlg, ThePrintDialogOffersNoPageChoices) {
     dialog.show();
     // The options part is folded in at first, so "not hidden" is what the user meets on unfolding it.
     QStringList offered;
-    for (const char* name : {"printRange", "from", "to", "pagesRadioButton", "pagesLineEdit", "printSelection",
-                             "printCurrentPage"})
+    for (const char* name : {"printRange", "from", "to", "pagesRadioButton", "pagesLineEdit",
+                             "printSelection", "printCurrentPage"})
         for (QWidget* w : dialog.findChildren<QWidget*>(QLatin1String(name)))
             if (!w->isHidden()) offered << w->objectName();
     EXPECT_TRUE(offered.isEmpty()) << offered.join(QLatin1Char(',')).toStdString();
