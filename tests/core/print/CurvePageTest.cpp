@@ -230,7 +230,7 @@ struct PenWidths {
 
 PenWidths penWidthsInInches(const RecordingCanvas& canvas, int dpi) {
     PenWidths w;
-    const auto inches = [dpi](const Pen& p) { return p.width / dpi; };
+    const auto inches = [dpi](const Pen& p) { return static_cast<double>(p.width) / dpi; };
     for (const auto& op : canvas.ops) {
         if (const auto* p = std::get_if<RecordingCanvas::Polyline>(&op)) {
             // The temperature curve comes first in every strip; the humidity curve is the wider one.
