@@ -24,6 +24,7 @@ command -v pdfinfo >/dev/null 2>&1 || skip "pdfinfo is not installed (Debian: po
 
 dir=$(mktemp -d /tmp/thermivo-cups.XXXXXX)
 pid=
+# shellcheck disable=SC2317  # called by the trap
 cleanup() {
   [ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
   rm -rf "$dir"
@@ -32,8 +33,8 @@ trap cleanup EXIT
 # The filters run as the unprivileged lp user: the folders they pass through must be open to it.
 chmod 755 "$dir"
 mkdir -p "$dir"/{spool,cache,state,log,out,ppd}
-mkdir -p -m 1777 "$dir/tmp"
-chmod 1777 "$dir/out"
+mkdir "$dir/tmp"
+chmod 1777 "$dir/tmp" "$dir/out"
 
 cat >"$dir/cupsd.conf" <<CONF
 Listen $dir/cups.sock
@@ -77,7 +78,6 @@ for _ in $(seq 1 50); do
 done
 if ! lpstat -r >/dev/null 2>&1; then
   cat "$dir/log/cupsd.out" "$dir/log/error_log" 2>/dev/null | tail -n 20 >&2
-  pid=
   skip "the private cupsd did not start"
 fi
 
