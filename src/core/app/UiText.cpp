@@ -109,6 +109,10 @@ constexpr TextPair kTexts[] = {
     {148, "下载数据将停止记录。\n确定下载?", "Record will stop if download data.\nSure to download?"},
     {149, "记录间隔不能为0或空！", "Record intervals not to 0 or empty!"},
     {150, "电量过低!", "Power is too low!"},
+    {2200, "未连接记录仪", "No instrument"},
+    {2201, "上限 %s", "Upper limit %s"},
+    {2202, "下限 %s", "Lower limit %s"},
+    {2203, "* 超出报警上下限", "* outside the alarm limits"},
     // Printing: what became of a printout. {n} is a page count or number, {target} a printer or a file.
     {2400, "已将 {n} 页发送到 {target}。", "Sent {n} pages to {target}."},
     {2401, "已将 1 页发送到 {target}。", "Sent 1 page to {target}."},
