@@ -71,20 +71,22 @@ CONF
 cupsd -f -c "$dir/cupsd.conf" -s "$dir/cups-files.conf" >"$dir/log/cupsd.out" 2>&1 &
 pid=$!
 export CUPS_SERVER="$dir/cups.sock"
-for _ in $(seq 1 50); do
-  lpstat -r >/dev/null 2>&1 && break
+# lpstat -r exits 0 either way; only its words tell.
+running() { [ -S "$dir/cups.sock" ] && LC_ALL=C lpstat -r 2>/dev/null | grep -q 'scheduler is running'; }
+for _ in $(seq 1 100); do
+  running && break
   kill -0 "$pid" 2>/dev/null || break
   sleep 0.1
 done
-if ! lpstat -r >/dev/null 2>&1; then
+if ! running; then
   cat "$dir/log/cupsd.out" "$dir/log/error_log" 2>/dev/null | tail -n 20 >&2
   skip "the private cupsd did not start"
 fi
 
 # A4 by default on both queues, so a Letter print can only come from what the program remembers.
 for queue in thermivo-a4 thermivo-letter; do
-  lpadmin -p "$queue" -E -v "file://$dir/out/$queue.pdf" -P "$ppd" -o PageSize=A4 2>/dev/null ||
-    { cat "$dir/log/error_log" >&2; exit 1; }
+  lpadmin -p "$queue" -E -v "file://$dir/out/$queue.pdf" -P "$ppd" -o PageSize=A4 >"$dir/log/lpadmin" 2>&1 ||
+    { cat "$dir/log/lpadmin" "$dir/log/error_log" >&2; exit 1; }
 done
 lpadmin -d thermivo-a4
 
