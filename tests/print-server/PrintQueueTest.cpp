@@ -242,6 +242,25 @@ TEST_F(PrintQueue, ARefusedJobIsReportedAsSuchInTheStatusAndAMessage) {
     EXPECT_EQ(takeQueueOutput(queue).pages, 1);
 }
 
+// Run by run.sh a second time with CUPS_SERVER naming a socket nobody listens on: a print system that is not
+// running. The real printer lookup then finds nothing, and Print offers the PDF instead.
+TEST(NoPrintServer, PrintOffersAPdfWhenCupsIsNotRunning) {
+    if (env("THERMIVO_NO_SERVER").isEmpty()) GTEST_SKIP() << "needs a CUPS_SERVER that does not answer";
+    ScopedTimeZone tz{"UTC"};
+    ScriptedPrompts prompts;
+    QTemporaryDir dir;
+    auto rec = makeSawtoothRecording(100);
+    CKvrcPrintDlg dlg(*rec);
+    prompts.yesNo = {true};
+    prompts.fileNames = {dir.filePath(QStringLiteral("out.pdf"))};
+    print(dlg);
+    ASSERT_EQ(prompts.offers.size(), 1);
+    EXPECT_TRUE(prompts.offers[0].endsWith(QStringLiteral("|Save as PDF…")));
+    EXPECT_EQ(dlg.printStatus(),
+              QStringLiteral("Saved 1 page to %1.").arg(dir.filePath(QStringLiteral("out.pdf"))));
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("out.pdf"))));
+}
+
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     AppSettings::instance().setLanguage(kLanguageEnglishUs);

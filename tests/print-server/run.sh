@@ -91,7 +91,10 @@ done
 lpadmin -d thermivo-a4
 
 THERMIVO_QUEUE=thermivo-a4 THERMIVO_QUEUE_LETTER=thermivo-letter THERMIVO_QUEUE_DIR="$dir/out" \
-  QT_QPA_PLATFORM=offscreen "$test_program" "$@"
+  QT_QPA_PLATFORM=offscreen "$test_program" --gtest_filter='PrintQueue.*' "$@"
 status=$?
 if [ $status -ne 0 ]; then tail -n 30 "$dir/log/error_log" >&2; fi
+# The same program with a print system that is not running.
+CUPS_SERVER="$dir/nobody-listens.sock" THERMIVO_NO_SERVER=1 QT_QPA_PLATFORM=offscreen \
+  "$test_program" --gtest_filter='NoPrintServer.*' "$@" || status=1
 exit $status
