@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QUrl>
+#include <QPushButton>
 #include <QWidget>
 
 namespace thermivo {
@@ -40,6 +41,12 @@ public:
         dialog.setSidebarUrls(places);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
         return dialog.selectedFiles().constFirst();
+    }
+    bool offer(QWidget* parent, const QString& text, const QString& action) override {
+        QMessageBox box(QMessageBox::Warning, boxTitle(parent), text, QMessageBox::Cancel, parent);
+        const QAbstractButton* chosen = box.addButton(action, QMessageBox::AcceptRole);
+        box.exec();
+        return box.clickedButton() == chosen;
     }
 };
 

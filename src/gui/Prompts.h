@@ -20,6 +20,8 @@ public:
     /// An open dialog; empty when cancelled. `sidebar` folders are offered in the dialog's side bar.
     virtual QString openFileName(QWidget* parent, const QString& directory, const QString& filters,
                                  const QStringList& sidebar = {}) = 0;
+    /// A message that offers one way out (a button captioned `action`) besides Cancel; true for the action.
+    virtual bool offer(QWidget* parent, const QString& text, const QString& action) = 0;
 };
 
 /// The prompts in force: real dialogs unless a test installed its own.

@@ -24,9 +24,13 @@ void QtCanvas::setPen(const Pen& pen) {
         case PenStyle::Dot: style = Qt::DotLine; break;
         case PenStyle::Null: style = Qt::NoPen; break;
     }
-    pen_ = QPen(toQColor(pen.color), pen.width < 1 ? 1 : pen.width, style, Qt::SquareCap, Qt::MiterJoin);
-    // Dotted lines of width 1 should look like the classic one-on-one-off pattern.
-    if (pen.style == PenStyle::Dot) pen_.setDashPattern({1.0, 1.0});
+    // A width of 0 or less would be Qt's cosmetic pen, one device pixel whatever the transformation.
+    pen_ = QPen(toQColor(pen.color), pen.width > 0 ? pen.width : 1.0, style, Qt::SquareCap, Qt::MiterJoin);
+    if (pen.style == PenStyle::Dot) {
+        // One on, one off, in pen widths; square caps would lengthen every dot by a width and close the gaps.
+        pen_.setDashPattern({1.0, 1.0});
+        pen_.setCapStyle(Qt::FlatCap);
+    }
     painter_.setPen(pen_);
 }
 

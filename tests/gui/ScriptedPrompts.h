@@ -35,7 +35,16 @@ public:
         return pop(fileNames);
     }
 
+    bool offer(QWidget*, const QString& text, const QString& action) override {
+        offers << text + QLatin1Char('|') + action;
+        if (yesNo.empty()) return false;
+        const bool answer = yesNo.front();
+        yesNo.pop_front();
+        return answer;
+    }
+
     std::deque<bool> yesNo;
+    QStringList offers;
     std::deque<QString> fileNames;
     QString chosenFilter;
     QStringList questions, messages;

@@ -123,6 +123,21 @@ constexpr TextPair kTexts[] = {
      "The download is incomplete: only %1 of %2 samples arrived.\nSave these %1 samples?"},
     {2056, "只收到 %1 个数据（共 %2 个）。", "Only %1 of %2 samples arrived."},
     {2057, "下载未完成：已保存收到的 %1 个数据（共 %2 个）：", "The download is incomplete; saved the %1 of %2 samples that arrived: "},
+    // Printing: what became of a printout. {n} is a page count or number, {target} a printer or a file.
+    {2400, "已将 {n} 页发送到 {target}。", "Sent {n} pages to {target}."},
+    {2401, "已将 1 页发送到 {target}。", "Sent 1 page to {target}."},
+    {2402, "已将 {n} 页保存到 {target}。", "Saved {n} pages to {target}."},
+    {2403, "已将 1 页保存到 {target}。", "Saved 1 page to {target}."},
+    {2404, "未安装打印机，无法打印。\n是否将这些页另存为PDF文件？",
+     "No printer is installed, so the pages cannot be printed.\nSave them as a PDF file instead?"},
+    {2405, "另存为PDF…", "Save as PDF…"},
+    {2406, "打印机 {target} 拒绝了打印任务。", "The printer {target} refused the job."},
+    {2407, "无法在 {target} 上开始打印任务。", "The print job could not start on {target}."},
+    {2408, "第 {n} 页无法开始，发送到 {target} 的打印任务已中止。",
+     "Page {n} could not be started; the job for {target} was aborted."},
+    {2409, "无法写入PDF文件 {target}。", "The PDF file {target} could not be written."},
+    {2410, "PDF文件 (*.pdf)", "PDF files (*.pdf)"},
+    {2411, "未安装打印机，无法打印。", "No printer is installed, so the pages cannot be printed."},
 };
 
 const TextPair* find(int id) {

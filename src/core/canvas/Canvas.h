@@ -15,7 +15,8 @@ enum class PenStyle { Solid, Dash, Dot, Null };
 
 struct Pen {
     PenStyle style = PenStyle::Solid;
-    int width = 1;
+    /// Device pixels; fractions are kept, so a page can ask for the same width on paper at every resolution.
+    double width = 1;
     Rgb color{};
     friend bool operator==(const Pen&, const Pen&) = default;
 };

@@ -21,6 +21,11 @@ int toPixel(double v) {
     return static_cast<int>(std::clamp(v, -1.0e7, 1.0e7));
 }
 
+/// A pen of the page: `units` is its width at 600 dpi.
+Pen pagePen(const CurveLayout& l, PenStyle style, int units, Rgb color) {
+    return Pen{style, units * l.penScale, color};
+}
+
 /// Pixels per unit for a value range mapped onto `lengthPx`; 0 for a flat (or unusable) range.
 double scaleFor(double lengthPx, float top, float bottom) {
     const double range = static_cast<double>(top) - static_cast<double>(bottom);
@@ -99,6 +104,7 @@ CurveLayout ComputePrintCurveLayout(const PrintJob& job, int dpiX, int dpiY, int
     CurveLayout layout = ComputeCurveLayout(job, dpiX, dpiY, factor);
     layout.pageWidth = width;
     layout.pageHeight = height;
+    layout.penScale = printPenScale(dpiY);
     return layout;
 }
 
@@ -249,7 +255,7 @@ void drawSummaryTable(const CurveLayout& l, const PrintJob& job, Canvas& canvas)
                          job.humidityUnitText);
     }
 
-    canvas.setPen(Pen{PenStyle::Solid, 1, kBlack});
+    canvas.setPen(pagePen(l, PenStyle::Solid, 1, kBlack));
     const int blockStart = l.tableColumns[5];
     const int rows[3] = {l.tableTop, l.tableTop + l.tableRowHeight, l.tableTop + 2 * l.tableRowHeight};
     for (int y : rows) canvas.line(l.tableLeft, y, blockStart, y);
@@ -275,7 +281,7 @@ void drawStrip(const CurveLayout& l, const PrintJob& job, const StripGeometry& g
     const int o = r * l.stripPitch;
     const int strip = (page - 1) * 3 + r;
 
-    canvas.setPen(Pen{PenStyle::Dot, 1, kGridGrey});
+    canvas.setPen(pagePen(l, PenStyle::Dot, 1, kGridGrey));
     for (int i = 1; i <= 9; ++i) {
         const int y = static_cast<int>(o + l.plotTop + i * l.gridStep);
         canvas.line(l.plotLeft, y, l.plotLeft + l.plotWidth, y);
@@ -316,21 +322,21 @@ void drawStrip(const CurveLayout& l, const PrintJob& job, const StripGeometry& g
         }
     }
 
-    canvas.setPen(Pen{PenStyle::Solid, 1, kBlack});
+    canvas.setPen(pagePen(l, PenStyle::Solid, 1, kBlack));
     if (!tempPoints.empty()) canvas.polyline(tempPoints);
     canvas.line(l.tempLegendX, l.tempLegendY, l.tempLegendX + l.legendLength, l.tempLegendY);
     if (humi) {
-        canvas.setPen(Pen{PenStyle::Solid, 3, kBlack});
+        canvas.setPen(pagePen(l, PenStyle::Solid, 3, kBlack));
         if (!humiPoints.empty()) canvas.polyline(humiPoints);
         canvas.line(l.humiLegendX, l.humiLegendY, l.humiLegendX + l.legendLength, l.humiLegendY);
     }
 
     const int axisY = o + l.plotTop + l.plotHeight;
-    canvas.setPen(Pen{PenStyle::Solid, 3, kBlack});
+    canvas.setPen(pagePen(l, PenStyle::Solid, 3, kBlack));
     canvas.line(l.plotLeft, o + l.plotTop, l.plotLeft, axisY);
     canvas.lineTo(l.plotLeft + l.plotWidth, axisY);
 
-    canvas.setPen(Pen{PenStyle::Solid, 2, kBlack});
+    canvas.setPen(pagePen(l, PenStyle::Solid, 2, kBlack));
     for (int p = 0; p <= 5; ++p) {
         const int j = static_cast<int>(p * g.timeLabelEvery);
         if (j >= samples.stripPointCount) continue;
@@ -345,7 +351,7 @@ void drawStrip(const CurveLayout& l, const PrintJob& job, const StripGeometry& g
 }  // namespace
 
 void DrawCurvePage(const CurveLayout& layout, const PrintJob& job, Canvas& canvas, int page) {
-    canvas.setPen(Pen{PenStyle::Solid, 1, kBlack});
+    canvas.setPen(pagePen(layout, PenStyle::Solid, 1, kBlack));
     canvas.setBrush(Brush{false, kWhite});
     canvas.rectangle({0, 0, layout.pageWidth, layout.pageHeight});
     canvas.setFont(layout.font);

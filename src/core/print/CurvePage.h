@@ -32,6 +32,9 @@ struct CurveLayout {
     std::array<int, 6> tableColumns{};
     int tempAvgWidth = 0, tempAlarmWidth = 0, humiAvgWidth = 0, humiAlarmWidth = 0;
     int headY = 0, valueY = 0;
+    /// Device pixels per pen-width unit. 1 on the screen preview; a printer layout makes every pen as wide on
+    /// paper as at 600 dpi, so grid and curves look alike on every printer and in the PDF.
+    double penScale = 1.0;
     int descriptionX = 0, serialX = 0, startX = 0, stopX = 0, intervalX = 0, quantityX = 0;
     int tempAvgX = 0, tempAlarmOffset = 0, humiAvgOffset = 0, humiAlarmOffset = 0;
     Font font;

@@ -41,6 +41,10 @@ int textPageCount(int selCount) {
     return 1 + (selCount + kTextRowsPerPage - 1) / kTextRowsPerPage;
 }
 
+double printPenScale(int dpi) {
+    return dpi > 0 ? static_cast<double>(dpi) / kPenDesignDpi : 1.0;
+}
+
 double fitFactor(double printableWidthMm, double printableHeightMm, double designWidthMm,
                  double designHeightMm) {
     // Rounded to nine decimals so that an area of exactly the design size gives exactly 1, not 0.999...

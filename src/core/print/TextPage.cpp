@@ -48,6 +48,7 @@ TextLayout ComputePrintTextLayout(int dpiX, int dpiY, int width, int height) {
     TextLayout layout = ComputeTextLayout(dpiX, dpiY, factor);
     layout.pageWidth = width;
     layout.pageHeight = height;
+    layout.penScale = printPenScale(dpiY);
     return layout;
 }
 
@@ -161,7 +162,7 @@ void drawTable(const TextLayout& l, const PrintJob& job, Canvas& canvas, int pag
 }  // namespace
 
 void DrawTextPage(const TextLayout& layout, const PrintJob& job, Canvas& canvas, int page) {
-    canvas.setPen(Pen{PenStyle::Solid, 1, kBlack});
+    canvas.setPen(Pen{PenStyle::Solid, layout.penScale, kBlack});
     canvas.setBrush(Brush{false, kWhite});
     canvas.rectangle({0, 0, layout.pageWidth, layout.pageHeight});
     canvas.setBackgroundMode(BackgroundMode::Opaque);

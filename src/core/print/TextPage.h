@@ -26,6 +26,8 @@ struct TextLayout {
     int headingY = 0, rowHeight = 0;
     int summaryX = 0, summaryY = 0, summaryStep = 0;
     int pageNumberX = 0, pageNumberY = 0;
+    /// Device pixels per pen-width unit, as in the curve layout.
+    double penScale = 1.0;
     Font headingFont, tableFont;
 };
 

@@ -4,6 +4,7 @@
 #include <QAbstractPrintDialog>
 #include <QApplication>
 #include <QDateTimeEdit>
+#include <QDir>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include <QPainterPath>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
@@ -30,6 +32,8 @@
 #include "data/LocalTime.h"
 #include "print/CurvePage.h"
 #include "print/PreviewNav.h"
+#include "print/PrintSubmit.h"
+#include "print/PrinterMemory.h"
 #include "print/TextPage.h"
 
 namespace thermivo {
@@ -80,6 +84,7 @@ constexpr Placement kPlacements[] = {
     {CKvrcPrintDlg::IDC_START, 133, 385, 100, 13},      {CKvrcPrintDlg::IDC_END_LABEL, 237, 386, 50, 8},
     {CKvrcPrintDlg::IDC_END, 291, 385, 100, 13},        {CKvrcPrintDlg::IDC_PRINT, 425, 380, 40, 27},
     {CKvrcPrintDlg::IDC_EXIT, 539, 386, 50, 17},
+    {CKvrcPrintDlg::IDC_PRINT_STATUS, 7, 330, 458, 8},
 };
 
 
@@ -202,6 +207,7 @@ void CKvrcPrintDlg::createControls() {
     end_ = new QDateTimeEdit(this);
     print_ = new QPushButton(this);
     exit_ = new QPushButton(this);
+    status_ = new QLabel(this);
 
     const std::pair<QWidget*, int> ids[] = {
         {frame_, IDC_FRAME},
@@ -225,6 +231,7 @@ void CKvrcPrintDlg::createControls() {
         {end_, IDC_END},
         {print_, IDC_PRINT},
         {exit_, IDC_EXIT},
+        {status_, IDC_PRINT_STATUS},
     };
     for (const auto& [widget, id] : ids) widget->setObjectName(QString::number(id));
 
@@ -240,6 +247,8 @@ void CKvrcPrintDlg::createControls() {
     endLabel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     counter_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     counter_->setTextFormat(Qt::PlainText);
+    status_->setTextFormat(Qt::PlainText);
+    status_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     pages_->setAlignment(Qt::AlignCenter);
     // The user types a curve page count of at most two digits, but the field also shows the text page
@@ -646,33 +655,72 @@ void CKvrcPrintDlg::keyPressEvent(QKeyEvent* event) {
 
 bool CKvrcPrintDlg::execPrintDialog(QPrinter& printer) {
     QPrintDialog dialog(&printer, this);
-    dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
-    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
-    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
-    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    // Every page is printed: no page range, selection or current page. A PDF file is offered besides the
+    // queues; copies and collation are left to the printer.
+    dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize |
+                      QAbstractPrintDialog::PrintCollateCopies);
+    hidePageChoices(dialog);
     return dialog.exec() == QDialog::Accepted;
+}
+
+QStringList CKvrcPrintDlg::availablePrinters() const {
+    return QPrinterInfo::availablePrinterNames();
+}
+
+PrintOutcome CKvrcPrintDlg::printOnPrinter() {
+    QPrinter printer(QPrinter::HighResolution);
+    PrinterMemory::restore(printer);
+    printer.setPageOrientation(outputMode_ == PrintMode::Curve ? QPageLayout::Landscape
+                                                               : QPageLayout::Portrait);
+    printer.setDocName(qs(rec_.serialText()));
+    if (!execPrintDialog(printer)) return {};
+    PrinterMemory::remember(printer);
+    return printJobOn(printer, job_, outputMode_);
+}
+
+PrintOutcome CKvrcPrintDlg::offerPdfInstead() {
+    const PrintOutcome noPrinter = PrintOutcome::failure(PrintOutcome::Result::NoPrinter, {});
+    if (!prompts().offer(this, qs(text(kTextNoPrinterOfferPdf)), qs(text(kTextSaveAsPdf)))) return noPrinter;
+    const QString suggested = QDir::home().filePath(
+        qs(rec_.serialText()) + (outputMode_ == PrintMode::Curve ? QStringLiteral("-curves.pdf")
+                                                                  : QStringLiteral("-text.pdf")));
+    QString filter = qs(text(kTextPdfFilter));
+    QString path = prompts().saveFileName(this, suggested, filter, &filter);
+    if (path.isEmpty()) return noPrinter;
+    if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) path += QStringLiteral(".pdf");
+    return saveJobAsPdf(job_, outputMode_, path, QPageSize(QPageSize::A4));
+}
+
+void CKvrcPrintDlg::report(const PrintOutcome& outcome) {
+    if (outcome.result == PrintOutcome::Result::Cancelled) return;
+    printStatus_ = qs(describe(outcome));
+    status_->setToolTip(printStatus_);
+    status_->setText(status_->fontMetrics().elidedText(printStatus_, Qt::ElideMiddle, status_->width()));
+    QPalette p = status_->palette();
+    const QColor normal = palette().color(QPalette::WindowText);
+    p.setColor(QPalette::WindowText, outcome.failed() ? kInvalidLabel : normal);
+    status_->setPalette(p);
+    // A failure must not pass unnoticed; the no-printer case has been told already.
+    if (outcome.failed() && outcome.result != PrintOutcome::Result::NoPrinter)
+        prompts().message(this, printStatus_);
 }
 
 void CKvrcPrintDlg::onPrint() {
     setPrintControlsEnabled(false);
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setPageOrientation(outputMode_ == PrintMode::Curve ? QPageLayout::Landscape
-                                                               : QPageLayout::Portrait);
-    printer.setDocName(qs(rec_.serialText()));
-    if (!execPrintDialog(printer)) {
-        setPrintControlsEnabled(true);
-        return;
-    }
     job_.pageTotal = pageTotal_;
-    QPainter painter;
-    if (!painter.begin(&printer)) {
-        printer.abort();
-        setPrintControlsEnabled(true);
-        return;
-    }
-    if (!printPages(printer, painter, job_, outputMode_)) printer.abort();
-    painter.end();
+    const PrintOutcome outcome = availablePrinters().isEmpty() ? offerPdfInstead() : printOnPrinter();
     setPrintControlsEnabled(true);
+    report(outcome);
+}
+
+void hidePageChoices(QPrintDialog& dialog) {
+    // Qt 6.4's Unix dialog keeps its page range and its "Pages" field (a CUPS page list) without the
+    // page-range option, and rejects every entry for a document that has no page numbers. "All" stays; the
+    // odd/even page set stays too, CUPS applies it.
+    for (const char* name : {"printRange", "from", "to", "pagesRadioButton", "pagesLineEdit",
+                             "printSelection", "printCurrentPage"}) {
+        for (QWidget* w : dialog.findChildren<QWidget*>(QLatin1String(name))) w->hide();
+    }
 }
 
 }  // namespace thermivo

@@ -6,12 +6,14 @@
 
 #include "print/PageRender.h"
 #include "print/PrintJob.h"
+#include "print/PrintOutcome.h"
 
 class QDateTimeEdit;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPrinter;
+class QPrintDialog;
 class QPushButton;
 class QRadioButton;
 class QScrollBar;
@@ -49,6 +51,7 @@ class CKvrcPrintDlg : public QDialog {
         IDC_START_LABEL = 1110,
         IDC_END_LABEL = 1111,
         IDC_MODE_GROUP = 1132,
+        IDC_PRINT_STATUS = 1112,  ///< what became of the last Print
     };
 
     /// Builds and lays out the dialog for `rec` (which must outlive it), scaled by the main window's factor,
@@ -80,10 +83,14 @@ class CKvrcPrintDlg : public QDialog {
     /// The greatest scroll offset of a text page in the preview.
     int maxScroll() const;
     float layoutFactor() const { return layoutFactor_; }
+    /// What the last Print did, as told to the user ("" before the first one).
+    const QString& printStatus() const { return printStatus_; }
 
   protected:
     /// Runs the platform's print dialog on `printer`; false when the user cancels. Tests replace it.
     virtual bool execPrintDialog(QPrinter& printer);
+    /// Names of the installed print queues. Tests replace it.
+    virtual QStringList availablePrinters() const;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
@@ -112,6 +119,9 @@ class CKvrcPrintDlg : public QDialog {
     void onNext();
     void onLast();
     void onPrint();
+    PrintOutcome printOnPrinter();
+    PrintOutcome offerPdfInstead();
+    void report(const PrintOutcome& outcome);
     void onStartChanged();
     void onEndChanged();
     void onPagesEdited();
@@ -134,6 +144,7 @@ class CKvrcPrintDlg : public QDialog {
     int wheelOverscroll_ = 0;
     int wheelRemainder_ = 0;
     int scrollY_ = 0;
+    QString printStatus_;
     QImage pageImage_;
     QImage scaled_;  ///< the part of the page shown, scaled to the frame
     qint64 scaledKey_ = 0;
@@ -155,9 +166,13 @@ class CKvrcPrintDlg : public QDialog {
     QDateTimeEdit *start_ = nullptr, *end_ = nullptr;
     QPushButton* print_ = nullptr;
     QPushButton* exit_ = nullptr;
+    QLabel* status_ = nullptr;
 };
 
 /// The four navigation icons (first, previous, next, last), drawn black on a transparent square.
 QIcon navigationIcon(int controlId, int size);
+
+/// Hides the page choices of the platform's print dialog: every page of a printout is printed.
+void hidePageChoices(QPrintDialog& dialog);
 
 }  // namespace thermivo

@@ -49,11 +49,13 @@ class PageCanvas : public QtCanvas {
 
 }  // namespace
 
-bool printPages(QPagedPaintDevice& device, QPainter& painter, const PrintJob& job, PrintMode mode) {
+bool printPages(QPagedPaintDevice& device, QPainter& painter, const PrintJob& job, PrintMode mode,
+                int* failedPage) {
     const int dpiX = device.logicalDpiX();
     const int dpiY = device.logicalDpiY();
     const int width = device.width();
     const int height = device.height();
+    if (failedPage != nullptr) *failedPage = 1;
     if (dpiX <= 0 || dpiY <= 0 || width <= 0 || height <= 0) return false;
     CurveLayout curve;
     TextLayout text;
@@ -63,6 +65,7 @@ bool printPages(QPagedPaintDevice& device, QPainter& painter, const PrintJob& jo
         text = ComputePrintTextLayout(dpiX, dpiY, width, height);
 
     for (int page = 1; page <= job.pageTotal; ++page) {
+        if (failedPage != nullptr) *failedPage = page;
         if (page > 1 && !device.newPage()) return false;
         PageCanvas canvas(painter, dpiX, dpiY);
         if (mode == PrintMode::Curve)
@@ -70,6 +73,7 @@ bool printPages(QPagedPaintDevice& device, QPainter& painter, const PrintJob& jo
         else
             DrawTextPage(text, job, canvas, page);
     }
+    if (failedPage != nullptr) *failedPage = 0;
     return true;
 }
 

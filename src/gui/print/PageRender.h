@@ -12,8 +12,10 @@ namespace thermivo {
 enum class PrintMode { Curve = 1, Text = 2 };
 
 /// Draws pages 1 .. job.pageTotal on a printer or PDF writer whose painter is already active, each page
-/// scaled to fit the device's printable area. False as soon as a page cannot be started.
-bool printPages(QPagedPaintDevice& device, QPainter& painter, const PrintJob& job, PrintMode mode);
+/// scaled to fit the device's printable area. False as soon as a page cannot be started (its number goes
+/// to *failedPage).
+bool printPages(QPagedPaintDevice& device, QPainter& painter, const PrintJob& job, PrintMode mode,
+                int* failedPage = nullptr);
 
 /// One page at screen resolution (factor 1) as an image of the page's design size.
 QImage renderPageImage(const PrintJob& job, PrintMode mode, int page, int dpiX, int dpiY);

@@ -44,23 +44,30 @@ bool writePrintoutPdf(const Recording& rec, const PdfPrintOptions& options, cons
     job.curveLabels = ComputeCurveLabels(job);
     job.pageTotal = curve ? options.curvePages : textPageCount(job.selection.selCount);
 
+    return writeJobPdf(job, curve ? PrintMode::Curve : PrintMode::Text, path, error);
+}
+
+bool writeJobPdf(const PrintJob& job, PrintMode mode, const QString& path, QString* error,
+                 const QPageSize& paper) {
+    const bool curve = mode == PrintMode::Curve;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return fail(error, QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
     {
         QPdfWriter writer(&file);
         writer.setResolution(kPdfResolution);
-        writer.setTitle(QString::fromStdString(rec.serialText()));
+        writer.setTitle(QString::fromStdString(job.rec().serialText()));
         writer.setCreator(QStringLiteral("Thermivo"));
         writer.setPageLayout(QPageLayout(
-            QPageSize(QPageSize::A4), curve ? QPageLayout::Landscape : QPageLayout::Portrait,
+            paper.isValid() ? paper : QPageSize(QPageSize::A4),
+            curve ? QPageLayout::Landscape : QPageLayout::Portrait,
             QMarginsF(kPdfMarginMm, kPdfMarginMm, kPdfMarginMm, kPdfMarginMm), QPageLayout::Millimeter));
         QPainter painter;
         if (!painter.begin(&writer)) {
             file.cancelWriting();
             return fail(error, QStringLiteral("cannot start the PDF document %1").arg(path));
         }
-        const bool printed = printPages(writer, painter, job, curve ? PrintMode::Curve : PrintMode::Text);
+        const bool printed = printPages(writer, painter, job, mode);
         painter.end();
         if (!printed) {
             file.cancelWriting();

@@ -1,7 +1,10 @@
 #pragma once
+#include <QPageSize>
 #include <QString>
 #include <cstdint>
 #include <optional>
+
+#include "print/PageRender.h"
 
 namespace thermivo {
 
@@ -27,5 +30,11 @@ struct PdfPrintOptions {
 /// written to a temporary name and renamed into place. False with a message in *error on failure.
 bool writePrintoutPdf(const Recording& rec, const PdfPrintOptions& options, const QString& path,
                       QString* error);
+
+/// Writes the pages of a prepared print job as a PDF: the one writer behind `thermivo-cli convert --pdf`,
+/// the preview's "Save as PDF…" and the print dialog's file output. Curve pages are landscape, text pages
+/// portrait, on `paper`. Temporary file renamed into place; false with a message in *error on failure.
+bool writeJobPdf(const PrintJob& job, PrintMode mode, const QString& path, QString* error,
+                 const QPageSize& paper = QPageSize(QPageSize::A4));
 
 }  // namespace thermivo

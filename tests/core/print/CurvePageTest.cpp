@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <algorithm>
+#include <variant>
 
 #include "canvas/RecordingCanvas.h"
 #include "core/print/PrintTestData.h"
@@ -217,4 +219,93 @@ TEST(CurvePage, TableTextsWiderThanTheirCellGetASmallerFont) {
         }
     }
     EXPECT_TRUE(found);
+}
+
+namespace {
+
+/// Every pen width a page drew with, in inches on paper, keyed by what the pen drew.
+struct PenWidths {
+    double grid = 0, table = 0, temperature = 0, humidity = 0, axis = 0, tick = 0;
+};
+
+PenWidths penWidthsInInches(const RecordingCanvas& canvas, int dpi) {
+    PenWidths w;
+    const auto inches = [dpi](const Pen& p) { return static_cast<double>(p.width) / dpi; };
+    for (const auto& op : canvas.ops) {
+        if (const auto* p = std::get_if<RecordingCanvas::Polyline>(&op)) {
+            // The temperature curve comes first in every strip; the humidity curve is the wider one.
+            const bool wider = p->pen.width > canvas.polylines().front().pen.width;
+            (wider ? w.humidity : w.temperature) = inches(p->pen);
+        } else if (const auto* l = std::get_if<RecordingCanvas::Line>(&op)) {
+            const bool vertical = l->from.x == l->to.x;
+            const int length = std::abs(l->to.x - l->from.x) + std::abs(l->to.y - l->from.y);
+            if (l->pen.style == PenStyle::Dot)
+                w.grid = inches(l->pen);
+            else if (l->pen.color == Rgb{0, 0, 0} && vertical && length < dpi / 20)
+                w.tick = std::max(w.tick, inches(l->pen));
+            else if (vertical && length > dpi)
+                w.axis = inches(l->pen);
+            else if (l->from.y < dpi / 2 && length > dpi / 8)
+                w.table = inches(l->pen);
+        }
+    }
+    return w;
+}
+
+}  // namespace
+
+TEST(CurvePage, PrintedPensHaveTheSameWidthOnPaperAtEveryResolution) {
+    ScopedTimeZone tz("UTC");
+    auto rec = makeSawtoothRecording(900, KindTempHumi);
+    const PrintJob job = jobFor(*rec, 1);
+    std::vector<PenWidths> measured;
+    for (int dpi : {300, 600, 1200}) {
+        // A4 landscape with 5 mm margins, as a printer reports it.
+        const int width = static_cast<int>(287.0 / 25.4 * dpi), height = static_cast<int>(200.0 / 25.4 * dpi);
+        const CurveLayout layout = ComputePrintCurveLayout(job, dpi, dpi, width, height);
+        RecordingCanvas canvas(dpi, dpi);
+        DrawCurvePage(layout, job, canvas, 1);
+        measured.push_back(penWidthsInInches(canvas, dpi));
+        // Dotted grid lines stay dotted, at any width.
+        bool dotted = false;
+        for (const auto& l : canvas.lines()) dotted = dotted || l.pen.style == PenStyle::Dot;
+        EXPECT_TRUE(dotted) << dpi;
+    }
+    const PenWidths& at600 = measured[1];
+    EXPECT_DOUBLE_EQ(at600.grid, 1.0 / 600);
+    EXPECT_DOUBLE_EQ(at600.table, 1.0 / 600);
+    EXPECT_DOUBLE_EQ(at600.temperature, 1.0 / 600);
+    EXPECT_DOUBLE_EQ(at600.humidity, 3.0 / 600);
+    EXPECT_DOUBLE_EQ(at600.axis, 3.0 / 600);
+    EXPECT_DOUBLE_EQ(at600.tick, 2.0 / 600);
+    for (const PenWidths& w : measured) {
+        EXPECT_DOUBLE_EQ(w.grid, at600.grid);
+        EXPECT_DOUBLE_EQ(w.table, at600.table);
+        EXPECT_DOUBLE_EQ(w.temperature, at600.temperature);
+        EXPECT_DOUBLE_EQ(w.humidity, at600.humidity);
+        EXPECT_DOUBLE_EQ(w.axis, at600.axis);
+        EXPECT_DOUBLE_EQ(w.tick, at600.tick);
+    }
+
+    // The screen preview keeps its pens in screen pixels: 1, 3, 3 and 2 at 96 dpi.
+    RecordingCanvas screen(96, 96);
+    DrawCurvePage(ComputeCurveLayout(job, 96, 96, 1.0), job, screen, 1);
+    const PenWidths preview = penWidthsInInches(screen, 96);
+    EXPECT_DOUBLE_EQ(preview.temperature * 96, 1.0);
+    EXPECT_DOUBLE_EQ(preview.humidity * 96, 3.0);
+    EXPECT_DOUBLE_EQ(preview.axis * 96, 3.0);
+    EXPECT_DOUBLE_EQ(preview.tick * 96, 2.0);
+
+    // The text pages' frame follows the same rule.
+    for (int dpi : {300, 1200}) {
+        RecordingCanvas canvas(dpi, dpi);
+        DrawTextPage(ComputePrintTextLayout(dpi, dpi, 200 * dpi / 25, 287 * dpi / 25), job, canvas, 1);
+        bool framed = false;
+        for (const auto& op : canvas.ops)
+            if (const auto* r = std::get_if<RecordingCanvas::Rectangle>(&op)) {
+                EXPECT_DOUBLE_EQ(r->pen.width / dpi, 1.0 / 600) << dpi;
+                framed = true;
+            }
+        EXPECT_TRUE(framed) << dpi;
+    }
 }

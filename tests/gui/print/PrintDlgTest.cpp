@@ -63,6 +63,7 @@ class TestPrintDlg : public CKvrcPrintDlg {
         }
         return accept;
     }
+    QStringList availablePrinters() const override { return {QStringLiteral("test-queue")}; }
 };
 
 void wheel(QWidget* target, int delta) {
@@ -314,6 +315,7 @@ TEST(PrintDlg, EscapeNeverClosesAndEnterOnlyPressesCommandButtons) {
 
 TEST(PrintDlg, PrintingFreesTheButtonsAfterCancelFailureAndSuccess) {
     ScopedTimeZone tz("UTC");
+    ScriptedPrompts prompts;
     auto rec = makeSawtoothRecording(300);
     TestPrintDlg dlg(*rec);
     auto* print = control<QPushButton>(dlg, 1100);
@@ -327,6 +329,10 @@ TEST(PrintDlg, PrintingFreesTheButtonsAfterCancelFailureAndSuccess) {
     dlg.outputFile = QStringLiteral("/nonexistent-dir/out.pdf");  // the document cannot be started
     QTest::mouseClick(print, Qt::LeftButton);
     for (int id : {1100, 1096, 1097}) EXPECT_TRUE(enabled(dlg, id)) << id;
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_TRUE(prompts.messages[0].startsWith(
+        QStringLiteral("The PDF file /nonexistent-dir/out.pdf could not be written. (")))
+        << prompts.messages[0].toStdString();
 
     QTest::mouseClick(control<QRadioButton>(dlg, 1097), Qt::LeftButton);
     dlg.outputFile = outDir() + QStringLiteral("/dialog-text.pdf");
