@@ -12,7 +12,7 @@ int usage(const std::string& problem) {
     std::fputs(
         "usage: thermivo-cli info FILE.kvlu [--unit C|F] [--json] [--mkt-kj N] [--from \"YYYY-MM-DD HH:MM\"] [--to ...]\n"
         "       thermivo-cli create --from-json IN.json -o OUT.kvlu\n"
-        "       thermivo-cli convert FILE.kvlu [--xls OUT.xls] [--csv OUT.csv] [--unit C|F]\n"
+        "       thermivo-cli convert FILE.kvlu [--xls OUT.xls] [--xlsx OUT.xlsx] [--csv OUT.csv] [--unit C|F]\n"
         "                    [--pdf OUT.pdf [--pages text|curve] [--curve-pages N]\n"
         "                     [--from \"YYYY-MM-DD HH:MM\"] [--to \"YYYY-MM-DD HH:MM\"]]\n"
         "       thermivo-cli download --port PATH -o OUT.kvlu\n"
