@@ -37,6 +37,7 @@
 #include "app/UiText.h"
 #include "data/RecordFile.h"
 #include "export/SaveTargets.h"
+#include "export/XlsxExport.h"
 
 namespace thermivo {
 
@@ -520,6 +521,11 @@ const QString& CDeepColdThermivoDlg::WorksheetFilter() {
     return f;
 }
 
+const QString& CDeepColdThermivoDlg::XlsxFilter() {
+    static const QString f = QStringLiteral("Excel Workbook (*.xlsx)");
+    return f;
+}
+
 QString CDeepColdThermivoDlg::DefaultFileFolder() {
     const QString own = QCoreApplication::applicationDirPath();
     if (!own.isEmpty() && QFileInfo(own).isWritable()) return own;
@@ -532,10 +538,13 @@ QString CDeepColdThermivoDlg::DefaultFileFolder() {
 void CDeepColdThermivoDlg::OnSaveData() {
     if (!rec_.hasSamples()) return;
     QString selected = RecordFileFilter();
-    const QString filters = RecordFileFilter() + QStringLiteral(";;") + WorksheetFilter();
+    QString filters = RecordFileFilter() + QStringLiteral(";;") + WorksheetFilter();
+    if (xlsxExportAvailable()) filters += QStringLiteral(";;") + XlsxFilter();
     const QString chosen = prompts().saveFileName(this, DefaultFileFolder(), filters, &selected);
     if (chosen.isEmpty()) return;
-    const int filter = selected == WorksheetFilter() ? kFilterWorksheet : kFilterRecordFile;
+    const int filter = selected == WorksheetFilter() ? kFilterWorksheet
+                       : selected == XlsxFilter()    ? kFilterXlsx
+                                                     : kFilterRecordFile;
     const SaveTargets targets =
         saveTargets(chosen.toStdString(), QFileInfo(chosen).fileName().toStdString(), filter);
 
@@ -545,6 +554,8 @@ void CDeepColdThermivoDlg::OnSaveData() {
         failed = targets.recordName;
     if (targets.workbook && !saveWorksheet(QString::fromStdString(targets.workbookPath)) && failed.empty())
         failed = targets.workbookName;
+    if (targets.xlsx && !writeRecordingXlsx(rec_, targets.xlsxPath, AppSettings::instance()) && failed.empty())
+        failed = targets.xlsxName;
     SetStatusText(failed.empty() ? qs(text(37) + targets.statusName) : qs(text(38) + failed));
 }
 

@@ -66,6 +66,7 @@ class CDeepColdThermivoDlg : public QDialog, public MessageSink {
     static QString DefaultFileFolder();
     static const QString& RecordFileFilter();
     static const QString& WorksheetFilter();
+    static const QString& XlsxFilter();
 
     /// Opens the print preview; called by Print only when a recording with samples is loaded.
     std::function<void(CDeepColdThermivoDlg&)> openPrintDialog;

@@ -74,3 +74,28 @@ TEST(SaveTargets, ExtensionAfterTheFirstDotAndTheFilterDecide) {
     EXPECT_EQ(t.statusName, "r.xls");
     EXPECT_EQ(saveTargets("/d/r.xls", "r.xls", kFilterWorksheet).workbookPath, "/d/r.xls");
 }
+
+TEST(SaveTargets, XlsxByFilterOrByExtension) {
+    SaveTargets t = saveTargets("/d/day1", "day1", kFilterXlsx);
+    EXPECT_TRUE(t.xlsx);
+    EXPECT_FALSE(t.recordFile);
+    EXPECT_FALSE(t.workbook);
+    EXPECT_EQ(t.xlsxPath, "/d/day1.xlsx");
+    EXPECT_EQ(t.statusName, "day1.xlsx");
+
+    // ".xlsx" is its own extension, not ".xls" with something after it.
+    t = saveTargets("/d/r.xlsx", "r.xlsx", kFilterWorksheet);
+    EXPECT_TRUE(t.xlsx);
+    EXPECT_EQ(t.xlsxPath, "/d/r.xlsx");
+    EXPECT_EQ(t.workbookPath, "/d/r.xlsx.xls");
+
+    t = saveTargets("/d/r.xlsx", "r.xlsx", kFilterRecordFile);
+    EXPECT_EQ(t.recordPath, "/d/r.xlsx.kvlu");
+    EXPECT_EQ(t.xlsxPath, "/d/r.xlsx");
+    EXPECT_EQ(t.statusName, "r.xlsx");
+
+    t = saveTargets("/d/a.kvlu", "a.kvlu", kFilterXlsx);  // never onto the record file
+    EXPECT_EQ(t.recordPath, "/d/a.kvlu");
+    EXPECT_EQ(t.xlsxPath, "/d/a.kvlu.xlsx");
+    EXPECT_FALSE(saveTargets("/d/a.xls", "a.xls", kFilterWorksheet).xlsx);
+}
