@@ -29,6 +29,7 @@
 #include "ControlIds.h"
 #include "DialogUnits.h"
 #include "HisDataView.h"
+#include "StatisticsView.h"
 #include "Prompts.h"
 #include "SummFormView.h"
 #include "WindowMessage.h"
@@ -271,6 +272,13 @@ bool CDeepColdThermivoDlg::OnInitDialog() {
     chartView_ = new CHisDataView(tab, rec_);
     chartView_->setObjectName(QStringLiteral("chartView"));
     tab->addTab(chartView_, qs(text(147)));
+    statsView_ = new CStatisticsView(tab, rec_);
+    statsView_->setObjectName(QStringLiteral("statisticsView"));
+    tab->addTab(statsView_, qs(text(2300)));
+    connect(statsView_, &CStatisticsView::excursionActivated, this, [this](int sample) {
+        Tab()->setCurrentWidget(chartView_);
+        chartView_->JumpToSample(sample);
+    });
 
     // Unit captions; the unit in force is the pressed one.
     const AppSettings& settings = AppSettings::instance();
@@ -446,6 +454,7 @@ void CDeepColdThermivoDlg::switchUnit(const std::string& unit) {
 
 void CDeepColdThermivoDlg::refreshChart() {
     if (chartView_ != nullptr) chartView_->RefreshChart();
+    if (statsView_ != nullptr) statsView_->Refresh();
 }
 
 // --- print and exit --------------------------------------------------------------------------------------

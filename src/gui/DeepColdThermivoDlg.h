@@ -17,6 +17,7 @@ namespace thermivo {
 
 class CSummFormView;
 class CHisDataView;
+class CStatisticsView;
 
 /// The program's only top-level window: instrument controls along the top and right, the summary band,
 /// and the chart view in a tab. It owns the views; the recording belongs to the application object.
@@ -44,6 +45,7 @@ class CDeepColdThermivoDlg : public QDialog, public MessageSink {
     QWidget* Control(int id) const;
     CSummFormView* SummaryView() const { return summView_; }
     CHisDataView* ChartView() const { return chartView_; }
+    CStatisticsView* StatisticsView() const { return statsView_; }
     QTabWidget* Tab() const;
     Recording& GetRecording() { return rec_; }
     float LayoutFactor() const { return layoutFactor_; }
@@ -117,6 +119,7 @@ class CDeepColdThermivoDlg : public QDialog, public MessageSink {
     QAction* aboutAction_ = nullptr;
     CSummFormView* summView_ = nullptr;
     CHisDataView* chartView_ = nullptr;
+    CStatisticsView* statsView_ = nullptr;
 };
 
 /// The About box: name, version and purpose of the program; it only closes.

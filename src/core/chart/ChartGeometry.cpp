@@ -347,7 +347,7 @@ void drawChart(Canvas& canvas, ChartGeometry& geometry, const Recording& rec, co
             const std::string label = humidityScaleLabel(geometry.humiTicks[static_cast<std::size_t>(k)]);
             const float y =
                 static_cast<float>(l.bottomValueLine) - static_cast<float>(k) * l.gridStep - 8.0f * s;
-            canvas.textOut(width - canvas.textExtent(label).width - toPixel(3.0f * s), toPixel(y), label);
+            canvas.textOut(width - canvas.textExtent(label).width - toPixel(6.0f * s), toPixel(y), label);
         }
         canvas.setBackgroundColor(chart_style::kLabelStrip);
         if (rec.humiAlarmOn) {
