@@ -28,6 +28,7 @@
 #include "Artwork.h"
 #include "ControlIds.h"
 #include "DialogUnits.h"
+#include "FittedText.h"
 #include "HisDataView.h"
 #include "StatisticsView.h"
 #include "Prompts.h"
@@ -54,28 +55,6 @@ constexpr int kBannerBandHeight = 51;  // dialog units: the strip above the summ
 bool chinese() {
     return AppSettings::instance().languageId == kLanguageChinesePrc;
 }
-
-// A push button whose multi-line caption falls back to one line when the lines do not fit its height,
-// so a caption written one letter per line never shows up as a clipped fragment.
-class CaptionButton : public QPushButton {
-  public:
-    using QPushButton::QPushButton;
-
-  protected:
-    void paintEvent(QPaintEvent* e) override {
-        const QString caption = text();
-        const int lines = static_cast<int>(caption.count(QLatin1Char('\n'))) + 1;
-        if (lines == 1 || fontMetrics().lineSpacing() * lines <= height() - 4) {
-            QPushButton::paintEvent(e);
-            return;
-        }
-        QStyleOptionButton opt;
-        initStyleOption(&opt);
-        opt.text = QString(caption).remove(QLatin1Char('\n'));
-        QPainter p(this);
-        style()->drawControl(QStyle::CE_PushButton, &opt, &p, this);
-    }
-};
 
 void setColors(QWidget* w, const QColor& text, const QColor& background) {
     QPalette pal = w->palette();
@@ -159,18 +138,18 @@ void CDeepColdThermivoDlg::createControls() {
     add(indicator, IDC_INDICATOR, QRect(556, 284, 40, 44));
     indicator->hide();
 
-    auto* connectButton = new QPushButton(this);
+    auto* connectButton = new FittedButton(this);
     add(connectButton, IDC_CONNECT, QRect(35, 5, 96, 43));
     auto* linkBar = new QProgressBar(this);
     add(linkBar, IDC_LINK_BAR, QRect(9, 5, 27, 43));
-    auto* calibrate = new QPushButton(QStringLiteral("Calibration Time"), this);
+    auto* calibrate = new FittedButton(QStringLiteral("Calibration Time"), this);
     add(calibrate, IDC_CALIBRATION, QRect(175, 9, 72, 19));
     auto* clock = new QLabel(this);
     add(clock, IDC_CLOCK_TEXT, QRect(175, 37, 72, 11));
     clock->setWordWrap(false);
     setColors(clock, QColor(255, 205, 15), QColor(82, 105, 118));
 
-    auto* startRecord = new QPushButton(this);
+    auto* startRecord = new FittedButton(this);
     add(startRecord, IDC_START_RECORD, QRect(315, 9, 72, 19));
     auto* minutes = new QLineEdit(this);
     add(minutes, IDC_MINUTES, QRect(315, 36, 32, 12));
@@ -180,9 +159,8 @@ void CDeepColdThermivoDlg::createControls() {
     add(minutesLabel, IDC_MINUTES_LABEL, QRect(351, 37, 40, 10));
     setColors(minutesLabel, QColor(), kDialogBackground);
 
-    auto* status = new QLabel(this);
+    auto* status = new StatusLine(this);
     add(status, IDC_STATUS, QRect(413, 36, 119, 12));
-    status->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     status->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setColors(status, QColor(0, 0, 0), QColor(240, 240, 240));
 
@@ -215,6 +193,16 @@ void CDeepColdThermivoDlg::createControls() {
         bar->setValue(0);
     }
 
+    // With nothing attached the link and battery bars stay at 0; in the window's own colours they read as
+    // empty gauges rather than as white boxes that failed to draw.
+    for (QProgressBar* bar : {linkBar, batteryBar}) {
+        QPalette pal = bar->palette();
+        const QColor window = QApplication::palette().color(QPalette::Window);
+        pal.setColor(QPalette::Base, window);
+        pal.setColor(QPalette::Window, window);
+        bar->setPalette(pal);
+    }
+
     auto* celsius = new QRadioButton(QStringLiteral(" C"), this);
     add(celsius, IDC_CELSIUS, QRect(571, 84, 23, 10));
     auto* fahrenheit = new QRadioButton(QStringLiteral(" F"), this);
@@ -223,15 +211,15 @@ void CDeepColdThermivoDlg::createControls() {
     units->addButton(celsius);
     units->addButton(fahrenheit);
 
-    auto* download = new CaptionButton(QStringLiteral("Download"), this);
+    auto* download = new FittedButton(QStringLiteral("Download"), this);
     add(download, IDC_DOWNLOAD, QRect(551, 151, 50, 19));
-    auto* save = new QPushButton(QStringLiteral("Save Data"), this);
+    auto* save = new FittedButton(QStringLiteral("Save Data"), this);
     add(save, IDC_SAVE, QRect(551, 186, 50, 19));
-    auto* open = new QPushButton(QStringLiteral("Open File"), this);
+    auto* open = new FittedButton(QStringLiteral("Open File"), this);
     add(open, IDC_OPEN, QRect(551, 221, 50, 19));
-    auto* print = new QPushButton(QStringLiteral("Print"), this);
+    auto* print = new FittedButton(QStringLiteral("Print"), this);
     add(print, IDC_PRINT, QRect(551, 256, 50, 19));
-    auto* exitButton = new QPushButton(QStringLiteral("Exit"), this);
+    auto* exitButton = new FittedButton(QStringLiteral("Exit"), this);
     add(exitButton, IDC_EXIT, QRect(557, 337, 38, 29));
 
     for (QPushButton* b : findChildren<QPushButton*>(Qt::FindDirectChildrenOnly)) {
@@ -338,6 +326,7 @@ void CDeepColdThermivoDlg::applyCaptions() {
     set(IDC_OPEN, zh ? QStringLiteral("打开文件") : QStringLiteral("Open"));
     set(IDC_PRINT, zh ? QStringLiteral("打印数据") : QStringLiteral("Print"));
     set(IDC_EXIT, zh ? QStringLiteral("退出") : QStringLiteral("Exit"));
+    static_cast<FittedButton*>(Control(IDC_CONNECT))->setPlaceholder(qs(text(2200)));
 }
 
 void CDeepColdThermivoDlg::layoutScaling() {
@@ -513,9 +502,7 @@ void CDeepColdThermivoDlg::OnWindowMessage(std::uint32_t message, std::int64_t w
 }
 
 void CDeepColdThermivoDlg::SetStatusText(const QString& s) {
-    auto* status = static_cast<QLabel*>(Control(IDC_STATUS));
-    status->setText(s);
-    status->setToolTip(s.trimmed());  // a long file name may not fit the line
+    static_cast<StatusLine*>(Control(IDC_STATUS))->setMessage(s);
 }
 
 // --- files -----------------------------------------------------------------------------------------------

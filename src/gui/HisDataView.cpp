@@ -14,9 +14,11 @@
 #include <QTableView>
 #include <algorithm>
 
+#include "DialogUnits.h"
 #include "QtCanvas.h"
 #include "app/AppSettings.h"
 #include "app/UiText.h"
+#include "chart/ChartLegend.h"
 #include "chart/SampleListModel.h"
 #include "chart/ZoomIcons.h"
 #include "data/ListRows.h"
@@ -26,10 +28,6 @@ namespace thermivo {
 
 namespace {
 
-// Dialog base units of the template font (8 points at 96 dpi): one unit is 6/4 pixels across and 13/8 down.
-// Fixed rather than measured, so the controls line up with the chart bitmap, whose size is in pixels.
-constexpr int kBaseUnitX = 6;
-constexpr int kBaseUnitY = 13;
 // Pixel height of that font; the controls' font is this times the layout factor.
 constexpr int kControlFontPixels = 11;
 
@@ -43,27 +41,21 @@ constexpr TemplateControl kTemplate[] = {
     {CHisDataView::IDC_ZOOM_OUT, 188, 203, 20, 17}, {CHisDataView::IDC_AUTOSCALE, 252, 206, 121, 10},
     {CHisDataView::IDC_UNIT_TEXT, 179, 10, 24, 8},  {CHisDataView::IDC_READOUT, 53, 8, 122, 12},
     {CHisDataView::IDC_TRACKBAR, 34, 185, 332, 11}, {CHisDataView::IDC_SAMPLE_LIST, 373, 0, 141, 234},
-    {CHisDataView::IDC_HUMI_SWITCH, 252, 219, 121, 10},
+    {CHisDataView::IDC_HUMI_SWITCH, 252, 196, 121, 10},
 };
+
+// The legend's line under the zoom buttons, beside the list (dialog units).
+constexpr int kLegendRect[4] = {34, 222, 332, 11};
 
 // Column widths of the side list at layout factor 1.
 constexpr int kColumnWidths[kSampleListColumns] = {35, 95, 70};
 // With the humidity column the texts keep their room and the list scrolls sideways instead.
 constexpr int kHumidityColumnWidths[kSampleListColumnsHumidity] = {35, 95, 70, 72};
 
-int mulDiv(int value, int numerator, int denominator) {
-    return (value * numerator + denominator / 2) / denominator;
-}
-
-
 }  // namespace
 
 QRect CHisDataView::dialogUnitsToPixels(int x, int y, int width, int height) {
-    const int left = mulDiv(x, kBaseUnitX, 4);
-    const int top = mulDiv(y, kBaseUnitY, 8);
-    const int right = mulDiv(x + width, kBaseUnitX, 4);
-    const int bottom = mulDiv(y + height, kBaseUnitY, 8);
-    return QRect(left, top, right - left, bottom - top);
+    return DialogUnits().toPixels(QRect(x, y, width, height));
 }
 
 QSize CHisDataView::templateSize() {
@@ -120,7 +112,8 @@ CHisDataView::CHisDataView(QWidget* parent, Recording& recording)
     autoScale_ = new QCheckBox(qs(text(41)), this);
     connect(autoScale_, &QCheckBox::clicked, this, &CHisDataView::OnAutoScale);
 
-    // Beside "Scaling data coordinate"; only a recording with humidity shows it.
+    // Just above "Scaling data coordinate" (the legend takes the line below); only a recording with
+    // humidity shows it.
     humiSwitch_ = new QCheckBox(qs(text(2315)), this);
     humiSwitch_->setChecked(true);
     humiSwitch_->hide();
@@ -152,6 +145,9 @@ CHisDataView::CHisDataView(QWidget* parent, Recording& recording)
     // The three columns fill the list; the last one gives up the room the vertical scroll bar takes.
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list_->horizontalHeader()->setStretchLastSection(true);
+
+    legend_ = new ChartLegend(this);
+    legend_->setObjectName(QStringLiteral("chartLegend"));
 
     tempSwitch_->setObjectName(QString::number(IDC_TEMP_SWITCH));
     readout_->setObjectName(QString::number(IDC_READOUT));
@@ -219,6 +215,7 @@ void CHisDataView::RefreshChart() {
         trackbar_->setRange(0, std::max(recording_.usableSamples() - 1, 0));
         trackbar_->setValue(0);
     }
+    legend_->setLegend(alarmLegend(recording_, AppSettings::instance()));
     renderChart();
     update();
     ResetSampleList();
@@ -264,6 +261,13 @@ void CHisDataView::RescaleLayout(float factor, int originX, int originY) {
         const ControlPlacement p = scaleAboutCentre(r.x() + originX, r.y() + originY, r.width(), r.height(),
                                                     factor, offsetX, offsetY);
         w->setGeometry(p.x, p.y, p.width, p.height);
+    }
+    {
+        legend_->setFont(controlFont_);
+        const QRect r = dialogUnitsToPixels(kLegendRect[0], kLegendRect[1], kLegendRect[2], kLegendRect[3]);
+        const ControlPlacement p = scaleAboutCentre(r.x() + originX, r.y() + originY, r.width(), r.height(),
+                                                    factor, offsetX, offsetY);
+        legend_->setGeometry(p.x, p.y, p.width, p.height);
     }
     list_->verticalHeader()->setDefaultSectionSize(QFontMetrics(controlFont_).height() + 4);
     applyColumnWidths();

@@ -16,6 +16,7 @@ class QTableView;
 namespace thermivo {
 
 struct Recording;
+class ChartLegend;
 class SampleListModel;
 
 /// The chart page of the main window's tab: the temperature curve drawn off-screen and copied in one piece,
@@ -68,6 +69,8 @@ class CHisDataView : public QWidget {
     QPoint chartOrigin() const;
     const ChartGeometry& chartGeometry() const { return geometry_; }
     const ChartViewState& viewState() const { return state_; }
+    /// The line under the chart that explains the alarm lines and the list's "*".
+    ChartLegend* legend() const { return legend_; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -105,6 +108,7 @@ class CHisDataView : public QWidget {
     QCheckBox* humiSwitch_ = nullptr;
     QTableView* list_ = nullptr;
     SampleListModel* model_ = nullptr;
+    ChartLegend* legend_ = nullptr;
     int listColumns_ = 0;
 };
 
