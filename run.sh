@@ -9,6 +9,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 . scripts/packages.sh
 ensure_packages cmake ninja-build g++ googletest libgtest-dev libgmock-dev qt6-base-dev libudev-dev libgl-dev \
   fonts-wqy-microhei fonts-liberation2 tzdata
+ensure_packages libxlsxwriter-dev pkgconf
 
 echo "== build"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

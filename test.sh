@@ -14,6 +14,7 @@ ensure_packages cmake ninja-build g++ clang libclang-rt-14-dev googletest libgte
   libgl-dev tzdata
 # A private print server for the print-queue test (tests/print-server/run.sh, run by ctest).
 ensure_packages cups cups-client cups-filters libcups2-dev
+ensure_packages libxlsxwriter-dev pkgconf python3-openpyxl
 
 export QT_QPA_PLATFORM=offscreen
 status=0

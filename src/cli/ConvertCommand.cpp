@@ -7,17 +7,20 @@
 #include "data/Recording.h"
 #include "export/RecordingExport.h"
 #include "export/WorkbookError.h"
+#include "export/XlsxExport.h"
 
 namespace thermivo::cli {
 
 int runConvert(const Args& args) {
-    std::string input, xls, csv, unit, pages = "curve";
+    std::string input, xls, xlsx, csv, unit, pages = "curve";
     PdfRequest pdf;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
         if (a == "--xls" && hasValue) {
             xls = args[++i];
+        } else if (a == "--xlsx" && hasValue) {
+            xlsx = args[++i];
         } else if (a == "--csv" && hasValue) {
             csv = args[++i];
         } else if (a == "--pdf" && hasValue) {
@@ -45,8 +48,8 @@ int runConvert(const Args& args) {
         }
     }
     if (input.empty()) return usage("no input file given");
-    if (xls.empty() && csv.empty() && pdf.path.empty())
-        return usage("convert needs --xls OUT.xls, --csv OUT.csv or --pdf OUT.pdf");
+    if (xls.empty() && xlsx.empty() && csv.empty() && pdf.path.empty())
+        return usage("convert needs --xls OUT.xls, --xlsx OUT.xlsx, --csv OUT.csv or --pdf OUT.pdf");
     if (pages != "curve" && pages != "text") return usage("--pages takes text or curve");
     pdf.textPages = pages == "text";
     if (!unit.empty() && !applyUnit(unit)) return usage("--unit takes C or F");
@@ -68,6 +71,15 @@ int runConvert(const Args& args) {
             status = kExitFailure;
         } else {
             std::fprintf(stderr, "%s%s\n", text(37).c_str(), xls.c_str());
+        }
+    }
+    if (!xlsx.empty()) {
+        std::string error;
+        if (!writeRecordingXlsx(*rec, xlsx, AppSettings::instance(), &error)) {
+            std::fprintf(stderr, "%s%s\n(%s)\n", text(38).c_str(), xlsx.c_str(), error.c_str());
+            status = kExitFailure;
+        } else {
+            std::fprintf(stderr, "%s%s\n", text(37).c_str(), xlsx.c_str());
         }
     }
     if (!csv.empty()) {

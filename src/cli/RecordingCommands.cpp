@@ -1,9 +1,12 @@
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <sstream>
 
 #include "Commands.h"
+#include "analysis/Statistics.h"
+#include "analysis/StatisticsText.h"
 #include "app/AppSettings.h"
 #include "app/Json.h"
 #include "app/UiText.h"
@@ -60,31 +63,55 @@ bool applyUnit(const std::string& unit) {
 int runInfo(const Args& args) {
     std::string path, unit;
     bool json = false;
+    double activationEnergy = kDefaultActivationEnergyKJPerMol;
+    std::optional<std::int64_t> from, to;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--json") {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == "--json") {
             json = true;
-        } else if (args[i] == "--unit" && i + 1 < args.size()) {
+        } else if (a == "--unit" && hasValue) {
             unit = args[++i];
-        } else if (!args[i].empty() && args[i][0] == '-') {
-            return usage("unknown option '" + args[i] + "'");
+        } else if (a == "--mkt-kj" && hasValue) {
+            const std::string& n = args[++i];
+            char* end = nullptr;
+            activationEnergy = std::strtod(n.c_str(), &end);
+            if (n.empty() || end == nullptr || *end != '\0' || !(activationEnergy > 0) || activationEnergy > 1e6)
+                return usage("--mkt-kj takes an activation energy in kJ/mol above 0");
+        } else if ((a == "--from" || a == "--to") && hasValue) {
+            const auto t = parseMinuteTime(args[++i]);
+            if (!t) return usage(a + " takes \"YYYY-MM-DD HH:MM\"");
+            (a == "--from" ? from : to) = *t;
+        } else if (!a.empty() && a[0] == '-') {
+            return usage("unknown option '" + a + "'");
         } else if (path.empty()) {
-            path = args[i];
+            path = a;
         } else {
             return usage("more than one file given");
         }
     }
     if (path.empty()) return usage("no file given");
     if (!unit.empty() && !applyUnit(unit)) return usage("--unit takes C or F");
+    if (from && to && *from > *to) return usage("--from lies after --to");
     auto rec = std::make_unique<Recording>();
     if (!loadRecording(path, *rec)) return kExitFailure;
+    const RecordingStatistics stats =
+        computeStatistics(*rec, sampleRangeBetween(*rec, from, to), activationEnergy);
     if (json) {
-        std::fputs(recordingToJson(*rec).c_str(), stdout);
+        std::fputs(recordingToJson(*rec, {{"statistics", statisticsJson(stats)}}).c_str(), stdout);
         return kExitOk;
     }
     for (const auto& [index, bit] : kSummaryRows) {
         if ((rec->validMask & bit) == 0) continue;
         const auto k = static_cast<std::size_t>(index);
         std::printf("%s %s\n", trimLeft(rec->labels[k]).c_str(), rec->values[k].c_str());
+    }
+    std::printf("%s\n", text(2300).c_str());
+    for (const auto& line : statisticsLines(stats, AppSettings::instance())) {
+        if (line.second.empty())
+            std::printf("  %s\n", line.first.c_str());
+        else
+            std::printf("  %s%s%s\n", line.first.c_str(), line.first.empty() ? "  " : " ", line.second.c_str());
     }
     return kExitOk;
 }

@@ -10,9 +10,9 @@ namespace thermivo::cli {
 int usage(const std::string& problem) {
     if (!problem.empty()) std::fprintf(stderr, "thermivo-cli: %s\n", problem.c_str());
     std::fputs(
-        "usage: thermivo-cli info FILE.kvlu [--unit C|F] [--json]\n"
+        "usage: thermivo-cli info FILE.kvlu [--unit C|F] [--json] [--mkt-kj N] [--from \"YYYY-MM-DD HH:MM\"] [--to ...]\n"
         "       thermivo-cli create --from-json IN.json -o OUT.kvlu\n"
-        "       thermivo-cli convert FILE.kvlu [--xls OUT.xls] [--csv OUT.csv] [--unit C|F]\n"
+        "       thermivo-cli convert FILE.kvlu [--xls OUT.xls] [--xlsx OUT.xlsx] [--csv OUT.csv] [--unit C|F]\n"
         "                    [--pdf OUT.pdf [--pages text|curve] [--curve-pages N]\n"
         "                     [--from \"YYYY-MM-DD HH:MM\"] [--to \"YYYY-MM-DD HH:MM\"]]\n"
         "       thermivo-cli download --port PATH -o OUT.kvlu [--partial]\n"

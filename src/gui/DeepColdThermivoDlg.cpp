@@ -30,6 +30,7 @@
 #include "DialogUnits.h"
 #include "FittedText.h"
 #include "HisDataView.h"
+#include "StatisticsView.h"
 #include "Prompts.h"
 #include "SummFormView.h"
 #include "WindowMessage.h"
@@ -38,6 +39,7 @@
 #include "app/UiText.h"
 #include "data/RecordFile.h"
 #include "export/SaveTargets.h"
+#include "export/XlsxExport.h"
 
 namespace thermivo {
 
@@ -259,6 +261,13 @@ bool CDeepColdThermivoDlg::OnInitDialog() {
     chartView_->setObjectName(QStringLiteral("chartView"));
     chartView_->SetRecordingMutex(recordingMutex_);
     tab->addTab(chartView_, qs(text(147)));
+    statsView_ = new CStatisticsView(tab, rec_);
+    statsView_->setObjectName(QStringLiteral("statisticsView"));
+    tab->addTab(statsView_, qs(text(2300)));
+    connect(statsView_, &CStatisticsView::excursionActivated, this, [this](int sample) {
+        Tab()->setCurrentWidget(chartView_);
+        chartView_->JumpToSample(sample);
+    });
 
     // Unit captions; the unit in force is the pressed one.
     const AppSettings& settings = AppSettings::instance();
@@ -442,6 +451,7 @@ void CDeepColdThermivoDlg::switchUnit(const std::string& unit) {
 
 void CDeepColdThermivoDlg::refreshChart() {
     if (chartView_ != nullptr) chartView_->RefreshChart();
+    if (statsView_ != nullptr) statsView_->Refresh();
 }
 
 // --- print and exit --------------------------------------------------------------------------------------
@@ -542,6 +552,11 @@ const QString& CDeepColdThermivoDlg::WorksheetFilter() {
     return f;
 }
 
+const QString& CDeepColdThermivoDlg::XlsxFilter() {
+    static const QString f = QStringLiteral("Excel Workbook (*.xlsx)");
+    return f;
+}
+
 QString CDeepColdThermivoDlg::DefaultFileFolder() {
     const QString own = QCoreApplication::applicationDirPath();
     if (!own.isEmpty() && QFileInfo(own).isWritable()) return own;
@@ -569,10 +584,13 @@ void CDeepColdThermivoDlg::OnSaveData() {
 
 void CDeepColdThermivoDlg::saveCopy() {
     QString selected = RecordFileFilter();
-    const QString filters = RecordFileFilter() + QStringLiteral(";;") + WorksheetFilter();
+    QString filters = RecordFileFilter() + QStringLiteral(";;") + WorksheetFilter();
+    if (xlsxExportAvailable()) filters += QStringLiteral(";;") + XlsxFilter();
     const QString chosen = prompts().saveFileName(this, DefaultFileFolder(), filters, &selected);
     if (chosen.isEmpty()) return;
-    const int filter = selected == WorksheetFilter() ? kFilterWorksheet : kFilterRecordFile;
+    const int filter = selected == WorksheetFilter() ? kFilterWorksheet
+                       : selected == XlsxFilter()    ? kFilterXlsx
+                                                     : kFilterRecordFile;
     const SaveTargets targets =
         saveTargets(chosen.toStdString(), QFileInfo(chosen).fileName().toStdString(), filter);
 
@@ -582,6 +600,8 @@ void CDeepColdThermivoDlg::saveCopy() {
         failed = targets.recordName;
     if (targets.workbook && !saveWorksheet(QString::fromStdString(targets.workbookPath)) && failed.empty())
         failed = targets.workbookName;
+    if (targets.xlsx && !writeRecordingXlsx(rec_, targets.xlsxPath, AppSettings::instance()) && failed.empty())
+        failed = targets.xlsxName;
     SetStatusText(failed.empty() ? qs(text(37) + targets.statusName) : qs(text(38) + failed));
 }
 

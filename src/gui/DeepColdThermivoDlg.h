@@ -19,6 +19,7 @@ namespace thermivo {
 
 class CSummFormView;
 class CHisDataView;
+class CStatisticsView;
 
 /// The program's only top-level window: instrument controls along the top and right, the summary band,
 /// and the chart view in a tab. It owns the views; the recording belongs to the application object.
@@ -46,6 +47,7 @@ class CDeepColdThermivoDlg : public QDialog, public MessageSink {
     QWidget* Control(int id) const;
     CSummFormView* SummaryView() const { return summView_; }
     CHisDataView* ChartView() const { return chartView_; }
+    CStatisticsView* StatisticsView() const { return statsView_; }
     QTabWidget* Tab() const;
     Recording& GetRecording() { return rec_; }
     /// The recording a Save in progress writes (the received part of an incomplete download), else the
@@ -82,6 +84,7 @@ class CDeepColdThermivoDlg : public QDialog, public MessageSink {
     static QString DefaultFileFolder();
     static const QString& RecordFileFilter();
     static const QString& WorksheetFilter();
+    static const QString& XlsxFilter();
 
     /// Opens the print preview; called by Print only when a recording with samples is loaded.
     std::function<void(CDeepColdThermivoDlg&)> openPrintDialog;
@@ -138,6 +141,7 @@ class CDeepColdThermivoDlg : public QDialog, public MessageSink {
     RecordingMutex* recordingMutex_ = nullptr;
     const Recording* saving_ = nullptr;
     QString recordingsFolder_;
+    CStatisticsView* statsView_ = nullptr;
 };
 
 /// The About box: name, version and purpose of the program; it only closes.

@@ -10,6 +10,7 @@
 
 #include "DeepColdThermivoDlg.h"
 #include "HisDataView.h"
+#include "StatisticsView.h"
 #include "Prompts.h"
 #include "SummFormView.h"
 #include "link/LinkController.h"
@@ -110,6 +111,7 @@ void DialogLinkView::refreshSummary(bool dataPresent) { dlg_.SummaryView()->Refr
 
 void DialogLinkView::refreshChart() {
     dlg_.ChartView()->RefreshChart();
+    if (dlg_.StatisticsView() != nullptr) dlg_.StatisticsView()->Refresh();
     dlg_.UpdatePrintButton();
 }
 

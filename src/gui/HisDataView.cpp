@@ -41,6 +41,7 @@ constexpr TemplateControl kTemplate[] = {
     {CHisDataView::IDC_ZOOM_OUT, 188, 203, 20, 17}, {CHisDataView::IDC_AUTOSCALE, 252, 206, 121, 10},
     {CHisDataView::IDC_UNIT_TEXT, 179, 10, 24, 8},  {CHisDataView::IDC_READOUT, 53, 8, 122, 12},
     {CHisDataView::IDC_TRACKBAR, 34, 185, 332, 11}, {CHisDataView::IDC_SAMPLE_LIST, 373, 0, 141, 234},
+    {CHisDataView::IDC_HUMI_SWITCH, 252, 196, 121, 10},
 };
 
 // The legend's line under the zoom buttons, beside the list (dialog units).
@@ -48,6 +49,8 @@ constexpr int kLegendRect[4] = {34, 222, 332, 11};
 
 // Column widths of the side list at layout factor 1.
 constexpr int kColumnWidths[kSampleListColumns] = {35, 95, 70};
+// With the humidity column the texts keep their room and the list scrolls sideways instead.
+constexpr int kHumidityColumnWidths[kSampleListColumnsHumidity] = {35, 95, 70, 72};
 
 }  // namespace
 
@@ -109,6 +112,18 @@ CHisDataView::CHisDataView(QWidget* parent, Recording& recording)
     autoScale_ = new QCheckBox(qs(text(41)), this);
     connect(autoScale_, &QCheckBox::clicked, this, &CHisDataView::OnAutoScale);
 
+    // Just above "Scaling data coordinate" (the legend takes the line below); only a recording with
+    // humidity shows it.
+    humiSwitch_ = new QCheckBox(qs(text(2315)), this);
+    humiSwitch_->setChecked(true);
+    humiSwitch_->hide();
+    QPalette humiPalette = humiSwitch_->palette();
+    const QColor humiColour = QtCanvas::toQColor(chart_style::kHumiText).darker(140);
+    for (const auto group : {QPalette::Active, QPalette::Inactive})
+        humiPalette.setColor(group, QPalette::WindowText, humiColour);
+    humiSwitch_->setPalette(humiPalette);
+    connect(humiSwitch_, &QCheckBox::clicked, this, &CHisDataView::OnHumiditySwitch);
+
     model_ = new SampleListModel(recording_, this);
     list_ = new QTableView(this);
     list_->setModel(model_);
@@ -142,6 +157,7 @@ CHisDataView::CHisDataView(QWidget* parent, Recording& recording)
     zoomOut_->setObjectName(QString::number(IDC_ZOOM_OUT));
     autoScale_->setObjectName(QString::number(IDC_AUTOSCALE));
     list_->setObjectName(QString::number(IDC_SAMPLE_LIST));
+    humiSwitch_->setObjectName(QString::number(IDC_HUMI_SWITCH));
 
     // Lay the controls out at factor 1; the origin does not matter when nothing is scaled.
     RescaleLayout(1.0f, 0, 0);
@@ -168,6 +184,8 @@ QWidget* CHisDataView::control(ControlId id) const {
             return unitText_;
         case IDC_SAMPLE_LIST:
             return list_;
+        case IDC_HUMI_SWITCH:
+            return humiSwitch_;
     }
     return nullptr;
 }
@@ -191,6 +209,7 @@ void CHisDataView::RefreshChart() {
     state_.zoom = 1;
     state_.startIndex = 0;
     geometry_.cursorSample = 0;
+    humiSwitch_->setVisible(recording_.kind == KindTempHumi);
     {
         // The thumb goes back to the start with the view, so it never points elsewhere than the curve.
         const QSignalBlocker block(trackbar_);
@@ -204,15 +223,21 @@ void CHisDataView::RefreshChart() {
 }
 
 void CHisDataView::ResetSampleList() {
-    listColumns_ = kSampleListColumns;
     const RecordingLock lock = lockRecording(recordingMutex_);
+    listColumns_ = sampleListColumns(recording_);
+    const bool humidity = listColumns_ == kSampleListColumnsHumidity;
+    list_->setHorizontalScrollBarPolicy(humidity ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    list_->horizontalHeader()->setStretchLastSection(!humidity);
     model_->reset(recording_.usableSamples(), listColumns_);
     applyColumnWidths();
 }
 
 void CHisDataView::applyColumnWidths() {
-    for (int c = 0; c < listColumns_ && c < kSampleListColumns; ++c)
-        list_->setColumnWidth(c, static_cast<int>(static_cast<float>(kColumnWidths[c]) * layout_.scale));
+    const bool humidity = listColumns_ == kSampleListColumnsHumidity;
+    for (int c = 0; c < listColumns_ && c < kSampleListColumnsHumidity; ++c) {
+        const int width = humidity ? kHumidityColumnWidths[c] : kColumnWidths[c];
+        list_->setColumnWidth(c, static_cast<int>(static_cast<float>(width) * layout_.scale));
+    }
 }
 
 void CHisDataView::applyZoomIcons() {
@@ -267,8 +292,10 @@ void CHisDataView::renderChart() {
 
 void CHisDataView::updateReadout() {
     const RecordingLock lock = lockRecording(recordingMutex_);
-    const std::string s =
+    std::string s =
         readoutText(recording_, geometry_.cursorSample, state_.showTemperature, AppSettings::instance());
+    if (!s.empty() && geometry_.humidityDrawn)
+        s += humidityReadoutText(recording_, geometry_.cursorSample, AppSettings::instance());
     const QString t = qs(s);
     // Setting the same text again would schedule another paint of the view underneath.
     if (readout_->text() != t) readout_->setText(t);
@@ -330,6 +357,29 @@ void CHisDataView::OnZoomOut() {
 
 void CHisDataView::OnAutoScale() {
     state_.autoScale = autoScale_->isChecked();
+    redraw();
+}
+
+void CHisDataView::OnHumiditySwitch() {
+    state_.showHumidity = humiSwitch_->isChecked();
+    redraw();
+}
+
+void CHisDataView::JumpToSample(int sample) {
+    const int n = recording_.usableSamples();
+    if (n < 1 || sample < 0 || sample >= n) return;
+    const int visible = std::max(n / std::max(state_.zoom, 1), 1);
+    state_.startIndex = std::clamp(sample - visible / 4, 0, n - 1);
+    {
+        const QSignalBlocker block(trackbar_);
+        trackbar_->setValue(state_.startIndex);
+    }
+    geometry_.compute(recording_, state_);
+    // The point whose bucket holds the sample: the last point that does not lie after it.
+    int point = 0;
+    for (int i = 0; i < geometry_.pointCount(); ++i)
+        if (geometry_.pointSamples[static_cast<std::size_t>(i)] <= sample) point = i;
+    state_.clickX = static_cast<int>(layout_.plotLeft) + point * geometry_.thinning.pixelStep;
     redraw();
 }
 

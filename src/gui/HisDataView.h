@@ -36,6 +36,7 @@ class CHisDataView : public QWidget {
         IDC_AUTOSCALE = 1035,    ///< "Scaling data coordinate"
         IDC_UNIT_TEXT = 1036,    ///< current temperature unit
         IDC_SAMPLE_LIST = 1081,  ///< virtual list of all samples
+        IDC_HUMI_SWITCH = 1037,  ///< shows or hides the humidity curve of a kind-4 recording
     };
 
     CHisDataView(QWidget* parent, Recording& recording);
@@ -51,6 +52,10 @@ class CHisDataView : public QWidget {
     /// screen coordinates of the view's top-left corner before the main window resized it. The factor is
     /// relative to the template layout, so calling it again with another factor does not compound.
     void RescaleLayout(float factor, int originX, int originY);
+
+    /// Moves the view so that `sample` lies in the visible part, a quarter in from the left at the current
+    /// zoom, and puts the cursor on the curve point nearest to it.
+    void JumpToSample(int sample);
 
     /// Extent of the view's controls at layout factor 1, in pixels: the size the main window should give it.
     static QSize templateSize();
@@ -80,6 +85,7 @@ class CHisDataView : public QWidget {
     void OnZoomOut();
     void OnAutoScale();
     void OnHScroll(int position);
+    void OnHumiditySwitch();
 
     /// Draws the chart and updates the readout at once, then has the window copy the new bitmap.
     void redraw();
@@ -103,6 +109,7 @@ class CHisDataView : public QWidget {
     QPushButton* zoomIn_ = nullptr;
     QPushButton* zoomOut_ = nullptr;
     QCheckBox* autoScale_ = nullptr;
+    QCheckBox* humiSwitch_ = nullptr;
     QTableView* list_ = nullptr;
     SampleListModel* model_ = nullptr;
     ChartLegend* legend_ = nullptr;

@@ -40,8 +40,9 @@ TEST_F(MainWindow, EnglishCaptionsAndStartState) {
     EXPECT_EQ(caption(*dlg, IDC_START_RECORD), "Start Record");
     EXPECT_EQ(caption(*dlg, IDC_CELSIUS), QString::fromUtf8("\u00B0C"));
     EXPECT_EQ(caption(*dlg, IDC_FAHRENHEIT), QString::fromUtf8("\u00B0F"));
-    EXPECT_EQ(dlg->Tab()->count(), 1);
+    EXPECT_EQ(dlg->Tab()->count(), 2);
     EXPECT_EQ(dlg->Tab()->tabText(0), "Recorded Data");
+    EXPECT_EQ(dlg->Tab()->tabText(1), "Statistics");
     EXPECT_EQ(dlg->SummaryView()->Label(0)->text(), " Serial Number:");
 
     EXPECT_FALSE(dlg->Control(IDC_CALIBRATION)->isEnabled());
@@ -224,7 +225,8 @@ TEST_F(MainWindow, SaveNamesAndStatus) {
         ASSERT_TRUE(f.read(back)) << f.error();
         EXPECT_EQ(back.sampleCount, 12);
     }
-    EXPECT_EQ(prompts_.lastFilters, "Kelvora Files (*.kvlu);;WorkSheet Files (*.xlc *.xls)");
+    EXPECT_EQ(prompts_.lastFilters,
+              "Kelvora Files (*.kvlu);;WorkSheet Files (*.xlc *.xls);;Excel Workbook (*.xlsx)");
     EXPECT_EQ(prompts_.lastDirectory, CDeepColdThermivoDlg::DefaultFileFolder());
 
     // A folder that does not exist: failure text and the name.

@@ -256,6 +256,10 @@ void ChartGeometry::setLayout(const ChartLayout& layout) {
     points = std::vector<Point>();
     pointSamples.reserve(size);
     points.reserve(size);
+    humiSamples = std::vector<int>();
+    humiPoints = std::vector<Point>();
+    humiSamples.reserve(size);
+    humiPoints.reserve(size);
 }
 
 void ChartGeometry::compute(const Recording& rec, const ChartViewState& state) {
@@ -291,10 +295,59 @@ void ChartGeometry::compute(const Recording& rec, const ChartViewState& state) {
         points.push_back(Point{toPixel(static_cast<float>(static_cast<int>(i) * step) + layout_.plotLeft),
                                valueToY(t, scale, layout_.bottomValueLine)});
     }
+    computeHumidity(rec, state);
     if (pointSamples.empty()) return;
     cursorPoint = cursorPointAt(state.clickX, layout_.plotLeft, step, pointCount());
     cursorSample = pointSamples[static_cast<std::size_t>(cursorPoint)];
 }
+
+void ChartGeometry::computeHumidity(const Recording& rec, const ChartViewState& state) {
+    humiSamples.clear();
+    humiPoints.clear();
+    humidityDrawn = rec.kind == KindTempHumi && state.showHumidity && drawnSamples >= 1;
+    if (!humidityDrawn) return;
+    const float* humidity = rec.humidity.data();
+    thinSamples(humidity, drawnSamples, state.startIndex, thinning, humiSamples);
+
+    // The header's range when it is one, else the range of the samples themselves; samples without value
+    // stay out of it so the curve keeps its height.
+    float low = rec.humiMin, high = rec.humiMax;
+    const auto rangeOf = [&](auto begin, auto end, auto sampleAt) {
+        bool any = false;
+        for (auto it = begin; it != end; ++it) {
+            const float h = sampleAt(it);
+            if (!std::isfinite(h) || !Recording::hasValue(h)) continue;
+            low = any ? std::min(low, h) : h;
+            high = any ? std::max(high, h) : h;
+            any = true;
+        }
+    };
+    if (state.autoScale && !humiSamples.empty()) {
+        rangeOf(humiSamples.begin(), humiSamples.end(),
+                [&](auto it) { return humidity[static_cast<std::size_t>(*it)]; });
+    } else if (!(low < high)) {
+        rangeOf(humidity, humidity + drawnSamples, [](const float* it) { return *it; });
+    }
+    humiScale = verticalScale(low, high, layout_.valueSpan());
+    humiTicks = tickValues(humiScale, layout_.gridStep);
+    humiUpperY = alarmLineY(rec.humiUpper, humiScale, layout_.topValueLine, layout_.bottomValueLine);
+    humiLowerY = alarmLineY(rec.humiLower, humiScale, layout_.topValueLine, layout_.bottomValueLine);
+    const int step = thinning.pixelStep;
+    for (std::size_t i = 0; i < humiSamples.size(); ++i) {
+        const float h = humidity[static_cast<std::size_t>(humiSamples[i])];
+        humiPoints.push_back(Point{toPixel(static_cast<float>(static_cast<int>(i) * step) + layout_.plotLeft),
+                                   valueToY(h, humiScale, layout_.bottomValueLine)});
+    }
+}
+
+std::string humidityReadoutText(const Recording& rec, int sample, const AppSettings& settings) {
+    if (rec.kind != KindTempHumi || sample < 0 || sample >= rec.usableSamples()) return {};
+    const float h = rec.humidity[static_cast<std::size_t>(sample)];
+    if (!Recording::hasValue(h) || h >= 1000.0f) return {};
+    return format("   %.2f", static_cast<double>(h)) + settings.humidityUnit;
+}
+
+std::string humidityScaleLabel(float percent) { return format("%4.1f", static_cast<double>(percent)); }
 
 void drawChart(Canvas& canvas, ChartGeometry& geometry, const Recording& rec, const ChartViewState& state,
                const AppSettings& settings) {
@@ -353,6 +406,24 @@ void drawChart(Canvas& canvas, ChartGeometry& geometry, const Recording& rec, co
         canvas.line(left, toPixel(geometry.lowerAlarmY), width, toPixel(geometry.lowerAlarmY));
     }
 
+    if (geometry.humidityDrawn) {
+        // Its own scale along the right edge of the plot, in the curve's colour on the plot's black.
+        canvas.setTextColor(chart_style::kHumiText);
+        canvas.setBackgroundColor(chart_style::kPlotBackground);
+        for (int k = 0; k < 5; ++k) {
+            const std::string label = humidityScaleLabel(geometry.humiTicks[static_cast<std::size_t>(k)]);
+            const float y =
+                static_cast<float>(l.bottomValueLine) - static_cast<float>(k) * l.gridStep - 8.0f * s;
+            canvas.textOut(width - canvas.textExtent(label).width - toPixel(6.0f * s), toPixel(y), label);
+        }
+        canvas.setBackgroundColor(chart_style::kLabelStrip);
+        if (rec.humiAlarmOn) {
+            canvas.setPen(chart_style::kHumiAlarmPen);
+            canvas.line(left, toPixel(geometry.humiUpperY), width, toPixel(geometry.humiUpperY));
+            canvas.line(left, toPixel(geometry.humiLowerY), width, toPixel(geometry.humiLowerY));
+        }
+    }
+
     canvas.setPen(chart_style::kCursorPen);
     const int cx = geometry.cursorPoint * geometry.thinning.pixelStep;
     if (cx >= 0 && static_cast<float>(cx) < l.plotWidth) {
@@ -360,6 +431,10 @@ void drawChart(Canvas& canvas, ChartGeometry& geometry, const Recording& rec, co
         canvas.line(x, toPixel(5.0f * s), x, toPixel(240.0f * s));
     }
 
+    if (geometry.humidityDrawn) {
+        canvas.setPen(chart_style::kHumiCurvePen);
+        canvas.polyline(geometry.humiPoints);
+    }
     if (!state.showTemperature) return;
     canvas.setPen(chart_style::kCurvePen);
     canvas.polyline(geometry.points);

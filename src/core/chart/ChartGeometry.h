@@ -42,6 +42,7 @@ struct ChartViewState {
     int zoom = 1;        ///< 1 fits the whole recording into the plot width
     int startIndex = 0;  ///< first sample drawn
     int clickX = 60;     ///< x of the last accepted click; the plot's left edge before the first
+    bool showHumidity = true;  ///< draw the humidity curve of a kind-4 recording
 };
 
 /// How the visible samples are cut into buckets for one drawing.
@@ -94,6 +95,13 @@ std::string scaleLabel(float celsius, const AppSettings& settings);
 /// Readout of one sample: local time and "   %.2f" of the temperature in the display unit; empty when the
 /// curve is hidden, nothing is loaded or the sample does not exist.
 std::string readoutText(const Recording& rec, int sample, bool showTemperature, const AppSettings& settings);
+
+/// "   %.2f%RH" of the humidity of a kind-4 sample, for the readout; empty for other kinds, a sample without
+/// value or an index outside the loaded samples.
+std::string humidityReadoutText(const Recording& rec, int sample, const AppSettings& settings);
+
+/// "%4.1f" of a humidity scale value.
+std::string humidityScaleLabel(float percent);
 
 /// Where the chart's texts go. Below layout factor 1 the chart font shrinks with the label strip, never
 /// below a readable size, and every text stays inside the area it labels.
@@ -157,7 +165,17 @@ class ChartGeometry {
     int cursorPoint = 0;
     int cursorSample = 0;  ///< sample under the cursor; 0 when nothing is drawn
 
+    /// The humidity curve of a kind-4 recording, thinned with the same buckets, on its own scale.
+    bool humidityDrawn = false;
+    std::vector<int> humiSamples;
+    std::vector<Point> humiPoints;
+    VerticalScale humiScale;
+    std::array<float, 5> humiTicks{};
+    float humiUpperY = 0.0f;
+    float humiLowerY = 0.0f;
+
   private:
+    void computeHumidity(const Recording& rec, const ChartViewState& state);
     ChartLayout layout_;
 };
 
@@ -171,6 +189,10 @@ inline constexpr Pen kAlarmPen{PenStyle::Dot, 1, {183, 50, 183}};
 inline constexpr Pen kCursorPen{PenStyle::Dot, 1, {82, 105, 118}};
 inline constexpr Rgb kScaleText{183, 50, 183};
 inline constexpr Rgb kUnitText{193, 50, 193};
+/// Humidity: a cyan that stands apart from the magenta temperature on black.
+inline constexpr Pen kHumiCurvePen{PenStyle::Solid, 1, {0, 200, 200}};
+inline constexpr Pen kHumiAlarmPen{PenStyle::Dot, 1, {0, 200, 200}};
+inline constexpr Rgb kHumiText{0, 200, 200};
 /// The chart font: Arial with a 16-pixel cell, regular weight, at layout factor 1 and above; `height`
 /// gives the smaller cell of a smaller layout.
 inline Font chartFont(int height = chart_text::kFontHeight) {

@@ -31,6 +31,13 @@ std::string sampleListCell(const Recording& rec, int item, int column, const App
             if (rec.tempOutOfLimits(t)) s += "*";
             return s;
         }
+        case 3: {
+            const float h = rec.humidity[i];
+            if (rec.kind != KindTempHumi || !Recording::hasValue(h)) return {};
+            std::string s = format("%.2f", static_cast<double>(h)) + settings.humidityUnit;
+            if (rec.humiOutOfLimits(h)) s += "*";
+            return s;
+        }
         default: return {};
     }
 }
@@ -39,8 +46,12 @@ std::string sampleListCell(const Recording& rec, int item, int column) {
     return sampleListCell(rec, item, column, AppSettings::instance());
 }
 
+int sampleListColumns(const Recording& rec) {
+    return rec.kind == KindTempHumi ? kSampleListColumnsHumidity : kSampleListColumns;
+}
+
 std::string sampleListHeader(int column) {
-    if (column < 0 || column >= kSampleListColumns) return {};
+    if (column < 0 || column >= kSampleListColumnsHumidity) return {};
     return text(30 + column);
 }
 

@@ -27,7 +27,7 @@ std::string jsonArray(const Array& items, std::size_t count, Fn toText) {
 }
 }  // namespace
 
-std::string recordingToJson(const Recording& rec) {
+std::string recordingToJson(const Recording& rec, const std::vector<std::pair<std::string, std::string>>& extra) {
     const auto n = static_cast<std::size_t>(rec.usableSamples());
     std::string out = "{\n";
     appendKey(out, "kind", format("%d", rec.kind));
@@ -60,6 +60,7 @@ std::string recordingToJson(const Recording& rec) {
     appendKey(out, "sampleTime", jsonArray(rec.sampleTime, n, [](std::int64_t v) {
                   return format("%lld", static_cast<long long>(v));
               }));
+    for (const auto& key : extra) appendKey(out, key.first.c_str(), key.second);
     return out + "\n}\n";
 }
 

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "analysis/Statistics.h"
 #include "app/AppSettings.h"
 #include "app/Format.h"
 #include "app/UiText.h"
@@ -42,6 +43,8 @@ std::string csvTime(std::int64_t t) {
 
 }  // namespace
 
+const char* alarmKeyword(int side) { return side > 0 ? "high" : (side < 0 ? "low" : ""); }
+
 ExportResult exportRecordingToWorkbook(const Recording& rec, const std::string& path,
                                        const AppSettings& settings, const ExportHooks& hooks) {
     ExportResult result;
@@ -66,20 +69,25 @@ std::string recordingCsv(const Recording& rec, const AppSettings& settings) {
     std::string out = "\xEF\xBB\xBF";
     std::vector<std::string> header{text(30), text(31), text(32) + " (" + settings.currentUnit + ")"};
     if (humidity) header.push_back(text(33) + " (" + settings.humidityUnit + ")");
+    header.push_back(text(2314));
+    if (humidity) header.push_back(text(60));
     csvLine(out, header);
     const int n = rec.usableSamples();
+    std::vector<std::string> fields;
     for (int i = 0; i < n; ++i) {
         const auto k = static_cast<std::size_t>(i);
         const float t = rec.temperature[k];
-        const std::string temp =
-            Recording::hasValue(t) ? format("%.2f", settings.toDisplay(t)) : std::string();
+        fields.clear();
+        fields.push_back(format("%d", i + 1));
+        fields.push_back(csvTime(rec.sampleTime[k]));
+        fields.push_back(Recording::hasValue(t) ? format("%.2f", settings.toDisplay(t)) : std::string());
         if (humidity) {
             const float h = rec.humidity[k];
-            csvLine(out, {format("%d", i + 1), csvTime(rec.sampleTime[k]), temp,
-                          Recording::hasValue(h) ? format("%.2f", static_cast<double>(h)) : std::string()});
-        } else {
-            csvLine(out, {format("%d", i + 1), csvTime(rec.sampleTime[k]), temp});
+            fields.push_back(Recording::hasValue(h) ? format("%.2f", static_cast<double>(h)) : std::string());
         }
+        fields.push_back(alarmKeyword(temperatureAlarmSide(rec, t)));
+        if (humidity) fields.push_back(alarmKeyword(humidityAlarmSide(rec, rec.humidity[k])));
+        csvLine(out, fields);
     }
     return out;
 }

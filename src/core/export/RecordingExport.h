@@ -22,8 +22,12 @@ ExportResult exportRecordingToWorkbook(const Recording& rec, const std::string& 
 ExportResult exportRecordingToWorkbook(const Recording& rec, const std::string& path,
                                        const ExportHooks& hooks = {});
 
+/// "high", "low" or "" for an alarm side (1, -1, 0): the alarm column of the exports, in every language.
+const char* alarmKeyword(int side);
+
 /// The samples as CSV text: UTF-8 with a byte-order mark, CRLF lines, a header row, then number, local time,
-/// temperature in the settings' unit and, for kind 4, humidity.
+/// temperature in the settings' unit, for kind 4 humidity, then the temperature alarm side and for kind 4
+/// the humidity alarm side.
 std::string recordingCsv(const Recording& rec, const AppSettings& settings);
 
 /// Writes recordingCsv() to `path` (temporary file renamed into place). False with `error` set on failure.

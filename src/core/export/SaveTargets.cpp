@@ -27,6 +27,16 @@ SaveTargets saveTargets(const std::string& path, const std::string& name, int fi
         }
         t.statusName = t.workbookName;
     }
+    if (extension == "xlsx" || filter == kFilterXlsx) {
+        t.xlsx = true;
+        t.xlsxPath = t.recordFile && extension != "xlsx" ? t.recordPath : path;
+        t.xlsxName = t.recordFile && extension != "xlsx" ? t.recordName : name;
+        if (extension != "xlsx") {
+            t.xlsxPath += ".xlsx";
+            t.xlsxName += ".xlsx";
+        }
+        t.statusName = t.xlsxName;
+    }
     return t;
 }
 

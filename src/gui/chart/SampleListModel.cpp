@@ -15,7 +15,7 @@ SampleListModel::SampleListModel(const Recording& recording, QObject* parent)
 void SampleListModel::reset(int rows, int columns) {
     beginResetModel();
     rows_ = std::max(rows, 0);
-    columns_ = std::clamp(columns, 0, kSampleListColumns);
+    columns_ = std::clamp(columns, 0, kSampleListColumnsHumidity);
     endResetModel();
 }
 

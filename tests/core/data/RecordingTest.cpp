@@ -162,7 +162,12 @@ TEST(ListRows, SummaryRowsAndSampleCells) {
     rec->sampleTime[4] = 0;
     EXPECT_EQ(sampleListCell(*rec, 4, 1, s), "");
     EXPECT_EQ(sampleListCell(*rec, 5, 0, s), "");  // beyond the loaded samples
-    EXPECT_EQ(sampleListCell(*rec, 0, 3, s), "");
+    EXPECT_EQ(sampleListCell(*rec, 0, 3, s), "40.00%RH");  // kind 4: the humidity
+    rec->humiAlarmOn = true;
+    rec->humiLower = 45.0f;
+    rec->humiUpper = 65.0f;
+    EXPECT_EQ(sampleListCell(*rec, 0, 3, s), "40.00%RH*");
+    EXPECT_EQ(sampleListCell(*rec, 0, 4, s), "");
     s.currentUnit = s.unitFahrenheit;
     EXPECT_EQ(sampleListCell(*rec, 2, 2, s), "41.00°F");
 }

@@ -13,21 +13,29 @@ TEST(RecordingCsv, TemperatureInTheChosenUnitAndHumidityForKind4) {
     AppSettings celsius;
     celsius.setLanguage(kLanguageEnglishUs);
     celsius.currentUnit = celsius.unitCelsius;
-    auto rec = makeExportRecording(3);
-    rec->temperature[1] = Recording::kNoValue;
+    auto rec = makeExportRecording(5);
+    rec->temperature[1] = Recording::kNoValue;  // no value is never an alarm, though below the limit
+    rec->temperature[3] = 8.0f;                 // equal to the limit: inside
+    rec->temperature[4] = 1.5f;
     EXPECT_EQ(recordingCsv(*rec, celsius),
-              "\xEF\xBB\xBFNum,RecordTime,Temperature (\u00B0C)\r\n"
-              "1,2014-05-13 16:53:20,2.00\r\n"
-              "2,2014-05-13 16:54:20,\r\n"
-              "3,2014-05-13 16:55:20,2.02\r\n");
+              "\xEF\xBB\xBFNum,RecordTime,Temperature (\u00B0C),Alarm\r\n"
+              "1,2014-05-13 16:53:20,2.00,\r\n"
+              "2,2014-05-13 16:54:20,,\r\n"
+              "3,2014-05-13 16:55:20,2.02,\r\n"
+              "4,2014-05-13 16:56:20,8.00,\r\n"
+              "5,2014-05-13 16:57:20,1.50,low\r\n");
 
     AppSettings fahrenheit;
     fahrenheit.setLanguage(kLanguageEnglishUs);
     auto humid = makeExportRecording(1, KindTempHumi);
     humid->sampleTime[0] = 0;  // no time: the cell stays empty
+    humid->temperature[0] = 9.0f;
+    humid->humiAlarmOn = true;
+    humid->humiLower = 45;
+    humid->humiUpper = 60;
     EXPECT_EQ(recordingCsv(*humid, fahrenheit),
-              "\xEF\xBB\xBFNum,RecordTime,Temperature (\u00B0F),Humidity (%RH)\r\n"
-              "1,,35.60,40.00\r\n");
+              "\xEF\xBB\xBFNum,RecordTime,Temperature (\u00B0F),Humidity (%RH),Alarm,Humi Alarm\r\n"
+              "1,,48.20,40.00,high,low\r\n");
 
     AppSettings chinese;
     chinese.setLanguage(kLanguageChinesePrc);
@@ -65,4 +73,29 @@ TEST(SaveTargets, ExtensionAfterTheFirstDotAndTheFilterDecide) {
     EXPECT_EQ(t.workbookPath, "/d/r.xls");
     EXPECT_EQ(t.statusName, "r.xls");
     EXPECT_EQ(saveTargets("/d/r.xls", "r.xls", kFilterWorksheet).workbookPath, "/d/r.xls");
+}
+
+TEST(SaveTargets, XlsxByFilterOrByExtension) {
+    SaveTargets t = saveTargets("/d/day1", "day1", kFilterXlsx);
+    EXPECT_TRUE(t.xlsx);
+    EXPECT_FALSE(t.recordFile);
+    EXPECT_FALSE(t.workbook);
+    EXPECT_EQ(t.xlsxPath, "/d/day1.xlsx");
+    EXPECT_EQ(t.statusName, "day1.xlsx");
+
+    // ".xlsx" is its own extension, not ".xls" with something after it.
+    t = saveTargets("/d/r.xlsx", "r.xlsx", kFilterWorksheet);
+    EXPECT_TRUE(t.xlsx);
+    EXPECT_EQ(t.xlsxPath, "/d/r.xlsx");
+    EXPECT_EQ(t.workbookPath, "/d/r.xlsx.xls");
+
+    t = saveTargets("/d/r.xlsx", "r.xlsx", kFilterRecordFile);
+    EXPECT_EQ(t.recordPath, "/d/r.xlsx.kvlu");
+    EXPECT_EQ(t.xlsxPath, "/d/r.xlsx");
+    EXPECT_EQ(t.statusName, "r.xlsx");
+
+    t = saveTargets("/d/a.kvlu", "a.kvlu", kFilterXlsx);  // never onto the record file
+    EXPECT_EQ(t.recordPath, "/d/a.kvlu");
+    EXPECT_EQ(t.xlsxPath, "/d/a.kvlu.xlsx");
+    EXPECT_FALSE(saveTargets("/d/a.xls", "a.xls", kFilterWorksheet).xlsx);
 }

@@ -1,0 +1,355 @@
+#include "export/XlsxExport.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <cstdio>
+#include <vector>
+
+#include "analysis/Statistics.h"
+#include "analysis/StatisticsText.h"
+#include "app/AppSettings.h"
+#include "app/UiText.h"
+#include "data/LocalTime.h"
+#include "data/Recording.h"
+#include "export/RecordingExport.h"
+
+#ifdef THERMIVO_HAVE_XLSXWRITER
+#include <xlsxwriter.h>
+#endif
+
+namespace thermivo {
+
+#ifndef THERMIVO_HAVE_XLSXWRITER
+
+bool xlsxExportAvailable() { return false; }
+
+bool writeRecordingXlsx(const Recording&, const std::string& path, const AppSettings&, std::string* error) {
+    if (error) *error = path + ": this build cannot write .xlsx workbooks (libxlsxwriter was missing)";
+    return false;
+}
+
+#else
+
+namespace {
+
+// Days from 1970-01-01 of a proleptic Gregorian date (H. Hinnant's civil-days algorithm).
+std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const auto yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+/// The spreadsheet serial date of a local time: days since 1899-12-30 with the time of day as fraction.
+std::optional<double> serialDate(std::int64_t seconds) {
+    if (seconds == 0) return std::nullopt;
+    const auto p = toLocal(seconds);
+    if (!p) return std::nullopt;
+    constexpr std::int64_t kEpochOffset = 25569;  // 1970-01-01 as a serial date
+    const std::int64_t days = daysFromCivil(p->year, static_cast<unsigned>(p->month), static_cast<unsigned>(p->day));
+    return static_cast<double>(days + kEpochOffset) + (p->hour * 3600 + p->minute * 60 + p->second) / 86400.0;
+}
+
+/// The float as the decimal it was written as (2.07f becomes 2.07, not 2.0699999332), so cells read back as
+/// the numbers the recording shows.
+double shortestDouble(float v) {
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    double d = v;
+    std::from_chars(buf, r.ptr, d);
+    return d;
+}
+
+std::string trimmed(const std::string& s) {
+    const auto first = s.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    const auto last = s.find_last_not_of(' ');
+    std::string out = s.substr(first, last - first + 1);
+    if (!out.empty() && out.back() == ':') out.pop_back();
+    return out;
+}
+
+std::string withUnit(const std::string& label, const std::string& unit) { return label + " (" + unit + ")"; }
+
+class XlsxWriter {
+public:
+    XlsxWriter(const Recording& rec, const AppSettings& settings)
+        : rec_(rec), settings_(settings), humidity_(rec.kind == KindTempHumi) {}
+
+    lxw_error write(const std::string& path) {
+        lxw_workbook_options options{};
+        options.constant_memory = LXW_TRUE;
+        wb_ = workbook_new_opt(path.c_str(), &options);
+        if (wb_ == nullptr) return LXW_ERROR_CREATING_XLSX_FILE;
+        makeFormats();
+        const std::string summaryName = text(34), dataName = text(29), chartName = text(2316);
+        lxw_worksheet* summary = workbook_add_worksheet(wb_, summaryName.c_str());
+        lxw_worksheet* data = workbook_add_worksheet(wb_, dataName.c_str());
+        lxw_chartsheet* chartSheet = workbook_add_chartsheet(wb_, chartName.c_str());
+        if (summary == nullptr || data == nullptr || chartSheet == nullptr) {
+            workbook_close(wb_);
+            return LXW_ERROR_SHEETNAME_ALREADY_USED;
+        }
+        writeSummary(summary);
+        writeData(data);
+        addChart(chartSheet, dataName);
+        return workbook_close(wb_);
+    }
+
+private:
+    void makeFormats() {
+        bold_ = workbook_add_format(wb_);
+        format_set_bold(bold_);
+        date_ = workbook_add_format(wb_);
+        format_set_num_format(date_, "yyyy-mm-dd hh:mm");
+        twoDecimals_ = workbook_add_format(wb_);
+        format_set_num_format(twoDecimals_, "0.00");
+        integer_ = workbook_add_format(wb_);
+        format_set_num_format(integer_, "0");
+    }
+
+    void label(lxw_worksheet* ws, lxw_row_t row, lxw_col_t col, const std::string& s, lxw_format* f = nullptr) {
+        worksheet_write_string(ws, row, col, s.c_str(), f);
+    }
+    void date(lxw_worksheet* ws, lxw_row_t row, lxw_col_t col, std::int64_t t) {
+        if (const auto d = serialDate(t)) worksheet_write_number(ws, row, col, *d, date_);
+    }
+    void temperature(lxw_worksheet* ws, lxw_row_t row, lxw_col_t col, double celsius) {
+        worksheet_write_number(ws, row, col, settings_.toDisplay(celsius), twoDecimals_);
+    }
+
+    void writeSummary(lxw_worksheet* ws) {
+        worksheet_set_column(ws, 0, 0, 32, nullptr);
+        worksheet_set_column(ws, 1, 2, 18, nullptr);
+        worksheet_set_column(ws, 3, 4, 14, nullptr);
+        const std::string& unit = settings_.currentUnit;
+        const std::string& humi = settings_.humidityUnit;
+        lxw_row_t row = 0;
+        label(ws, row, 0, text(35), bold_);
+        label(ws, row++, 1, text(36), bold_);
+        const auto shown = [&](std::uint32_t bit) { return (rec_.validMask & bit) != 0; };
+        const auto labelOf = [&](int index) { return trimmed(rec_.labels[static_cast<std::size_t>(index)]); };
+        if (shown(Recording::MaskSerial)) {
+            label(ws, row, 0, labelOf(Recording::ValSerial));
+            label(ws, row++, 1, rec_.serialText());
+        }
+        if (shown(Recording::MaskStart)) {
+            label(ws, row, 0, labelOf(Recording::ValStart));
+            date(ws, row++, 1, rec_.startTime);
+        }
+        if (shown(Recording::MaskStop)) {
+            label(ws, row, 0, labelOf(Recording::ValStop));
+            date(ws, row++, 1, rec_.stopTime);
+        }
+        if (shown(Recording::MaskInterval)) {
+            label(ws, row, 0, withUnit(labelOf(Recording::ValInterval), "s"));
+            worksheet_write_number(ws, row++, 1, static_cast<double>(rec_.intervalSeconds), integer_);
+        }
+        if (shown(Recording::MaskCount)) {
+            label(ws, row, 0, labelOf(Recording::ValCount));
+            worksheet_write_number(ws, row++, 1, rec_.sampleCount, integer_);
+        }
+        if (shown(Recording::MaskDescription)) {
+            label(ws, row, 0, labelOf(Recording::ValDescription));
+            label(ws, row++, 1, rec_.description());
+        }
+        const struct {
+            std::uint32_t bit;
+            int index;
+            float value;
+            bool isTemperature;
+        } figures[] = {
+            {Recording::MaskTempMax, Recording::ValTempMax, rec_.tempMax, true},
+            {Recording::MaskTempMin, Recording::ValTempMin, rec_.tempMin, true},
+            {Recording::MaskTempAvg, Recording::ValTempAvg, rec_.tempAvg, true},
+            {Recording::MaskTempUpper, Recording::ValTempUpper, rec_.tempUpper, true},
+            {Recording::MaskTempLower, Recording::ValTempLower, rec_.tempLower, true},
+            {Recording::MaskHumiMax, Recording::ValHumiMax, rec_.humiMax, false},
+            {Recording::MaskHumiMin, Recording::ValHumiMin, rec_.humiMin, false},
+            {Recording::MaskHumiAvg, Recording::ValHumiAvg, rec_.humiAvg, false},
+            {Recording::MaskHumiUpper, Recording::ValHumiUpper, rec_.humiUpper, false},
+            {Recording::MaskHumiLower, Recording::ValHumiLower, rec_.humiLower, false},
+        };
+        for (const auto& f : figures) {
+            if (!shown(f.bit)) continue;
+            label(ws, row, 0, withUnit(labelOf(f.index), f.isTemperature ? unit : humi));
+            if (f.isTemperature)
+                temperature(ws, row++, 1, shortestDouble(f.value));
+            else
+                worksheet_write_number(ws, row++, 1, shortestDouble(f.value), twoDecimals_);
+        }
+
+        const RecordingStatistics s = computeStatistics(rec_);
+        ++row;
+        label(ws, row++, 0, text(2300), bold_);
+        label(ws, row, 0, withUnit(trimmed(text(2301)), unit));
+        if (s.mktCelsius) temperature(ws, row, 1, *s.mktCelsius);
+        ++row;
+        label(ws, row, 0, withUnit(trimmed(text(2302)), "kJ/mol"));
+        worksheet_write_number(ws, row++, 1, s.activationEnergyKJPerMol, nullptr);
+        const auto statsRows = [&](const LimitStatistics& l, const std::string& prefix) {
+            for (const auto& item : {std::pair{2303, l.secondsAbove}, std::pair{2304, l.secondsBelow}}) {
+                label(ws, row, 0, withUnit(prefix + trimmed(text(item.first)), "s"));
+                if (l.alarmOn)
+                    worksheet_write_number(ws, row, 1, static_cast<double>(item.second), integer_);
+                else
+                    label(ws, row, 1, text(2313));
+                ++row;
+            }
+        };
+        statsRows(s.temperature, "");
+        if (s.hasHumidity) statsRows(s.humidity, text(2321) + ": ");
+
+        const auto excursionTable = [&](const LimitStatistics& l, bool humidity) {
+            if (!l.alarmOn) return;
+            ++row;
+            label(ws, row++, 0, (humidity ? text(2321) : text(2320)) + ": " + trimmed(text(2305)), bold_);
+            label(ws, row, 0, text(2306), bold_);
+            label(ws, row, 1, text(2307), bold_);
+            label(ws, row, 2, text(2308), bold_);
+            label(ws, row, 3, withUnit(text(2309), "s"), bold_);
+            label(ws, row++, 4, withUnit(text(2310), humidity ? humi : unit), bold_);
+            for (const Excursion& e : l.excursions) {
+                label(ws, row, 0, sideKeyword(e.side));
+                date(ws, row, 1, e.start);
+                date(ws, row, 2, e.end);
+                worksheet_write_number(ws, row, 3, static_cast<double>(e.seconds), integer_);
+                if (humidity)
+                    worksheet_write_number(ws, row, 4, shortestDouble(e.extreme), twoDecimals_);
+                else
+                    temperature(ws, row, 4, shortestDouble(e.extreme));
+                ++row;
+            }
+        };
+        excursionTable(s.temperature, false);
+        if (s.hasHumidity) excursionTable(s.humidity, true);
+    }
+
+    void writeData(lxw_worksheet* ws) {
+        const int n = rec_.usableSamples();
+        worksheet_set_column(ws, 0, 0, 8, nullptr);
+        worksheet_set_column(ws, 1, 1, 18, nullptr);
+        worksheet_set_column(ws, 2, 2, 18, nullptr);
+        if (humidity_) worksheet_set_column(ws, 3, 3, 16, nullptr);
+        worksheet_set_column(ws, humidity_ ? 4 : 3, humidity_ ? 5 : 3, 12, nullptr);
+        lastCol_ = humidity_ ? 5 : 3;
+        worksheet_freeze_panes(ws, 1, 0);
+        worksheet_autofilter(ws, 0, 0, static_cast<lxw_row_t>(n), lastCol_);
+
+        label(ws, 0, 0, text(30), bold_);
+        label(ws, 0, 1, text(31), bold_);
+        label(ws, 0, 2, withUnit(text(32), settings_.currentUnit), bold_);
+        lxw_col_t col = 3;
+        if (humidity_) label(ws, 0, col++, withUnit(text(33), settings_.humidityUnit), bold_);
+        label(ws, 0, col++, text(2314), bold_);
+        if (humidity_) label(ws, 0, col, text(60), bold_);
+
+        for (int i = 0; i < n; ++i) {
+            const auto k = static_cast<std::size_t>(i);
+            const auto row = static_cast<lxw_row_t>(i + 1);
+            worksheet_write_number(ws, row, 0, i + 1, integer_);
+            date(ws, row, 1, rec_.sampleTime[k]);
+            const float t = rec_.temperature[k];
+            if (Recording::hasValue(t)) temperature(ws, row, 2, shortestDouble(t));
+            col = 3;
+            if (humidity_) {
+                const float h = rec_.humidity[k];
+                if (Recording::hasValue(h)) worksheet_write_number(ws, row, col, shortestDouble(h), twoDecimals_);
+                ++col;
+            }
+            const int side = temperatureAlarmSide(rec_, t);
+            if (side != 0) worksheet_write_string(ws, row, col, alarmKeyword(side), nullptr);
+            ++col;
+            if (humidity_) {
+                const int hside = humidityAlarmSide(rec_, rec_.humidity[k]);
+                if (hside != 0) worksheet_write_string(ws, row, col, alarmKeyword(hside), nullptr);
+            }
+        }
+        rows_ = n;
+    }
+
+    void addChart(lxw_chartsheet* sheet, const std::string& dataName) {
+        lxw_chart* chart = workbook_add_chart(wb_, LXW_CHART_LINE);
+        if (rows_ > 0) {
+            const auto last = static_cast<lxw_row_t>(rows_);
+            lxw_chart_series* t = chart_add_series(chart, nullptr, nullptr);
+            chart_series_set_categories(t, dataName.c_str(), 1, 1, last, 1);
+            chart_series_set_values(t, dataName.c_str(), 1, 2, last, 2);
+            const std::string tName = withUnit(text(32), settings_.currentUnit);
+            chart_series_set_name(t, tName.c_str());
+            lxw_chart_line tLine{};
+            tLine.color = 0xB732B7;  // the curve colour of the chart view
+            tLine.width = 1.0f;
+            chart_series_set_line(t, &tLine);
+            if (humidity_) {
+                lxw_chart_series* h = chart_add_series(chart, nullptr, nullptr);
+                chart_series_set_categories(h, dataName.c_str(), 1, 1, last, 1);
+                chart_series_set_values(h, dataName.c_str(), 1, 3, last, 3);
+                const std::string hName = withUnit(text(33), settings_.humidityUnit);
+                chart_series_set_name(h, hName.c_str());
+                lxw_chart_line hLine{};
+                hLine.color = 0x2E9BD6;
+                hLine.width = 1.0f;
+                chart_series_set_line(h, &hLine);
+            }
+        }
+        const std::string title = rec_.serialText().empty() ? text(2316) : rec_.serialText();
+        chart_title_set_name(chart, title.c_str());
+        chart_axis_set_num_format(chart->x_axis, "yyyy-mm-dd hh:mm");
+        chart_legend_set_position(chart, LXW_CHART_LEGEND_BOTTOM);
+        chartsheet_set_chart(sheet, chart);
+    }
+
+    const Recording& rec_;
+    const AppSettings& settings_;
+    const bool humidity_;
+    lxw_workbook* wb_ = nullptr;
+    lxw_format *bold_ = nullptr, *date_ = nullptr, *twoDecimals_ = nullptr, *integer_ = nullptr;
+    lxw_col_t lastCol_ = 3;
+    int rows_ = 0;
+};
+
+}  // namespace
+
+bool xlsxExportAvailable() { return true; }
+
+bool writeRecordingXlsx(const Recording& rec, const std::string& path, const AppSettings& settings,
+                        std::string* error) {
+    std::string temp = path + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        if (error) *error = path + ": cannot create a file in that folder";
+        return false;
+    }
+    // mkstemp creates 0600: keep the mode of the file being replaced, else the mode a plain create gives.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+        (void)::fchmod(fd, st.st_mode & 07777);
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        (void)::fchmod(fd, 0666 & ~mask);
+    }
+    ::close(fd);
+    XlsxWriter writer(rec, settings);
+    const lxw_error status = writer.write(temp);
+    if (status != LXW_NO_ERROR) {
+        std::remove(temp.c_str());
+        if (error) *error = path + ": " + lxw_strerror(status);
+        return false;
+    }
+    if (std::rename(temp.c_str(), path.c_str()) != 0) {
+        std::remove(temp.c_str());
+        if (error) *error = path + ": cannot replace the file";
+        return false;
+    }
+    return true;
+}
+
+#endif
+
+}  // namespace thermivo

@@ -1,0 +1,154 @@
+#include "export/XlsxExport.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "ExportTestSupport.h"
+#include "app/AppSettings.h"
+#include "app/Format.h"
+#include "data/LocalTime.h"
+
+using namespace thermivo;
+using namespace thermivo::exporttest;
+
+namespace {
+
+const std::string kChecker = THERMIVO_TEST_SUPPORT_DIR "/check_xlsx.py";
+
+bool haveOpenpyxl() { return std::system("/usr/bin/python3 -c 'import openpyxl' >/dev/null 2>&1") == 0; }
+
+std::string run(const std::string& cmd) {
+    std::string out;
+    FILE* p = ::popen(cmd.c_str(), "r");
+    if (p == nullptr) return out;
+    char buf[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    ::pclose(p);
+    return out;
+}
+
+std::string shortest(float v) {
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+std::string minuteText(std::int64_t t) {
+    const auto p = toLocal(t);
+    return format("%.4d-%.2d-%.2d %.2d:%.2d", p->year, p->month, p->day, p->hour, p->minute);
+}
+
+// A kind-4 recording whose temperature and humidity leave their limits now and then, with gaps.
+std::unique_ptr<Recording> fullKindFour() {
+    auto rec = makeExportRecording(Recording::kCapacity, KindTempHumi);
+    rec->intervalSeconds = 300;
+    rec->buildSampleTimes();
+    rec->humiAlarmOn = true;
+    rec->humiLower = 30;
+    rec->humiUpper = 70;
+    for (int i = 0; i < Recording::kCapacity; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        rec->temperature[k] = static_cast<float>(std::round(500.0 + 450.0 * std::sin(i * 0.003)) / 100.0);
+        rec->humidity[k] = static_cast<float>(std::round(500.0 + 250.0 * std::cos(i * 0.002)) / 10.0);
+    }
+    rec->temperature[10] = Recording::kNoValue;
+    rec->humidity[11] = Recording::kNoValue;
+    return rec;
+}
+
+std::string side(float v, bool on, float lo, float hi) {
+    if (!on || !Recording::hasValue(v)) return "";
+    return v > hi ? "high" : (v < lo ? "low" : "");
+}
+
+}  // namespace
+
+TEST(XlsxExport, SixtyThousandKindFourSamplesReadBackAsNumbersAndDates) {
+    if (!xlsxExportAvailable()) GTEST_SKIP() << "built without libxlsxwriter";
+    if (!haveOpenpyxl()) GTEST_SKIP() << "/usr/bin/python3 has no openpyxl (Debian: python3-openpyxl)";
+    thermivo::testing::ScopedTimeZone berlin("Europe/Berlin");  // the recording crosses no DST change
+    AppSettings celsius;
+    celsius.setLanguage(kLanguageEnglishUs);
+    celsius.currentUnit = celsius.unitCelsius;
+    const auto rec = fullKindFour();
+    TempDir dir;
+    std::string error;
+    ASSERT_TRUE(writeRecordingXlsx(*rec, dir.file("r.xlsx"), celsius, &error)) << error;
+    EXPECT_EQ(entryCount(dir.path()), 1u);  // no temporary file left behind
+
+    std::ofstream tsv(dir.file("expected.tsv"));
+    tsv << "Num\tRecordTime\tTemperature (\u00B0C)\tHumidity (%RH)\tAlarm\tHumi Alarm\n";
+    for (int i = 0; i < Recording::kCapacity; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        const float t = rec->temperature[k], h = rec->humidity[k];
+        tsv << i + 1 << '\t' << minuteText(rec->sampleTime[k]) << '\t'
+            << (Recording::hasValue(t) ? shortest(t) : "") << '\t' << (Recording::hasValue(h) ? shortest(h) : "")
+            << '\t' << side(t, true, rec->tempLower, rec->tempUpper) << '\t'
+            << side(h, true, rec->humiLower, rec->humiUpper) << '\n';
+    }
+    tsv.close();
+    const std::string out =
+        run("/usr/bin/python3 '" + kChecker + "' '" + dir.file("r.xlsx") + "' '" + dir.file("expected.tsv") + "' 2>&1");
+    ASSERT_NE(out.find("done\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("sheets: Summary|Data|Chart\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("chartsheets: 1\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("rows: 60001 of 60001\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("mismatches: 0\n"), std::string::npos) << out;
+    // Num int, RecordTime datetime, Temperature and Humidity numbers (a whole number reads back as int), the
+    // alarms text: no number or date as text.
+    EXPECT_NE(out.find("types: 0:int 1:datetime 2:float "), std::string::npos) << out;
+    EXPECT_NE(out.find(" 3:float "), std::string::npos) << out;
+    EXPECT_NE(out.find(" 4:str 5:str\n"), std::string::npos) << out;
+    for (const char* wrong : {"0:float", "0:str", "1:str", "1:int", "1:float", "2:str", "3:str", "4:int", "5:int"})
+        EXPECT_EQ(out.find(wrong), std::string::npos) << wrong;
+    EXPECT_NE(out.find("line=True series=2"), std::string::npos) << out;
+    EXPECT_NE(out.find("ref: Data!$C$2:$C$60001"), std::string::npos) << out;
+    EXPECT_NE(out.find("ref: Data!$D$2:$D$60001"), std::string::npos) << out;
+}
+
+TEST(XlsxExport, ChineseNamesFahrenheitAndFailuresLeaveNothing) {
+    if (!xlsxExportAvailable()) GTEST_SKIP() << "built without libxlsxwriter";
+    thermivo::testing::ScopedTimeZone utc("UTC");
+    thermivo::testing::ScopedLanguage chinese(kLanguageChinesePrc);
+    AppSettings settings = AppSettings::instance();
+    settings.currentUnit = settings.unitFahrenheit;
+    auto rec = makeExportRecording(3);
+    rec->temperature[0] = 5.0f;
+    TempDir dir;
+    std::string error;
+    ASSERT_TRUE(writeRecordingXlsx(*rec, dir.file("r.xlsx"), settings, &error)) << error;
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.file("r.xlsx").c_str(), &st), 0);
+    EXPECT_NE(st.st_mode & 0044, 0u) << "readable like any file the user saves";
+
+    if (haveOpenpyxl()) {
+        std::ofstream(dir.file("expected.tsv"))
+            << "\u5E8F\u53F7\t\u65F6\u95F4\t\u6E29\u5EA6 (\u00B0F)\t\u62A5\u8B66\n"
+            << "1\t2014-05-13 16:53\t41\t\n2\t2014-05-13 16:54\t35.6180000305176\t\n"
+            << "3\t2014-05-13 16:55\t35.6360000610352\t\n";
+        const std::string out = run("/usr/bin/python3 '" + kChecker + "' '" + dir.file("r.xlsx") + "' '" +
+                                    dir.file("expected.tsv") + "' 2>&1");
+        EXPECT_NE(out.find("sheets: \u6982\u8FF0|\u6570\u636E|\u66F2\u7EBF\u56FE\n"), std::string::npos) << out;
+        EXPECT_NE(out.find("rows: 4 of 4\n"), std::string::npos) << out;
+        EXPECT_NE(out.find("line=True series=1"), std::string::npos) << out;
+    }
+
+    // A folder that does not exist: a clear error and no file anywhere.
+    EXPECT_FALSE(writeRecordingXlsx(*rec, dir.file("missing/r.xlsx"), settings, &error));
+    EXPECT_NE(error.find("missing/r.xlsx"), std::string::npos) << error;
+    // Replacing a file that cannot be replaced (a folder of that name) keeps it and leaves no temporary file.
+    std::filesystem::create_directory(dir.file("taken.xlsx"));
+    error.clear();
+    EXPECT_FALSE(writeRecordingXlsx(*rec, dir.file("taken.xlsx"), settings, &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("taken.xlsx")));
+    EXPECT_EQ(entryCount(dir.path()), 3u);  // r.xlsx, expected.tsv or not, taken.xlsx
+}

@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "CliRunner.h"
+#include "TestSupport.h"
+#include "app/Json.h"
+
+using namespace thermivo;
+using namespace thermivo::testing;
+
+namespace {
+
+std::set<std::string> keysOf(const JsonValue& v) {
+    std::set<std::string> keys;
+    for (const auto& item : v.asObject()) keys.insert(item.first);
+    return keys;
+}
+
+// Three samples above 8 °C at five minutes, one below 2 °C; humidity leaves its band once on each side.
+constexpr const char* kKindFour = R"({"kind": 4, "serial": "UTH20140001", "startTime": 1393668000,
+    "intervalSeconds": 300, "tempUpper": 8, "tempLower": 2, "humiUpper": 70, "humiLower": 30,
+    "temperature": [5, 5, 9, 10.5, 9.5, 5, 1, 5], "humidity": [50, 50, 50, 80, 50, 20, 50, 50]})";
+
+}  // namespace
+
+TEST(CliStatistics, JsonCarriesExactlyTheStatisticsKeys) {
+    ScopedTimeZone utc("UTC");
+    TempDir dir;
+    writeText(dir.file("in.json"), kKindFour);
+    ASSERT_EQ(cli(dir, "create --from-json '" + dir.file("in.json") + "' -o '" + dir.file("r.kvlu") + "'").status, 0);
+    CliRun r = cli(dir, "info --json '" + dir.file("r.kvlu") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto json = parseJson(r.out);
+    ASSERT_TRUE(json) << r.out;
+    const JsonValue* stats = json->find("statistics");
+    ASSERT_TRUE(stats != nullptr && stats->isObject()) << r.out;
+    EXPECT_EQ(keysOf(*stats), (std::set<std::string>{"mktCelsius", "activationEnergyKJPerMol",
+                                                      "timeAboveUpperSeconds", "timeBelowLowerSeconds",
+                                                      "excursions", "humidity"}));
+    EXPECT_EQ(stats->find("activationEnergyKJPerMol")->asNumber(), 83.144);
+    EXPECT_EQ(stats->find("timeAboveUpperSeconds")->asNumber(), 900);
+    EXPECT_EQ(stats->find("timeBelowLowerSeconds")->asNumber(), 300);
+    const auto& excursions = stats->find("excursions")->asArray();
+    ASSERT_EQ(excursions.size(), 2u);
+    EXPECT_EQ(keysOf(excursions[0]),
+              (std::set<std::string>{"side", "start", "end", "seconds", "extremeCelsius"}));
+    EXPECT_EQ(excursions[0].find("side")->asString(), "high");
+    EXPECT_EQ(excursions[0].find("seconds")->asNumber(), 900);
+    EXPECT_EQ(excursions[0].find("start")->asNumber(), 1393668000 + 600);
+    EXPECT_EQ(excursions[0].find("end")->asNumber(), 1393668000 + 1200);
+    EXPECT_EQ(excursions[0].find("extremeCelsius")->asNumber(), 10.5);
+    EXPECT_EQ(excursions[1].find("side")->asString(), "low");
+
+    const JsonValue* humidity = stats->find("humidity");
+    EXPECT_EQ(keysOf(*humidity),
+              (std::set<std::string>{"timeAboveUpperSeconds", "timeBelowLowerSeconds", "excursions"}));
+    ASSERT_EQ(humidity->find("excursions")->asArray().size(), 2u);
+    EXPECT_EQ(humidity->find("excursions")->asArray()[0].find("extremePercent")->asNumber(), 80);
+
+    // A lower activation energy weighs the warm samples less; a range keeps only its samples.
+    r = cli(dir, "info --json --mkt-kj 40 --from '2014-03-01 10:15' --to '2014-03-01 10:15' '" + dir.file("r.kvlu") +
+                     "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto ranged = parseJson(r.out);
+    ASSERT_TRUE(ranged);
+    const JsonValue* s2 = ranged->find("statistics");
+    EXPECT_EQ(s2->find("activationEnergyKJPerMol")->asNumber(), 40);
+    EXPECT_EQ(s2->find("timeAboveUpperSeconds")->asNumber(), 300);
+    EXPECT_EQ(s2->find("timeBelowLowerSeconds")->asNumber(), 0);
+    EXPECT_NEAR(s2->find("mktCelsius")->asNumber(), 10.5, 0.005);
+}
+
+TEST(CliStatistics, AlarmOffGivesNullsAndKindOneHasNoHumidity) {
+    TempDir dir;
+    writeText(dir.file("in.json"), R"({"kind": 1, "serial": "DI201400007", "startTime": 1393668000,
+        "intervalSeconds": 60, "temperature": [0, 20]})");
+    ASSERT_EQ(cli(dir, "create --from-json '" + dir.file("in.json") + "' -o '" + dir.file("r.kvlu") + "'").status, 0);
+    CliRun r = cli(dir, "info --json '" + dir.file("r.kvlu") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto json = parseJson(r.out);
+    ASSERT_TRUE(json) << r.out;
+    const JsonValue* stats = json->find("statistics");
+    EXPECT_NEAR(stats->find("mktCelsius")->asNumber(), 14.82, 0.01);
+    EXPECT_TRUE(stats->find("timeAboveUpperSeconds")->isNull());
+    EXPECT_TRUE(stats->find("timeBelowLowerSeconds")->isNull());
+    EXPECT_TRUE(stats->find("excursions")->isNull());
+    EXPECT_EQ(stats->find("humidity"), nullptr);
+
+    r = cli(dir, "info --unit C '" + dir.file("r.kvlu") + "'");
+    EXPECT_NE(r.out.find("Mean kinetic temperature: 14.82°C\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Time above upper limit: Alarm off\n"), std::string::npos) << r.out;
+    r = cli(dir, "info '" + dir.file("r.kvlu") + "'", "zh_CN.UTF-8");
+    EXPECT_NE(r.out.find("平均动力学温度: 14.82°C\n"), std::string::npos) << r.out;
+    r = cli(dir, "info '" + dir.file("r.kvlu") + "'");  // English defaults to °F
+    EXPECT_NE(r.out.find("Mean kinetic temperature: 58.67°F\n"), std::string::npos) << r.out;
+
+    for (const char* bad : {"--mkt-kj 0", "--mkt-kj abc", "--mkt-kj -3", "--from 2014-03-01", "--to 'x y'",
+                            "--from '2014-03-02 00:00' --to '2014-03-01 00:00'"}) {
+        r = cli(dir, std::string("info ") + bad + " '" + dir.file("r.kvlu") + "'");
+        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_NE(r.err.find("usage:"), std::string::npos) << bad;
+    }
+}
