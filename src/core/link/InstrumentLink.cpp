@@ -106,6 +106,14 @@ int InstrumentLink::blockRequest(std::uint16_t address) {
     return send(f.data(), static_cast<int>(f.size()), PendingBlock, kReplyWaitSeconds);
 }
 
+int InstrumentLink::requestBlocksFrom(int position, bool lineQuiet) {
+    {
+        auto lock = lockRecording();
+        decoder_->streamRequested(position, lineQuiet);
+    }
+    return blockRequest(blockAddress(position));
+}
+
 int InstrumentLink::clockSetRequest() {
     const auto f = clockSetFrame(now());
     return send(f.data(), static_cast<int>(f.size()), PendingClockSet, kReplyWaitSeconds);

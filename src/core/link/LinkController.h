@@ -20,6 +20,14 @@ public:
     static constexpr int kRetryPeriodTicks = 3;
     static constexpr int kMinReplyWait = 5;
     static constexpr int kDownloadBarMax = 200;
+    /// Resends (one per look) a download may try without a new sample before it fails.
+    static constexpr int kResendsWithoutProgress = 3;
+    /// Ticks without a new sample after which a download fails, whatever replies keep coming.
+    static constexpr int kStallTicks = (kResendsWithoutProgress + 1) * kRetryPeriodTicks;
+
+    /// Ticks a download of `count` samples may take at most: twice the line time of its blocks, plus the
+    /// time the resends may take.
+    static int downloadLimitTicks(std::int32_t count);
 
     LinkController(InstrumentLink& link, LinkView& view, PortDirectory& ports);
 
@@ -65,6 +73,12 @@ private:
     int replyCountdown_ = 0;
     int retryTicks_ = 0;
     bool downloadBusy_ = false;
+    // Download watch: ticks so far, ticks since the last new sample, what the decoder had at the last tick.
+    int downloadTicks_ = 0;
+    int stalledTicks_ = 0;
+    int lastStoredBlocks_ = 0;
+    int lastBlocksSeen_ = 0;
+    int resends_ = 0;
 };
 
 }  // namespace thermivo
