@@ -131,6 +131,7 @@ public:
 
 private:
     int send(const std::uint8_t* frame, int size, std::int32_t pending, std::int64_t replyWait);
+    int requestBlocksFrom(int position, bool lineQuiet, std::uint16_t address);
 
     Recording& recording_;
     MessageSink& sink_;

@@ -240,8 +240,6 @@ bool ReplyDecoder::handleHeader(const std::uint8_t* f, int payload, bool& reques
     resetDownload(rec.sampleCount);
     if (link_.downloadMode.load() == kDownloadMode) {
         link_.retryCounter.store(kRetriesAfterBlock);
-        // The instrument answered the download header and waits: nothing else is on the line.
-        streamRequested(0, true);
         requestFirstBlock = true;
     }
     return true;
