@@ -341,9 +341,10 @@ void LinkController::downloadTick() {
     }
     // Progress is a new sample, not a reply: an instrument that keeps answering with blocks we cannot use
     // must not hold the download open.
-    const bool progress = state.storedBlocks != lastStoredBlocks_;
+    const int gained = state.storedBlocks + state.heldBlocks;
+    const bool progress = gained != lastStoredBlocks_;
     const bool lineQuiet = state.blocksSeen == lastBlocksSeen_;
-    lastStoredBlocks_ = state.storedBlocks;
+    lastStoredBlocks_ = gained;
     lastBlocksSeen_ = state.blocksSeen;
     if (progress) {
         stalledTicks_ = 0;

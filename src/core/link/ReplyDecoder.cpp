@@ -249,6 +249,7 @@ void ReplyDecoder::resetDownload(int count) {
     count_ = std::clamp(count, 0, Recording::kCapacity);
     stored_.assign(static_cast<std::size_t>((count_ + kBlock - 1) / kBlock), 0);
     storedBlocks_ = 0;
+    heldBlocks_ = 0;
     next_ = -1;
     switchTo_ = -1;
     unplaced_.clear();
@@ -264,6 +265,7 @@ DownloadState ReplyDecoder::downloadState() const {
     DownloadState s;
     s.samplesLoaded = link_.recording().samplesLoaded;
     s.storedBlocks = storedBlocks_;
+    s.heldBlocks = heldBlocks_;
     s.blocksSeen = blocksSeen_;
     s.firstGap = s.samplesLoaded;
     for (std::size_t b = static_cast<std::size_t>(s.firstGap / kBlock) + 1; b < stored_.size(); ++b) {
@@ -403,7 +405,11 @@ void ReplyDecoder::handleBlock(const std::uint8_t* f) {
             if (ahead == 0) return;  // the same block twice
             if (ahead > kMaxSkip) unplaced_.clear();
         }
-        if (static_cast<int>(unplaced_.size()) < kMaxUnplaced) unplaced_.push_back({address, values});
+        if (static_cast<int>(unplaced_.size()) < kMaxUnplaced) {
+            unplaced_.push_back({address, values});
+            // Samples that neither place holds yet are new, wherever they turn out to belong.
+            if (!isStored(sample) && !isStored(sample + kAddressWrap)) ++heldBlocks_;
+        }
         return;
     }
     if (!following) placeUnplacedBefore(*at, address);

@@ -12,6 +12,7 @@ class InstrumentLink;
 struct DownloadState {
     int samplesLoaded = 0;   ///< samples from the first on without a gap
     int storedBlocks = 0;    ///< blocks stored anywhere in the recording; grows only with new samples
+    int heldBlocks = 0;      ///< blocks of samples not stored yet, held until their stream can be placed
     int blocksSeen = 0;      ///< good block replies, placed or not: the line is busy while it grows
     int firstGap = 0;        ///< first sample not stored (= samplesLoaded)
     bool storedBeyondGap = false;  ///< some block after the first gap is already stored
@@ -86,6 +87,7 @@ private:
     int count_ = 0;                      ///< samples of the recording being downloaded
     std::vector<std::uint8_t> stored_;   ///< per block of 16 samples: stored
     int storedBlocks_ = 0;
+    int heldBlocks_ = 0;
     int blocksSeen_ = 0;
     int next_ = -1;                      ///< position of the next block of the followed stream; -1: not sure
     int switchTo_ = -1;                  ///< requested position while the old stream may still arrive
