@@ -282,6 +282,7 @@ void LinkController::onDownloadClicked() {
     stalledTicks_ = 0;
     lastStoredBlocks_ = 0;
     lastBlocksSeen_ = 0;
+    quietTicks_ = 0;
     resends_ = 0;
     link_.headerRequest(true);
     downloadBusy_ = true;
@@ -343,7 +344,10 @@ void LinkController::downloadTick() {
     // must not hold the download open.
     const int gained = state.storedBlocks + state.heldBlocks;
     const bool progress = gained != lastStoredBlocks_;
-    const bool lineQuiet = state.blocksSeen == lastBlocksSeen_;
+    // The reader hands over 2048 bytes at a time, about two seconds of the line: a tick without a block
+    // is no pause yet. Only a whole look without one says the stream has ended or stalled.
+    quietTicks_ = state.blocksSeen == lastBlocksSeen_ ? quietTicks_ + 1 : 0;
+    const bool lineQuiet = quietTicks_ >= kRetryPeriodTicks;
     lastStoredBlocks_ = gained;
     lastBlocksSeen_ = state.blocksSeen;
     if (progress) {
@@ -374,7 +378,7 @@ void LinkController::downloadTick() {
         // placed for sure (the gap's address may name another sample too).
         link_.requestBlocksFrom(resends_ % 2 == 0 ? askFrom : placeable, true);
         ++resends_;
-    } else if ((state.storedBeyondGap || stalledTicks_ >= kRetryPeriodTicks) && placeableUnique) {
+    } else if ((state.storedBeyondGap || stalledTicks_ >= 2 * kRetryPeriodTicks) && placeableUnique) {
         // The stream has passed the gap, or brings nothing new: ask again while it still flows, but only
         // from a block whose address no other sample shares, so old and new stream cannot be mixed up.
         link_.requestBlocksFrom(placeable, false);

@@ -22,8 +22,9 @@ public:
     static constexpr int kDownloadBarMax = 200;
     /// Resends (one per look) a download may try without a new sample before it fails.
     static constexpr int kResendsWithoutProgress = 3;
-    /// Ticks without a new sample after which a download fails, whatever replies keep coming.
-    static constexpr int kStallTicks = (kResendsWithoutProgress + 1) * kRetryPeriodTicks;
+    /// Ticks without a new sample after which a download fails, whatever replies keep coming: a look to see
+    /// the line quiet, one per resend, and one to see the last resend unanswered.
+    static constexpr int kStallTicks = (kResendsWithoutProgress + 2) * kRetryPeriodTicks;
 
     /// Ticks a download of `count` samples may take at most: twice the line time of its blocks, plus the
     /// time the resends may take.
@@ -78,6 +79,7 @@ private:
     int stalledTicks_ = 0;
     int lastStoredBlocks_ = 0;
     int lastBlocksSeen_ = 0;
+    int quietTicks_ = 0;
     int resends_ = 0;
 };
 

@@ -245,7 +245,7 @@ TEST_F(LinkControllerTest, NothingAnnouncedCompletesAtTheFirstTick) {
     EXPECT_EQ(view.progress[IDC_DOWNLOAD_BAR], 200);
 }
 
-TEST_F(LinkControllerTest, AStallIsRetriedAtEachLookAndFailsAfterThreeResends) {
+TEST_F(LinkControllerTest, AStallIsRetriedAtSixNineAndTwelveSecondsAndFailsAtFifteen) {
     HeaderFields h;
     h.count = 64;
     connect(h);
@@ -255,18 +255,18 @@ TEST_F(LinkControllerTest, AStallIsRetriedAtEachLookAndFailsAfterThreeResends) {
     feed(blockReply(0, ramp(0)));  // 16 of 64, then silence
     transport.frames.clear();
     std::vector<int> resendTicks;
-    for (int second = 1; second <= 12; ++second) {
+    for (int second = 1; second <= 15; ++second) {
         const std::size_t before = transport.frames.size();
         tick(TIMER_DOWNLOAD);
         if (transport.frames.size() > before) {
             resendTicks.push_back(second);
             EXPECT_EQ(transport.frames.back(), toBytes(blockRequestFrame(32)));
         }
-        if (second < 12) {
+        if (second < 15) {
             EXPECT_NE(view.text(IDC_STATUS), text(141)) << second;
         }
     }
-    EXPECT_EQ(resendTicks, (std::vector<int>{3, 6, 9}));
+    EXPECT_EQ(resendTicks, (std::vector<int>{6, 9, 12}));
     EXPECT_EQ(view.text(IDC_STATUS), text(141));
     EXPECT_EQ(view.progress[IDC_DOWNLOAD_BAR], 0);
     EXPECT_TRUE(view.enabled[IDC_DOWNLOAD]);
