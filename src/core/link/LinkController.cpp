@@ -378,9 +378,11 @@ void LinkController::downloadTick() {
         // placed for sure (the gap's address may name another sample too).
         link_.requestBlocksFrom(resends_ % 2 == 0 ? askFrom : placeable, true);
         ++resends_;
-    } else if ((state.storedBeyondGap || stalledTicks_ >= 2 * kRetryPeriodTicks) && placeableUnique) {
+    } else if ((state.storedBeyondGap || stalledTicks_ >= 2 * kRetryPeriodTicks) && placeableUnique &&
+               state.streamAt > placeable) {
         // The stream has passed the gap, or brings nothing new: ask again while it still flows, but only
-        // from a block whose address no other sample shares, so old and new stream cannot be mixed up.
+        // from a block whose address no other sample shares and which the old stream has already passed,
+        // so the first block of that address to come is the new stream's.
         link_.requestBlocksFrom(placeable, false);
         ++resends_;
     }

@@ -252,6 +252,7 @@ void ReplyDecoder::resetDownload(int count) {
     heldBlocks_ = 0;
     next_ = -1;
     switchTo_ = -1;
+    lastPlaced_ = -1;
     unplaced_.clear();
 }
 
@@ -266,6 +267,7 @@ DownloadState ReplyDecoder::downloadState() const {
     s.samplesLoaded = link_.recording().samplesLoaded;
     s.storedBlocks = storedBlocks_;
     s.heldBlocks = heldBlocks_;
+    s.streamAt = lastPlaced_;
     s.blocksSeen = blocksSeen_;
     s.firstGap = s.samplesLoaded;
     for (std::size_t b = static_cast<std::size_t>(s.firstGap / kBlock) + 1; b < stored_.size(); ++b) {
@@ -361,6 +363,7 @@ void ReplyDecoder::handleBlock(const std::uint8_t* f) {
     for (int k = 0; k < kBlock; ++k) values[static_cast<std::size_t>(k)] = value(f + protocol::kPayloadOffset + 2 * k);
 
     // Requests always name the first sample of a block; anything else cannot be placed on our blocks.
+    lastPlaced_ = -1;
     if (address % (2 * kBlock) != 0) {
         next_ = -1;
         unplaced_.clear();
@@ -374,6 +377,7 @@ void ReplyDecoder::handleBlock(const std::uint8_t* f) {
         const auto at = placeByContent(sample, values);
         if (!at) return;
         store(*at, values);
+        lastPlaced_ = *at;
         if (*at == switchTo_) {
             switchTo_ = -1;
             next_ = *at + kBlock;
@@ -415,6 +419,7 @@ void ReplyDecoder::handleBlock(const std::uint8_t* f) {
     if (!following) placeUnplacedBefore(*at, address);
     unplaced_.clear();
     store(*at, values);
+    lastPlaced_ = *at;
     next_ = *at + kBlock;
 }
 

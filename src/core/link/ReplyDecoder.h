@@ -16,6 +16,7 @@ struct DownloadState {
     int blocksSeen = 0;      ///< good block replies, placed or not: the line is busy while it grows
     int firstGap = 0;        ///< first sample not stored (= samplesLoaded)
     bool storedBeyondGap = false;  ///< some block after the first gap is already stored
+    int streamAt = -1;       ///< sample of the last block the stream brought that could be placed; -1 unknown
 };
 
 /// Turns the instrument's byte stream into Recording fields, link state and posted messages.
@@ -91,6 +92,7 @@ private:
     int blocksSeen_ = 0;
     int next_ = -1;                      ///< position of the next block of the followed stream; -1: not sure
     int switchTo_ = -1;                  ///< requested position while the old stream may still arrive
+    int lastPlaced_ = -1;                ///< where the last block that arrived was placed; -1 not placed
     std::vector<Unplaced> unplaced_;     ///< blocks of the current stream that could not be placed yet
 };
 

@@ -518,6 +518,9 @@ TEST_F(ControllerDownload, BlocksAfterAGapAreKeptAndOnlyTheGapsAreAskedFor) {
     line(1);
     while (sim->streaming()) sim->nextBlockFrames();
     EXPECT_EQ(recording->samplesLoaded, 640);
+    // The stream stands before the next gap now: it is asked for once the line has been quiet for a look.
+    EXPECT_EQ(run(0, 3), -1);
+    EXPECT_EQ(blockRequests().size(), 2u);
     run(0, 3);
     ASSERT_EQ(blockRequests().size(), 3u);
     EXPECT_EQ(blockRequests().back(), toBytes(blockRequestFrame(blockAddress(640))));
