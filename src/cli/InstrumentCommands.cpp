@@ -14,7 +14,7 @@ namespace {
 
 using std::chrono::seconds;
 
-constexpr int kTextNoSamples = 2050;
+constexpr int kTextNoSamples = 2090;
 
 struct InstrumentArgs {
     std::string port, output, interval;

@@ -109,7 +109,7 @@ constexpr TextPair kTexts[] = {
     {148, "下载数据将停止记录。\n确定下载?", "Record will stop if download data.\nSure to download?"},
     {149, "记录间隔不能为0或空！", "Record intervals not to 0 or empty!"},
     {150, "电量过低!", "Power is too low!"},
-    {2050, "记录仪中没有数据。", "The instrument holds no samples."},
+    {2090, "记录仪中没有数据。", "The instrument holds no samples."},
 };
 
 const TextPair* find(int id) {
