@@ -18,6 +18,7 @@ constexpr int kTextNoSamples = 2090;
 
 struct InstrumentArgs {
     std::string port, output, interval;
+    bool partial = false;  ///< keep the received samples of a download that failed
 };
 
 // --port PATH is required by every instrument command; -o and --interval only where asked for.
@@ -28,6 +29,8 @@ bool parseInstrumentArgs(const Args& args, bool wantOutput, bool wantInterval, I
             out.port = args[++i];
         } else if (wantOutput && a == "-o" && i + 1 < args.size()) {
             out.output = args[++i];
+        } else if (wantOutput && a == "--partial") {
+            out.partial = true;
         } else if (wantInterval && a == "--interval" && i + 1 < args.size()) {
             out.interval = args[++i];
         } else {
@@ -59,6 +62,26 @@ bool waitForStatus(HeadlessSession& s) {
             return s.recording().instrumentClock != 0 && s.recording().batteryValid;
         },
         seconds(15));
+}
+
+// The samples that arrived, saved as a recording of their own; the download still counts as failed.
+void savePartial(HeadlessSession& s, const std::string& output) {
+    s.link().closePort();
+    auto rec = std::make_unique<Recording>();
+    {
+        auto lock = s.link().lockRecording();
+        *rec = s.recording();
+    }
+    if (!rec->hasSamples()) return;
+    const std::string received = std::to_string(rec->usableSamples());
+    const std::string announced = std::to_string(rec->sampleCount);
+    rec->cutToReceivedSamples();
+    RecordFile file(output, RecordFile::ModeWrite);
+    if (!file.isOpen() || !file.write(*rec)) {
+        std::fprintf(stderr, "%s%s\n(%s)\n", text(38).c_str(), output.c_str(), file.error().c_str());
+        return;
+    }
+    std::fprintf(stderr, "%s%s\n", textWith(2057, {received, announced}).c_str(), output.c_str());
 }
 
 }  // namespace
@@ -104,6 +127,7 @@ int runDownload(const Args& args) {
     const bool complete = outcome == done && loaded == count && present;
     if (!complete) {
         std::fprintf(stderr, "%s\n", failed.c_str());
+        if (a.partial) savePartial(s, a.output);
         return kExitFailure;
     }
     s.view().setProgress(IDC_DOWNLOAD_BAR, LinkController::kDownloadBarMax);

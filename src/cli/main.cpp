@@ -15,7 +15,7 @@ int usage(const std::string& problem) {
         "       thermivo-cli convert FILE.kvlu [--xls OUT.xls] [--csv OUT.csv] [--unit C|F]\n"
         "                    [--pdf OUT.pdf [--pages text|curve] [--curve-pages N]\n"
         "                     [--from \"YYYY-MM-DD HH:MM\"] [--to \"YYYY-MM-DD HH:MM\"]]\n"
-        "       thermivo-cli download --port PATH -o OUT.kvlu\n"
+        "       thermivo-cli download --port PATH -o OUT.kvlu [--partial]\n"
         "       thermivo-cli status --port PATH\n"
         "       thermivo-cli set-clock --port PATH\n"
         "       thermivo-cli start --port PATH --interval MINUTES\n",

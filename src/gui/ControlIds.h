@@ -8,10 +8,6 @@ namespace thermivo {
 enum MainControlId : int {
     IDC_EXIT = 2,  ///< also the Escape key
     IDC_BANNER = 1001,
-    IDC_CELSIUS = 1002,
-    IDC_FAHRENHEIT = 1003,
-    IDC_SAVE = 1005,
-    IDC_OPEN = 1006,
     IDC_TAB = 1011,
     IDC_INDICATOR = 1016,
     IDC_SUMMARY_FRAME = 1022,

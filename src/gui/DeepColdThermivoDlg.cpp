@@ -28,6 +28,7 @@
 #include "Artwork.h"
 #include "ControlIds.h"
 #include "DialogUnits.h"
+#include "FittedText.h"
 #include "HisDataView.h"
 #include "Prompts.h"
 #include "SummFormView.h"
@@ -52,28 +53,6 @@ constexpr int kBannerBandHeight = 51;  // dialog units: the strip above the summ
 bool chinese() {
     return AppSettings::instance().languageId == kLanguageChinesePrc;
 }
-
-// A push button whose multi-line caption falls back to one line when the lines do not fit its height,
-// so a caption written one letter per line never shows up as a clipped fragment.
-class CaptionButton : public QPushButton {
-  public:
-    using QPushButton::QPushButton;
-
-  protected:
-    void paintEvent(QPaintEvent* e) override {
-        const QString caption = text();
-        const int lines = static_cast<int>(caption.count(QLatin1Char('\n'))) + 1;
-        if (lines == 1 || fontMetrics().lineSpacing() * lines <= height() - 4) {
-            QPushButton::paintEvent(e);
-            return;
-        }
-        QStyleOptionButton opt;
-        initStyleOption(&opt);
-        opt.text = QString(caption).remove(QLatin1Char('\n'));
-        QPainter p(this);
-        style()->drawControl(QStyle::CE_PushButton, &opt, &p, this);
-    }
-};
 
 void setColors(QWidget* w, const QColor& text, const QColor& background) {
     QPalette pal = w->palette();
@@ -157,18 +136,18 @@ void CDeepColdThermivoDlg::createControls() {
     add(indicator, IDC_INDICATOR, QRect(556, 284, 40, 44));
     indicator->hide();
 
-    auto* connectButton = new QPushButton(this);
+    auto* connectButton = new FittedButton(this);
     add(connectButton, IDC_CONNECT, QRect(35, 5, 96, 43));
     auto* linkBar = new QProgressBar(this);
     add(linkBar, IDC_LINK_BAR, QRect(9, 5, 27, 43));
-    auto* calibrate = new QPushButton(QStringLiteral("Calibration Time"), this);
+    auto* calibrate = new FittedButton(QStringLiteral("Calibration Time"), this);
     add(calibrate, IDC_CALIBRATION, QRect(175, 9, 72, 19));
     auto* clock = new QLabel(this);
     add(clock, IDC_CLOCK_TEXT, QRect(175, 37, 72, 11));
     clock->setWordWrap(false);
     setColors(clock, QColor(255, 205, 15), QColor(82, 105, 118));
 
-    auto* startRecord = new QPushButton(this);
+    auto* startRecord = new FittedButton(this);
     add(startRecord, IDC_START_RECORD, QRect(315, 9, 72, 19));
     auto* minutes = new QLineEdit(this);
     add(minutes, IDC_MINUTES, QRect(315, 36, 32, 12));
@@ -178,9 +157,8 @@ void CDeepColdThermivoDlg::createControls() {
     add(minutesLabel, IDC_MINUTES_LABEL, QRect(351, 37, 40, 10));
     setColors(minutesLabel, QColor(), kDialogBackground);
 
-    auto* status = new QLabel(this);
+    auto* status = new StatusLine(this);
     add(status, IDC_STATUS, QRect(413, 36, 119, 12));
-    status->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     status->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setColors(status, QColor(0, 0, 0), QColor(240, 240, 240));
 
@@ -213,6 +191,16 @@ void CDeepColdThermivoDlg::createControls() {
         bar->setValue(0);
     }
 
+    // With nothing attached the link and battery bars stay at 0; in the window's own colours they read as
+    // empty gauges rather than as white boxes that failed to draw.
+    for (QProgressBar* bar : {linkBar, batteryBar}) {
+        QPalette pal = bar->palette();
+        const QColor window = QApplication::palette().color(QPalette::Window);
+        pal.setColor(QPalette::Base, window);
+        pal.setColor(QPalette::Window, window);
+        bar->setPalette(pal);
+    }
+
     auto* celsius = new QRadioButton(QStringLiteral(" C"), this);
     add(celsius, IDC_CELSIUS, QRect(571, 84, 23, 10));
     auto* fahrenheit = new QRadioButton(QStringLiteral(" F"), this);
@@ -221,15 +209,15 @@ void CDeepColdThermivoDlg::createControls() {
     units->addButton(celsius);
     units->addButton(fahrenheit);
 
-    auto* download = new CaptionButton(QStringLiteral("Download"), this);
+    auto* download = new FittedButton(QStringLiteral("Download"), this);
     add(download, IDC_DOWNLOAD, QRect(551, 151, 50, 19));
-    auto* save = new QPushButton(QStringLiteral("Save Data"), this);
+    auto* save = new FittedButton(QStringLiteral("Save Data"), this);
     add(save, IDC_SAVE, QRect(551, 186, 50, 19));
-    auto* open = new QPushButton(QStringLiteral("Open File"), this);
+    auto* open = new FittedButton(QStringLiteral("Open File"), this);
     add(open, IDC_OPEN, QRect(551, 221, 50, 19));
-    auto* print = new QPushButton(QStringLiteral("Print"), this);
+    auto* print = new FittedButton(QStringLiteral("Print"), this);
     add(print, IDC_PRINT, QRect(551, 256, 50, 19));
-    auto* exitButton = new QPushButton(QStringLiteral("Exit"), this);
+    auto* exitButton = new FittedButton(QStringLiteral("Exit"), this);
     add(exitButton, IDC_EXIT, QRect(557, 337, 38, 29));
 
     for (QPushButton* b : findChildren<QPushButton*>(Qt::FindDirectChildrenOnly)) {
@@ -269,6 +257,7 @@ bool CDeepColdThermivoDlg::OnInitDialog() {
     rec_.reset();
     chartView_ = new CHisDataView(tab, rec_);
     chartView_->setObjectName(QStringLiteral("chartView"));
+    chartView_->SetRecordingMutex(recordingMutex_);
     tab->addTab(chartView_, qs(text(147)));
 
     // Unit captions; the unit in force is the pressed one.
@@ -329,6 +318,7 @@ void CDeepColdThermivoDlg::applyCaptions() {
     set(IDC_OPEN, zh ? QStringLiteral("打开文件") : QStringLiteral("Open"));
     set(IDC_PRINT, zh ? QStringLiteral("打印数据") : QStringLiteral("Print"));
     set(IDC_EXIT, zh ? QStringLiteral("退出") : QStringLiteral("Exit"));
+    static_cast<FittedButton*>(Control(IDC_CONNECT))->setPlaceholder(qs(text(2200)));
 }
 
 void CDeepColdThermivoDlg::layoutScaling() {
@@ -382,7 +372,13 @@ QRect CDeepColdThermivoDlg::IndicatorArea() const {
 void CDeepColdThermivoDlg::paintEvent(QPaintEvent* e) {
     QDialog::paintEvent(e);
     QPainter p(this);
-    drawInstrumentIndicator(p, IndicatorArea(), rec_.kind, rec_.batteryPercent);
+    std::int32_t kind = 0, battery = 0;
+    {
+        const RecordingLock lock = LockRecording();
+        kind = rec_.kind;
+        battery = rec_.batteryPercent;
+    }
+    drawInstrumentIndicator(p, IndicatorArea(), kind, battery);
     if (banner_.isNull()) return;
     // The banner covers its strip keeping its proportions; what is too high is cut at the bottom.
     const QRect area = BannerArea();
@@ -435,8 +431,9 @@ void CDeepColdThermivoDlg::OnFahrenheit() {
 
 void CDeepColdThermivoDlg::switchUnit(const std::string& unit) {
     AppSettings& settings = AppSettings::instance();
-    if (settings.currentUnit == unit) return;
+    if (settings.currentUnit == unit || DownloadRunning()) return;
     settings.currentUnit = unit;
+    const RecordingLock lock = LockRecording();
     rec_.formatTemperatureTexts();
     if (summView_ != nullptr) summView_->RefreshSummary(false);
     refreshChart();
@@ -450,11 +447,37 @@ void CDeepColdThermivoDlg::refreshChart() {
 // --- print and exit --------------------------------------------------------------------------------------
 
 void CDeepColdThermivoDlg::UpdatePrintButton() {
-    Control(IDC_PRINT)->setEnabled(rec_.hasSamples());
+    bool samples = false, complete = false;
+    {
+        const RecordingLock lock = LockRecording();
+        samples = rec_.hasSamples();
+        complete = samples && !rec_.isIncomplete();
+    }
+    const bool idle = !DownloadRunning();
+    // Save offers the received part of an incomplete download; Print shows only whole recordings.
+    Control(IDC_SAVE)->setEnabled(idle && samples);
+    Control(IDC_PRINT)->setEnabled(idle && complete);
+    for (const int id : {IDC_OPEN, IDC_CELSIUS, IDC_FAHRENHEIT}) Control(id)->setEnabled(idle);
+}
+
+std::unique_ptr<Recording> CDeepColdThermivoDlg::SnapshotRecording() {
+    auto copy = std::make_unique<Recording>();
+    const RecordingLock lock = LockRecording();
+    *copy = rec_;
+    return copy;
+}
+
+void CDeepColdThermivoDlg::SetRecordingMutex(RecordingMutex* mutex) {
+    recordingMutex_ = mutex;
+    if (chartView_ != nullptr) chartView_->SetRecordingMutex(mutex);
 }
 
 void CDeepColdThermivoDlg::OnPrint() {
-    if (!rec_.hasSamples()) return;
+    if (DownloadRunning()) return;
+    {
+        const RecordingLock lock = LockRecording();
+        if (!rec_.hasSamples() || rec_.isIncomplete()) return;
+    }
     if (openPrintDialog) openPrintDialog(*this);
 }
 
@@ -485,6 +508,7 @@ void CDeepColdThermivoDlg::OnWindowMessage(std::uint32_t message, std::int64_t w
             return;
         case WM_DOWNLOAD_PROGRESS: {
             int position = 0;
+            const RecordingLock lock = LockRecording();
             if (lParam == -1 && rec_.sampleCount > 0) {
                 const float done =
                     static_cast<float>(rec_.samplesLoaded) / static_cast<float>(rec_.sampleCount);
@@ -503,9 +527,7 @@ void CDeepColdThermivoDlg::OnWindowMessage(std::uint32_t message, std::int64_t w
 }
 
 void CDeepColdThermivoDlg::SetStatusText(const QString& s) {
-    auto* status = static_cast<QLabel*>(Control(IDC_STATUS));
-    status->setText(s);
-    status->setToolTip(s.trimmed());  // a long file name may not fit the line
+    static_cast<StatusLine*>(Control(IDC_STATUS))->setMessage(s);
 }
 
 // --- files -----------------------------------------------------------------------------------------------
@@ -530,7 +552,22 @@ QString CDeepColdThermivoDlg::DefaultFileFolder() {
 }
 
 void CDeepColdThermivoDlg::OnSaveData() {
-    if (!rec_.hasSamples()) return;
+    if (DownloadRunning()) return;
+    // The dialogs below run event loops, so the save works on a copy and never holds the lock across them.
+    const std::unique_ptr<Recording> copy = SnapshotRecording();
+    if (!copy->hasSamples()) return;
+    if (copy->isIncomplete()) {
+        const QString question =
+            qs(textWith(2055, {std::to_string(copy->usableSamples()), std::to_string(copy->sampleCount)}));
+        if (!prompts().askYesNo(this, question)) return;
+        copy->cutToReceivedSamples();
+    }
+    saving_ = copy.get();
+    saveCopy();
+    saving_ = nullptr;
+}
+
+void CDeepColdThermivoDlg::saveCopy() {
     QString selected = RecordFileFilter();
     const QString filters = RecordFileFilter() + QStringLiteral(";;") + WorksheetFilter();
     const QString chosen = prompts().saveFileName(this, DefaultFileFolder(), filters, &selected);
@@ -550,7 +587,7 @@ void CDeepColdThermivoDlg::OnSaveData() {
 
 bool CDeepColdThermivoDlg::saveRecordFile(const QString& path) {
     RecordFile file(path.toStdString(), RecordFile::ModeWrite);
-    const bool ok = file.isOpen() && file.write(rec_);
+    const bool ok = file.isOpen() && file.write(RecordingToSave());
     file.close();
     return ok;
 }
@@ -558,13 +595,19 @@ bool CDeepColdThermivoDlg::saveRecordFile(const QString& path) {
 bool CDeepColdThermivoDlg::saveWorksheet(const QString& path) {
     // The worksheet branch of Save: the summary list is refilled here, the workbook itself is written by
     // the export, which plugs in through `exportWorksheet`.
-    summView_->FillSummaryList();
+    {
+        const RecordingLock lock = LockRecording();
+        summView_->FillSummaryList();
+    }
     if (!exportWorksheet) return false;
     return exportWorksheet(*this, path);
 }
 
 void CDeepColdThermivoDlg::OnOpenFile() {
-    const QString chosen = prompts().openFileName(this, DefaultFileFolder(), RecordFileFilter());
+    if (DownloadRunning()) return;
+    QStringList sidebar;
+    if (!recordingsFolder_.isEmpty() && QFileInfo(recordingsFolder_).isDir()) sidebar << recordingsFolder_;
+    const QString chosen = prompts().openFileName(this, DefaultFileFolder(), RecordFileFilter(), sidebar);
     const QFileInfo info(chosen);
     if (chosen.isEmpty() || info.suffix() != QLatin1String("kvlu")) return;
     OpenRecordFile(chosen, info.fileName());
@@ -578,6 +621,8 @@ void CDeepColdThermivoDlg::OpenRecordFile(const QString& path, const QString& na
         SetStatusText(qs(text(40)) + name);
         return;
     }
+    // A status reply may arrive while the file is read: the reader thread must wait for the whole file.
+    RecordingLock lock = LockRecording();
     rec_.dataFlags = 0;
     const bool ok = file.read(rec_);
     if (!ok) rec_.reset();
@@ -591,6 +636,7 @@ void CDeepColdThermivoDlg::OpenRecordFile(const QString& path, const QString& na
     // A rejected file leaves an empty recording, and the band must not keep the previous file's figures.
     if (!ok) summView_->ClearValues();
     refreshChart();
+    if (lock.owns_lock()) lock.unlock();
     UpdatePrintButton();
     SetStatusText(qs(ok ? text(39) : text(40)) + name);
     post(WM_DATA_INDICATOR, 0, 0);

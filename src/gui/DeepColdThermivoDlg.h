@@ -6,8 +6,10 @@
 #include <QSize>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 #include "data/Recording.h"
+#include "data/RecordingLock.h"
 #include "link/LinkMessages.h"
 
 class QAction;
@@ -46,6 +48,17 @@ class CDeepColdThermivoDlg : public QDialog, public MessageSink {
     CHisDataView* ChartView() const { return chartView_; }
     QTabWidget* Tab() const;
     Recording& GetRecording() { return rec_; }
+    /// The recording a Save in progress writes (the received part of an incomplete download), else the
+    /// recording itself. The worksheet export reads this one.
+    const Recording& RecordingToSave() const { return saving_ != nullptr ? *saving_ : rec_; }
+    /// A copy of the recording taken under its lock, for work that outlives a lock (print preview, save).
+    std::unique_ptr<Recording> SnapshotRecording();
+    /// The lock the serial reader thread takes while it decodes into the recording (none without a link).
+    void SetRecordingMutex(RecordingMutex* mutex);
+    RecordingLock LockRecording() { return lockRecording(recordingMutex_); }
+    /// Where complete downloads are kept; the Open dialog offers it in its side bar.
+    void SetRecordingsFolder(const QString& folder) { recordingsFolder_ = folder; }
+    const QString& RecordingsFolder() const { return recordingsFolder_; }
     float LayoutFactor() const { return layoutFactor_; }
     const QImage& Banner() const { return banner_; }
     /// Where the banner and the instrument indicator are drawn, in window pixels.
@@ -58,8 +71,11 @@ class CDeepColdThermivoDlg : public QDialog, public MessageSink {
     void OpenRecordFile(const QString& path, const QString& name);
     /// Posts a private window message to this window; safe from any thread.
     void post(std::uint32_t message, std::int64_t wParam, std::int64_t lParam) override;
-    /// Enables Print exactly when a recording with samples is loaded.
+    /// Enables Print exactly when a complete recording with samples is loaded, Save when any samples are,
+    /// and neither, nor Open and the unit buttons, while a download runs.
     void UpdatePrintButton();
+    /// True while a download runs (asked of the instrument side; false without one).
+    bool DownloadRunning() const { return downloadRunning && downloadRunning(); }
     void SetStatusText(const QString& text);
 
     /// Folder the file dialogs start in: the program's folder when it is writable, else the documents folder.
@@ -75,6 +91,8 @@ class CDeepColdThermivoDlg : public QDialog, public MessageSink {
     std::function<void(std::uint32_t message, std::int64_t wParam, std::int64_t lParam)> linkMessageHandler;
     /// The instrument search at the end of initialisation, before the command-line file.
     std::function<void(CDeepColdThermivoDlg&)> startInstrumentSearch;
+    /// Whether a download runs now.
+    std::function<bool()> downloadRunning;
 
     // Handlers, public so that the link controller and tests can drive them.
     void OnCelsius();
@@ -99,6 +117,7 @@ class CDeepColdThermivoDlg : public QDialog, public MessageSink {
     void layoutScaling();
     void switchUnit(const std::string& unit);
     void refreshChart();
+    void saveCopy();
     bool saveRecordFile(const QString& path);
     bool saveWorksheet(const QString& path);
     void openCommandLineFile();
@@ -116,6 +135,9 @@ class CDeepColdThermivoDlg : public QDialog, public MessageSink {
     QAction* aboutAction_ = nullptr;
     CSummFormView* summView_ = nullptr;
     CHisDataView* chartView_ = nullptr;
+    RecordingMutex* recordingMutex_ = nullptr;
+    const Recording* saving_ = nullptr;
+    QString recordingsFolder_;
 };
 
 /// The About box: name, version and purpose of the program; it only closes.

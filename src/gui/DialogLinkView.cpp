@@ -49,8 +49,11 @@ std::string DialogLinkView::text(int controlId) const {
 }
 
 void DialogLinkView::setEnabled(int controlId, bool enabled) {
-    // Print needs a loaded recording whatever the link says.
-    if (controlId == IDC_PRINT && enabled) {
+    // The file buttons follow the window's own rule (a loaded recording, no download running) whatever the
+    // link says.
+    const bool fileButton = controlId == IDC_PRINT || controlId == IDC_SAVE || controlId == IDC_OPEN ||
+                            controlId == IDC_CELSIUS || controlId == IDC_FAHRENHEIT;
+    if (fileButton && enabled) {
         dlg_.UpdatePrintButton();
         return;
     }
@@ -88,6 +91,13 @@ bool DialogLinkView::timerRunning(int timerId) const {
 }
 
 bool DialogLinkView::askYesNo(const std::string& question) { return prompts().askYesNo(&dlg_, qs(question)); }
+
+// The window's Yes/No box already has No as its default button.
+bool DialogLinkView::askYesNoDefaultNo(const std::string& question) { return askYesNo(question); }
+
+void DialogLinkView::setToolTip(int controlId, const std::string& t) {
+    if (QWidget* w = dlg_.Control(controlId)) w->setToolTip(qs(t));
+}
 
 void DialogLinkView::redrawIndicator() {
     dlg_.RedrawIndicator();

@@ -35,6 +35,8 @@ class DialogLinkView : public QObject, public LinkView {
     void showHumidityRows(bool shown) override;
     void refreshSummary(bool dataPresent) override;
     void refreshChart() override;
+    void setToolTip(int controlId, const std::string& text) override;
+    bool askYesNoDefaultNo(const std::string& question) override;
 
     /// True while the link timer with this id runs (for tests).
     bool timerRunning(int timerId) const;

@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <QStringList>
 #include <algorithm>
+#include <cmath>
 
 #include "chart/ChartGeometry.h"
 
@@ -27,16 +28,26 @@ QFont scaledDialogFont(float factor) {
     return font;
 }
 
+DialogUnits::DialogUnits() {
+    static const DialogUnits measured(dialogFont());
+    *this = measured;
+}
+
 DialogUnits::DialogUnits(const QFont& font) {
     const QFontMetrics fm(font);
     const int alphabet =
         fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     baseX_ = std::max(1, (alphabet / 26 + 1) / 2);
-    baseY_ = std::max(1, fm.height());
+    // The character cell in whole pixels, ascent and descent each rounded up as the platform's text
+    // metrics round them; plain rounding of the sum loses the pixel the cell really occupies.
+    const QFontMetricsF exact(font);
+    baseY_ = std::max(1, static_cast<int>(std::ceil(exact.ascent()) + std::ceil(exact.descent())));
 }
 
 QRect DialogUnits::toPixels(const QRect& du) const {
-    return QRect(x(du.x()), y(du.y()), x(du.width()), y(du.height()));
+    const int left = x(du.x());
+    const int top = y(du.y());
+    return QRect(left, top, x(du.x() + du.width()) - left, y(du.y() + du.height()) - top);
 }
 
 QRect scaleAboutCentre(const QRect& r, float factor) {

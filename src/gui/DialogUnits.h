@@ -10,23 +10,28 @@ QFont dialogFont();
 QFont scaledDialogFont(float factor);
 
 /// Dialog units of a font: a horizontal unit is a quarter of the average character width, a vertical unit
-/// an eighth of the character height, as dialog templates are laid out.
+/// an eighth of the character height, as dialog templates are laid out. Every window of the program turns
+/// its template into pixels through this one conversion, so the same numbers land on the same pixels.
 class DialogUnits {
   public:
-    /// The units of the template font the windows were designed with: 6 pixels across and 13 down per
-    /// character, whatever font stands in for it here (its metrics differ by a pixel or two).
-    DialogUnits() : DialogUnits(6, 13) {}
+    /// The units of the dialog font every window is laid out in, measured once.
+    DialogUnits();
     explicit DialogUnits(const QFont& font);
     DialogUnits(int baseX, int baseY) : baseX_(baseX), baseY_(baseY) {}
 
-    int x(int du) const { return du * baseX_ / 4; }
-    int y(int du) const { return du * baseY_ / 8; }
-    /// A rectangle given in dialog units (x, y, width, height) in pixels.
+    /// Dialog units to pixels, rounded to the nearest pixel (half away from zero for positive values).
+    int x(int du) const { return roundedDiv(du * baseX_, 4); }
+    int y(int du) const { return roundedDiv(du * baseY_, 8); }
+    /// A rectangle given in dialog units (x, y, width, height) in pixels. Its edges convert, not its size,
+    /// so controls that touch in the template touch on the screen too.
     QRect toPixels(const QRect& du) const;
     int baseX() const { return baseX_; }
     int baseY() const { return baseY_; }
 
   private:
+    static int roundedDiv(int value, int divisor) {
+        return value >= 0 ? (value + divisor / 2) / divisor : -((-value + divisor / 2) / divisor);
+    }
     int baseX_;
     int baseY_;
 };

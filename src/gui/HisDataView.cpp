@@ -14,9 +14,11 @@
 #include <QTableView>
 #include <algorithm>
 
+#include "DialogUnits.h"
 #include "QtCanvas.h"
 #include "app/AppSettings.h"
 #include "app/UiText.h"
+#include "chart/ChartLegend.h"
 #include "chart/SampleListModel.h"
 #include "chart/ZoomIcons.h"
 #include "data/ListRows.h"
@@ -26,10 +28,6 @@ namespace thermivo {
 
 namespace {
 
-// Dialog base units of the template font (8 points at 96 dpi): one unit is 6/4 pixels across and 13/8 down.
-// Fixed rather than measured, so the controls line up with the chart bitmap, whose size is in pixels.
-constexpr int kBaseUnitX = 6;
-constexpr int kBaseUnitY = 13;
 // Pixel height of that font; the controls' font is this times the layout factor.
 constexpr int kControlFontPixels = 11;
 
@@ -45,22 +43,16 @@ constexpr TemplateControl kTemplate[] = {
     {CHisDataView::IDC_TRACKBAR, 34, 185, 332, 11}, {CHisDataView::IDC_SAMPLE_LIST, 373, 0, 141, 234},
 };
 
+// The legend's line under the zoom buttons, beside the list (dialog units).
+constexpr int kLegendRect[4] = {34, 222, 332, 11};
+
 // Column widths of the side list at layout factor 1.
 constexpr int kColumnWidths[kSampleListColumns] = {35, 95, 70};
-
-int mulDiv(int value, int numerator, int denominator) {
-    return (value * numerator + denominator / 2) / denominator;
-}
-
 
 }  // namespace
 
 QRect CHisDataView::dialogUnitsToPixels(int x, int y, int width, int height) {
-    const int left = mulDiv(x, kBaseUnitX, 4);
-    const int top = mulDiv(y, kBaseUnitY, 8);
-    const int right = mulDiv(x + width, kBaseUnitX, 4);
-    const int bottom = mulDiv(y + height, kBaseUnitY, 8);
-    return QRect(left, top, right - left, bottom - top);
+    return DialogUnits().toPixels(QRect(x, y, width, height));
 }
 
 QSize CHisDataView::templateSize() {
@@ -139,6 +131,9 @@ CHisDataView::CHisDataView(QWidget* parent, Recording& recording)
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list_->horizontalHeader()->setStretchLastSection(true);
 
+    legend_ = new ChartLegend(this);
+    legend_->setObjectName(QStringLiteral("chartLegend"));
+
     tempSwitch_->setObjectName(QString::number(IDC_TEMP_SWITCH));
     readout_->setObjectName(QString::number(IDC_READOUT));
     unitText_->setObjectName(QString::number(IDC_UNIT_TEXT));
@@ -188,6 +183,7 @@ QSize CHisDataView::sizeHint() const {
 }
 
 void CHisDataView::RefreshChart() {
+    const RecordingLock lock = lockRecording(recordingMutex_);
     state_.showTemperature = true;
     unitText_->setText(qs(AppSettings::instance().currentUnit));
     tempSwitch_->setEnabled(true);
@@ -201,6 +197,7 @@ void CHisDataView::RefreshChart() {
         trackbar_->setRange(0, std::max(recording_.usableSamples() - 1, 0));
         trackbar_->setValue(0);
     }
+    legend_->setLegend(alarmLegend(recording_, AppSettings::instance()));
     renderChart();
     update();
     ResetSampleList();
@@ -208,6 +205,7 @@ void CHisDataView::RefreshChart() {
 
 void CHisDataView::ResetSampleList() {
     listColumns_ = kSampleListColumns;
+    const RecordingLock lock = lockRecording(recordingMutex_);
     model_->reset(recording_.usableSamples(), listColumns_);
     applyColumnWidths();
 }
@@ -241,6 +239,13 @@ void CHisDataView::RescaleLayout(float factor, int originX, int originY) {
                                                     factor, offsetX, offsetY);
         w->setGeometry(p.x, p.y, p.width, p.height);
     }
+    {
+        legend_->setFont(controlFont_);
+        const QRect r = dialogUnitsToPixels(kLegendRect[0], kLegendRect[1], kLegendRect[2], kLegendRect[3]);
+        const ControlPlacement p = scaleAboutCentre(r.x() + originX, r.y() + originY, r.width(), r.height(),
+                                                    factor, offsetX, offsetY);
+        legend_->setGeometry(p.x, p.y, p.width, p.height);
+    }
     list_->verticalHeader()->setDefaultSectionSize(QFontMetrics(controlFont_).height() + 4);
     applyColumnWidths();
     applyZoomIcons();
@@ -256,10 +261,12 @@ void CHisDataView::renderChart() {
     if (image_.isNull()) return;
     QPainter painter(&image_);
     QtCanvas canvas(painter, 96, 96);
+    const RecordingLock lock = lockRecording(recordingMutex_);
     drawChart(canvas, geometry_, recording_, state_, AppSettings::instance());
 }
 
 void CHisDataView::updateReadout() {
+    const RecordingLock lock = lockRecording(recordingMutex_);
     const std::string s =
         readoutText(recording_, geometry_.cursorSample, state_.showTemperature, AppSettings::instance());
     const QString t = qs(s);
@@ -330,6 +337,15 @@ void CHisDataView::OnHScroll(int position) {
     if (!state_.showTemperature) return;
     state_.startIndex = std::max(position, 0);
     redraw();
+}
+
+}  // namespace thermivo
+
+namespace thermivo {
+
+void CHisDataView::SetRecordingMutex(RecordingMutex* mutex) {
+    recordingMutex_ = mutex;
+    if (model_ != nullptr) model_->setRecordingMutex(mutex);
 }
 
 }  // namespace thermivo

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include "chart/ChartGeometry.h"
+#include "data/RecordingLock.h"
 
 class QCheckBox;
 class QLabel;
@@ -16,6 +17,7 @@ class QTableView;
 namespace thermivo {
 
 struct Recording;
+class ChartLegend;
 class SampleListModel;
 
 /// The chart page of the main window's tab: the temperature curve drawn off-screen and copied in one piece,
@@ -37,6 +39,8 @@ class CHisDataView : public QWidget {
     };
 
     CHisDataView(QWidget* parent, Recording& recording);
+    /// The lock the reader thread takes while it decodes into the recording; painting takes it too.
+    void SetRecordingMutex(RecordingMutex* mutex);
     ~CHisDataView() override;
 
     /// The recording or the unit changed: back to the whole recording, redrawn, list rebuilt.
@@ -63,6 +67,8 @@ class CHisDataView : public QWidget {
     QPoint chartOrigin() const;
     const ChartGeometry& chartGeometry() const { return geometry_; }
     const ChartViewState& viewState() const { return state_; }
+    /// The line under the chart that explains the alarm lines and the list's "*".
+    ChartLegend* legend() const { return legend_; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -83,6 +89,7 @@ class CHisDataView : public QWidget {
     void applyZoomIcons();
 
     const Recording& recording_;
+    RecordingMutex* recordingMutex_ = nullptr;
     ChartLayout layout_;
     ChartGeometry geometry_;
     ChartViewState state_;
@@ -98,6 +105,7 @@ class CHisDataView : public QWidget {
     QCheckBox* autoScale_ = nullptr;
     QTableView* list_ = nullptr;
     SampleListModel* model_ = nullptr;
+    ChartLegend* legend_ = nullptr;
     int listColumns_ = 0;
 };
 

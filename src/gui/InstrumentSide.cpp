@@ -34,10 +34,17 @@ QString demoTitleSuffix() {
 InstrumentSide::InstrumentSide(CDeepColdThermivoDlg& dlg, Recording& rec, const QStringList& portPaths,
                                bool simulate)
     : dlg_(dlg),
+      store_(RecordingStore::defaultRoot()),
       link_(rec, dlg),
       view_(new DialogLinkView(dlg)),
       controller_(link_, *view_, ports_) {
     view_->setController(&controller_);
+    controller_.setRecordingStore(&store_);
+    // The window reads the recording under the lock the reader thread decodes under, and locks its file
+    // buttons while a download runs.
+    dlg.SetRecordingMutex(&link_.recordingMutex());
+    dlg.SetRecordingsFolder(QString::fromStdString(store_.root()));
+    dlg.downloadRunning = [this] { return controller_.downloadBusy(); };
     ports_.addPortsFromEnvironment();
     for (const QString& path : portPaths) ports_.addExplicitPort(path.toStdString());
     if (simulate) {
@@ -66,6 +73,8 @@ InstrumentSide::~InstrumentSide() {
     ports_.stopWatching();
     dlg_.linkMessageHandler = nullptr;
     dlg_.startInstrumentSearch = nullptr;
+    dlg_.downloadRunning = nullptr;
+    dlg_.SetRecordingMutex(nullptr);
     view_->setController(nullptr);
     link_.closePort();
     if (simulator_) simulator_->stop();

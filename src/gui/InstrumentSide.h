@@ -2,6 +2,7 @@
 #include <QStringList>
 #include <memory>
 
+#include "data/RecordingStore.h"
 #include "link/BridgePorts.h"
 #include "link/InstrumentLink.h"
 #include "link/LinkController.h"
@@ -33,9 +34,12 @@ public:
     bool simulated() const { return simulator_ != nullptr; }
     /// Device path of the virtual instrument ("" without one).
     std::string simulatorPath() const;
+    /// Where complete downloads are kept.
+    const RecordingStore& store() const { return store_; }
 
 private:
     CDeepColdThermivoDlg& dlg_;
+    RecordingStore store_;
     std::unique_ptr<PtyInstrument> simulator_;
     BridgePorts ports_;
     InstrumentLink link_;

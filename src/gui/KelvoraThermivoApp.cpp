@@ -67,13 +67,15 @@ CKelvoraThermivoApp::~CKelvoraThermivoApp() = default;
 
 void CKelvoraThermivoApp::ConnectWindow(CDeepColdThermivoDlg& dlg) {
     dlg.openPrintDialog = [](CDeepColdThermivoDlg& window) {
-        CKvrcPrintDlg preview(window.GetRecording(), &window, window.LayoutFactor());
+        // The preview runs its own event loop: it shows a copy, so the reader thread is never kept waiting.
+        const auto copy = window.SnapshotRecording();
+        CKvrcPrintDlg preview(*copy, &window, window.LayoutFactor());
         preview.exec();
     };
     dlg.exportWorksheet = [](CDeepColdThermivoDlg& window, const QString& path) {
         ExportHooks hooks;
         hooks.showMessage = [&window](const std::string& m) { prompts().message(&window, QString::fromStdString(m)); };
-        const ExportResult r = exportRecordingToWorkbook(window.GetRecording(), path.toStdString(), hooks);
+        const ExportResult r = exportRecordingToWorkbook(window.RecordingToSave(), path.toStdString(), hooks);
         // A workbook error (a worksheet that exists already, an unreadable file) is shown, not swallowed.
         if (!r.error.empty()) prompts().message(&window, QString::fromStdString(r.error));
         return r.ok && r.error.empty();

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QUrl>
 #include <QWidget>
 
 namespace thermivo {
@@ -26,8 +27,19 @@ public:
                          QString* selectedFilter) override {
         return QFileDialog::getSaveFileName(parent, QString(), directory, filters, selectedFilter);
     }
-    QString openFileName(QWidget* parent, const QString& directory, const QString& filters) override {
-        return QFileDialog::getOpenFileName(parent, QString(), directory, filters);
+    QString openFileName(QWidget* parent, const QString& directory, const QString& filters,
+                         const QStringList& sidebar) override {
+        if (sidebar.isEmpty()) return QFileDialog::getOpenFileName(parent, QString(), directory, filters);
+        // The static helper offers no side bar; a dialog of our own does (the platform's own dialog keeps
+        // its places, so the Qt one is used here).
+        QFileDialog dialog(parent, QString(), directory, filters);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        QList<QUrl> places = dialog.sidebarUrls();
+        for (const QString& folder : sidebar) places << QUrl::fromLocalFile(folder);
+        dialog.setSidebarUrls(places);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+        return dialog.selectedFiles().constFirst();
     }
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -16,8 +17,9 @@ public:
     /// A save dialog; empty when cancelled. *selectedFilter carries the filter in and the chosen one out.
     virtual QString saveFileName(QWidget* parent, const QString& directory, const QString& filters,
                                  QString* selectedFilter) = 0;
-    /// An open dialog; empty when cancelled.
-    virtual QString openFileName(QWidget* parent, const QString& directory, const QString& filters) = 0;
+    /// An open dialog; empty when cancelled. `sidebar` folders are offered in the dialog's side bar.
+    virtual QString openFileName(QWidget* parent, const QString& directory, const QString& filters,
+                                 const QStringList& sidebar = {}) = 0;
 };
 
 /// The prompts in force: real dialogs unless a test installed its own.

@@ -34,7 +34,7 @@ constexpr int kDescX = 430;
 constexpr int kDescWidth = 84;
 constexpr int kDescXWithoutHumi = 298;
 constexpr int kDescWidthWithoutHumi = 216;
-constexpr int kBandBottom = 68;
+constexpr int kBandBottom = 67;  // inside the band frame, whose border takes the last unit
 
 // Row slot of each summary row inside its group: (group, line).
 enum Group { Identity, Temperature, Humidity, Description };

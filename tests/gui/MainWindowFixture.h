@@ -7,6 +7,8 @@
 #include <QProgressBar>
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 
 #include "ControlIds.h"
@@ -22,6 +24,23 @@ namespace thermivo::testing {
 inline QString qs(const std::string& s) {
     return QString::fromStdString(s);
 }
+
+/// Points XDG_DATA_HOME at a folder of the test, so kept downloads never land in the user's data folder.
+class ScopedDataHome {
+  public:
+    explicit ScopedDataHome(const std::filesystem::path& folder) {
+        if (const char* old = std::getenv("XDG_DATA_HOME")) previous_ = old, had_ = true;
+        setenv("XDG_DATA_HOME", folder.c_str(), 1);
+    }
+    ~ScopedDataHome() {
+        if (had_) setenv("XDG_DATA_HOME", previous_.c_str(), 1);
+        else unsetenv("XDG_DATA_HOME");
+    }
+
+  private:
+    std::string previous_;
+    bool had_ = false;
+};
 
 /// A main window on a recording of its own, dialogs answered by script, files in a temporary folder.
 class MainWindowFixture : public ::testing::Test {
@@ -94,6 +113,7 @@ class MainWindowFixture : public ::testing::Test {
     ScopedTimeZone tz_{"UTC"};
     ScriptedPrompts prompts_;
     TempDir dir_;
+    ScopedDataHome dataHome_{dir_.path() / "data"};
     std::unique_ptr<Recording> rec_ = std::make_unique<Recording>();
 };
 

@@ -27,9 +27,11 @@ public:
         if (selectedFilter != nullptr && !chosenFilter.isEmpty()) *selectedFilter = chosenFilter;
         return pop(fileNames);
     }
-    QString openFileName(QWidget*, const QString& directory, const QString& filters) override {
+    QString openFileName(QWidget*, const QString& directory, const QString& filters,
+                         const QStringList& sidebar) override {
         lastDirectory = directory;
         lastFilters = filters;
+        lastSidebar = sidebar;
         return pop(fileNames);
     }
 
@@ -38,6 +40,7 @@ public:
     QString chosenFilter;
     QStringList questions, messages;
     QString lastDirectory, lastFilters;
+    QStringList lastSidebar;
 
 private:
     static QString pop(std::deque<QString>& q) {

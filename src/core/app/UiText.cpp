@@ -109,6 +109,20 @@ constexpr TextPair kTexts[] = {
     {148, "下载数据将停止记录。\n确定下载?", "Record will stop if download data.\nSure to download?"},
     {149, "记录间隔不能为0或空！", "Record intervals not to 0 or empty!"},
     {150, "电量过低!", "Power is too low!"},
+    {2200, "未连接记录仪", "No instrument"},
+    {2201, "上限 %s", "Upper limit %s"},
+    {2202, "下限 %s", "Lower limit %s"},
+    {2203, "* 超出报警上下限", "* outside the alarm limits"},
+    // Texts of this program beyond the instrument's own table: keeping downloads safe.
+    {2050, "记录仪中有一份从未下载到本机的记录：", "The instrument holds a recording that was never downloaded to this computer:"},
+    {2051, "%1  %2  共 %3 个数据", "%1  %2  %3 samples"},
+    {2052, "启动新记录将删除它。", "Starting a new recording erases it."},
+    {2053, "副本已保存：%1", "A copy is kept in %1"},
+    {2054, "无法保存副本 %1：%2", "No copy could be kept in %1: %2"},
+    {2055, "下载未完成：只收到 %1 个数据（共 %2 个）。\n保存收到的 %1 个数据?",
+     "The download is incomplete: only %1 of %2 samples arrived.\nSave these %1 samples?"},
+    {2056, "只收到 %1 个数据（共 %2 个）。", "Only %1 of %2 samples arrived."},
+    {2057, "下载未完成：已保存收到的 %1 个数据（共 %2 个）：", "The download is incomplete; saved the %1 of %2 samples that arrived: "},
     {2090, "记录仪中没有数据。", "The instrument holds no samples."},
 };
 
@@ -128,5 +142,15 @@ std::string text(int id, std::uint16_t languageId) {
 std::string text(int id) { return text(id, AppSettings::instance().languageId); }
 
 bool isTextDefined(int id) { return find(id) != nullptr; }
+
+std::string textWith(int id, const std::vector<std::string>& args) {
+    std::string s = text(id);
+    for (std::size_t k = args.size(); k-- > 0;) {
+        const std::string mark = "%" + std::to_string(k + 1);
+        for (auto at = s.find(mark); at != std::string::npos; at = s.find(mark, at + args[k].size()))
+            s.replace(at, mark.size(), args[k]);
+    }
+    return s;
+}
 
 }  // namespace thermivo

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace thermivo {
 
@@ -12,5 +13,8 @@ std::string text(int id, std::uint16_t languageId);
 
 /// True when the table defines the id (possibly as the empty string).
 bool isTextDefined(int id);
+
+/// The text of an id with %1, %2 ... replaced by the arguments in order.
+std::string textWith(int id, const std::vector<std::string>& args);
 
 }  // namespace thermivo

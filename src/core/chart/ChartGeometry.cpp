@@ -7,6 +7,7 @@
 
 #include "app/AppSettings.h"
 #include "app/Format.h"
+#include "app/UiText.h"
 #include "data/LocalTime.h"
 #include "data/Recording.h"
 
@@ -177,6 +178,60 @@ std::string readoutText(const Recording& rec, int sample, bool showTemperature, 
     return s;
 }
 
+namespace chart_text {
+
+int fontHeight(float scale) {
+    if (!(scale < 1.0f)) return kFontHeight;
+    return std::max(kMinFontHeight, static_cast<int>(static_cast<float>(kFontHeight) * scale));
+}
+
+int labelRoom(const ChartLayout& layout) {
+    return std::max(0, toPixel(layout.tickStart) - 2);
+}
+
+Point labelAt(const ChartLayout& layout, int k, int width, int fontHeight) {
+    const float s = layout.scale;
+    const float line = static_cast<float>(layout.bottomValueLine) - static_cast<float>(k) * layout.gridStep;
+    // At full size the label sits 8 pixels up, centred on its line in the 16-pixel cell; a smaller font
+    // stays centred on the line.
+    const int y = s < 1.0f ? toPixel(line) - fontHeight / 2 : toPixel(line - 8.0f * s);
+    const int x = std::max(1, std::min(toPixel(10.0f * s), toPixel(layout.tickStart) - 1 - width));
+    return Point{x, y};
+}
+
+Point firstSampleAt(const ChartLayout& layout, int fontHeight) {
+    const int left = toPixel(layout.plotLeft) + 2;
+    const int bottom = layout.bitmapPixelHeight() - 1 - fontHeight;
+    return Point{left, std::min(toPixel(235.0f * layout.scale), bottom)};
+}
+
+}  // namespace chart_text
+
+namespace {
+constexpr int kTextUpperLimit = 2201;
+constexpr int kTextLowerLimit = 2202;
+constexpr int kTextAlarmMarker = 2203;
+
+std::string withValue(std::string pattern, const std::string& value) {
+    const auto at = pattern.find("%s");
+    if (at != std::string::npos) pattern.replace(at, 2, value);
+    return pattern;
+}
+}  // namespace
+
+AlarmLegend alarmLegend(const Recording& rec, const AppSettings& settings) {
+    AlarmLegend legend;
+    if (rec.usableSamples() < 1 || !rec.tempAlarmOn) return legend;
+    legend.shown = true;
+    const auto value = [&settings](float celsius) {
+        return format("%.2f", settings.toDisplay(celsius)) + settings.currentUnit;
+    };
+    legend.upper = withValue(text(kTextUpperLimit, settings.languageId), value(rec.tempUpper));
+    legend.lower = withValue(text(kTextLowerLimit, settings.languageId), value(rec.tempLower));
+    legend.marker = text(kTextAlarmMarker, settings.languageId);
+    return legend;
+}
+
 ControlPlacement scaleAboutCentre(int left, int top, int width, int height, float factor, int offsetX,
                                   int offsetY) {
     const int hw = (width + 1) / 2;
@@ -266,18 +321,30 @@ void drawChart(Canvas& canvas, ChartGeometry& geometry, const Recording& rec, co
         canvas.line(tickStart, toPixel(y + 25.0f * s), width, toPixel(y + 25.0f * s));
     }
 
-    canvas.setFont(chart_style::chartFont());
+    int fontHeight = chart_text::fontHeight(s);
+    canvas.setFont(chart_style::chartFont(fontHeight));
     canvas.setBackgroundColor(chart_style::kLabelStrip);
     canvas.setBackgroundMode(BackgroundMode::Opaque);
     if (geometry.drawnSamples < 1) return;
 
     if (state.showTemperature) {
+        std::array<std::string, 5> labels;
+        for (std::size_t k = 0; k < labels.size(); ++k) labels[k] = scaleLabel(geometry.ticks[k], settings);
+        // A label wider than its strip (many digits, a narrow layout) takes a smaller font while one exists.
+        auto widest = [&canvas, &labels] {
+            int w = 0;
+            for (const auto& t : labels) w = std::max(w, canvas.textExtent(t).width);
+            return w;
+        };
+        while (fontHeight > chart_text::kMinFontHeight && widest() > chart_text::labelRoom(l)) {
+            --fontHeight;
+            canvas.setFont(chart_style::chartFont(fontHeight));
+        }
         canvas.setTextColor(chart_style::kScaleText);
         for (int k = 0; k < 5; ++k) {
-            const float y =
-                static_cast<float>(l.bottomValueLine) - static_cast<float>(k) * l.gridStep - 8.0f * s;
-            canvas.textOut(toPixel(10.0f * s), toPixel(y),
-                           scaleLabel(geometry.ticks[static_cast<std::size_t>(k)], settings));
+            const std::string& t = labels[static_cast<std::size_t>(k)];
+            const Point at = chart_text::labelAt(l, k, canvas.textExtent(t).width, fontHeight);
+            canvas.textOut(at.x, at.y, t);
         }
     }
     if (state.showTemperature && rec.tempAlarmOn) {
@@ -297,7 +364,8 @@ void drawChart(Canvas& canvas, ChartGeometry& geometry, const Recording& rec, co
     canvas.setPen(chart_style::kCurvePen);
     canvas.polyline(geometry.points);
     canvas.setTextColor(Rgb{0, 0, 0});
-    canvas.textOut(left, toPixel(235.0f * s), format("%d", state.startIndex + 1));
+    const Point number = chart_text::firstSampleAt(l, fontHeight);
+    canvas.textOut(number.x, number.y, format("%d", state.startIndex + 1));
 }
 
 }  // namespace thermivo

@@ -95,6 +95,32 @@ std::string scaleLabel(float celsius, const AppSettings& settings);
 /// curve is hidden, nothing is loaded or the sample does not exist.
 std::string readoutText(const Recording& rec, int sample, bool showTemperature, const AppSettings& settings);
 
+/// Where the chart's texts go. Below layout factor 1 the chart font shrinks with the label strip, never
+/// below a readable size, and every text stays inside the area it labels.
+namespace chart_text {
+inline constexpr int kFontHeight = 16;    ///< cell height of the chart font at layout factor 1 and above
+inline constexpr int kMinFontHeight = 9;  ///< smallest cell height that stays readable
+/// Cell height of the chart font at a layout factor.
+int fontHeight(float scale);
+/// Widest label the strip holds: from its left edge to just before the ticks that reach into it.
+int labelRoom(const ChartLayout& layout);
+/// Top-left corner of scale label k (0 at the bottom value line) that is `width` pixels wide in a font of
+/// cell height `fontHeight`: at 10 x scale, moved left as far as needed to end before the ticks.
+Point labelAt(const ChartLayout& layout, int k, int width, int fontHeight);
+/// Top-left corner of the first sample's number: just inside the plot's bottom-left corner.
+Point firstSampleAt(const ChartLayout& layout, int fontHeight);
+}  // namespace chart_text
+
+/// The legend under the chart: what the dotted alarm lines and the list's "*" mean, with the limits in the
+/// display unit. Not shown while nothing is loaded or the recording has no alarm limits.
+struct AlarmLegend {
+    bool shown = false;
+    std::string upper;   ///< "Upper limit 30.00°C"
+    std::string lower;   ///< "Lower limit -10.00°C"
+    std::string marker;  ///< "* outside the alarm limits"
+};
+AlarmLegend alarmLegend(const Recording& rec, const AppSettings& settings);
+
 /// Placement of a control scaled about its centre: (x, y, width, height) in the parent's coordinates.
 struct ControlPlacement {
     int x = 0, y = 0, width = 0, height = 0;
@@ -145,9 +171,10 @@ inline constexpr Pen kAlarmPen{PenStyle::Dot, 1, {183, 50, 183}};
 inline constexpr Pen kCursorPen{PenStyle::Dot, 1, {82, 105, 118}};
 inline constexpr Rgb kScaleText{183, 50, 183};
 inline constexpr Rgb kUnitText{193, 50, 193};
-/// The chart font: Arial with a 16-pixel cell, regular weight; it keeps its size at every layout factor.
-inline Font chartFont() {
-    return Font{"Arial", 16, 400};
+/// The chart font: Arial with a 16-pixel cell, regular weight, at layout factor 1 and above; `height`
+/// gives the smaller cell of a smaller layout.
+inline Font chartFont(int height = chart_text::kFontHeight) {
+    return Font{"Arial", height, 400};
 }
 }  // namespace chart_style
 

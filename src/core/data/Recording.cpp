@@ -5,6 +5,7 @@
 #include "app/AppSettings.h"
 #include "app/Format.h"
 #include "app/UiText.h"
+#include "data/LocalTime.h"
 
 namespace thermivo {
 
@@ -68,6 +69,38 @@ void Recording::setDefaultDescription() {
 }
 
 int Recording::usableSamples() const { return std::clamp(samplesLoaded, 0, kCapacity); }
+
+bool Recording::isIncomplete() const {
+    return hasSamples() && usableSamples() < std::min(sampleCount, kCapacity);
+}
+
+void Recording::cutToReceivedSamples() {
+    const int n = usableSamples();
+    if (n >= sampleCount) return;
+    sampleCount = n;
+    values[ValCount] = format("%d", n);
+    if (n > 0 && startTime != 0) {
+        stopTime = startTime + static_cast<std::int64_t>(n - 1) * intervalSeconds;
+        values[ValStop] = formatLocalMinutes(stopTime, "  ");
+    }
+    // The header's maximum, minimum and average cover samples that never arrived.
+    float hi = 0, lo = 0;
+    double sum = 0;
+    int counted = 0;
+    for (int i = 0; i < n; ++i) {
+        const float t = temperature[static_cast<std::size_t>(i)];
+        if (!hasValue(t)) continue;
+        hi = counted == 0 ? t : std::max(hi, t);
+        lo = counted == 0 ? t : std::min(lo, t);
+        sum += t;
+        ++counted;
+    }
+    tempMax = hi;
+    tempMin = lo;
+    tempAvg = counted > 0 ? static_cast<float>(sum / counted) : 0.0f;
+    formatTemperatureTexts();
+    buildSampleTimes();
+}
 
 std::string intervalText(std::int64_t seconds) {
     return format("%.2d:%.2d:%.2d", static_cast<int>(seconds / 3600 % 24), static_cast<int>(seconds / 60 % 60),

@@ -109,6 +109,12 @@ struct Recording {
     bool hasSamples() const { return samplesLoaded > 0 && (dataFlags & kSamplesPresent) != 0; }
     /// Samples that can be addressed: samplesLoaded bounded by the arrays.
     int usableSamples() const;
+    /// True when some samples arrived but fewer than the header announced (a download that stopped).
+    bool isIncomplete() const;
+    /// Makes the recording hold only the samples that arrived: the count becomes samplesLoaded, the stop
+    /// time moves to the last of them and the temperature statistics are taken over those samples, so a
+    /// file written from it never claims a sample that was not received.
+    void cutToReceivedSamples();
 
     bool tempOutOfLimits(float t) const { return tempAlarmOn && (t > tempUpper || t < tempLower); }
     bool humiOutOfLimits(float h) const { return humiAlarmOn && (h > humiUpper || h < humiLower); }

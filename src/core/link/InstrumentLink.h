@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 
+#include "data/RecordingLock.h"
 #include "link/LinkMessages.h"
 #include "link/ReplyDecoder.h"
 #include "link/serial/ComPort.h"
@@ -105,7 +106,9 @@ public:
     static void receiveCallback(void* userData, const std::uint8_t* data, int count);
 
     /// Lock for reading or changing the Recording while the reader may decode into it.
-    std::unique_lock<std::mutex> lockRecording() { return std::unique_lock(recordingMutex_); }
+    RecordingLock lockRecording() { return RecordingLock(recordingMutex_); }
+    /// The same lock, for the window's views, which read the recording when they paint.
+    RecordingMutex& recordingMutex() { return recordingMutex_; }
     /// The recording the decoder fills (take lockRecording() around access while a port is open).
     Recording& recording() { return recording_; }
     /// Where the link posts its messages.
@@ -139,7 +142,7 @@ private:
     FrameTransport* transport_ = nullptr;
     std::unique_ptr<FrameTransport> portTransport_;
     std::unique_ptr<ReplyDecoder> decoder_;
-    std::mutex recordingMutex_;
+    RecordingMutex recordingMutex_;
     mutable std::mutex textMutex_;
     std::string disconnectText_;
     std::function<std::int64_t()> clock_;

@@ -11,6 +11,7 @@
 #include "app/UiText.h"
 #include "data/LocalTime.h"
 #include "data/Recording.h"
+#include "data/RecordingStore.h"
 
 namespace thermivo {
 
@@ -33,6 +34,12 @@ constexpr int kTextSureToDownload = 148;
 constexpr int kTextBadInterval = 149;
 constexpr int kTextLowBattery = 150;
 constexpr int kMinBatteryPercent = 20;
+constexpr int kTextNeverDownloaded = 2050;
+constexpr int kTextHeldRecording = 2051;
+constexpr int kTextStartErases = 2052;
+constexpr int kTextCopyKept = 2053;
+constexpr int kTextCopyFailed = 2054;
+constexpr int kTextSamplesArrived = 2056;
 // A block reply is 42 bytes; the line carries 960 bytes per second.
 constexpr int kBlockReplyBytes = 42;
 constexpr int kLineBytesPerSecond = 960;
@@ -245,6 +252,7 @@ void LinkController::replyTick() {
             }
             case PendingStart | kAnswered:
                 replyCountdown_ = 0;
+                held_.sampleCount = 0;  // the new recording replaced the old one
                 message = text(kTextRecording);
                 view_.setEnabled(IDC_START_RECORD, true);
                 break;
@@ -288,6 +296,7 @@ void LinkController::onDownloadClicked() {
     downloadBusy_ = true;
     view_.setEnabled(IDC_DOWNLOAD, false);
     view_.setEnabled(IDC_PRINT, false);
+    enableFileButtons(false);
     view_.startTimer(TIMER_DOWNLOAD, kDownloadTimerMs);
     link_.retryCounter.store(kRetries);
     retryTicks_ = kRetryPeriodTicks;
@@ -326,6 +335,7 @@ void LinkController::downloadTick() {
             Recording& rec = link_.recording();
             rec.samplesLoaded = std::clamp(rec.sampleCount, 0, Recording::kCapacity);
             rec.buildSampleTimes();
+            keepDownload(rec);
             view_.redrawIndicator();
             view_.refreshSummary(true);
             view_.refreshChart();
@@ -335,8 +345,10 @@ void LinkController::downloadTick() {
         link_.downloadMode.store(0);
         view_.setEnabled(IDC_DOWNLOAD, true);
         view_.setEnabled(IDC_PRINT, true);
+        enableFileButtons(true);
         view_.redrawIndicator();
         view_.setText(IDC_STATUS, text(kTextDownloadDone));
+        if (!keptText_.empty()) view_.setToolTip(IDC_STATUS, keptText_);
         link_.sink().post(WM_DOWNLOAD_PROGRESS, 0, 1);
         return;
     }
@@ -399,6 +411,36 @@ void LinkController::downloadFailed() {
     view_.setEnabled(IDC_CALIBRATION, false);
     view_.setEnabled(IDC_DOWNLOAD, true);
     view_.setEnabled(IDC_PRINT, true);
+    enableFileButtons(true);
+    std::int32_t loaded = 0, count = 0;
+    {
+        auto lock = link_.lockRecording();
+        loaded = link_.recording().usableSamples();
+        count = link_.recording().sampleCount;
+    }
+    if (loaded > 0 && loaded < count)
+        view_.setToolTip(IDC_STATUS, textWith(kTextSamplesArrived, {std::to_string(loaded), std::to_string(count)}));
+}
+
+void LinkController::enableFileButtons(bool enabled) {
+    for (const int id : {IDC_SAVE, IDC_OPEN, IDC_CELSIUS, IDC_FAHRENHEIT}) view_.setEnabled(id, enabled);
+}
+
+void LinkController::keepDownload(Recording& rec) {
+    keptText_.clear();
+    if (store_ == nullptr || rec.sampleCount <= 0) return;
+    // Written before the lock is let go: nothing (a Connect, a replug) can clear the samples first.
+    const RecordingStore::Kept kept = store_->keep(rec);
+    keptText_ = kept.ok ? textWith(kTextCopyKept, {kept.path}) : textWith(kTextCopyFailed, {kept.path, kept.error});
+}
+
+std::string LinkController::startQuestion() const {
+    if (store_ == nullptr || held_.sampleCount <= 0 ||
+        store_->holdsCopy(held_.serial, held_.startTime, held_.sampleCount))
+        return {};
+    return text(kTextNeverDownloaded) + "\n" +
+           textWith(kTextHeldRecording, {held_.serial, held_.startText, std::to_string(held_.sampleCount)}) + "\n" +
+           text(kTextStartErases) + "\n" + text(kTextSureToStart);
 }
 
 void LinkController::pollTick() {
@@ -433,7 +475,8 @@ void LinkController::onStartRecordClicked() {
         view_.setText(IDC_STATUS, text(kTextLowBattery));
         return;
     }
-    if (!view_.askYesNo(text(kTextSureToStart))) return;
+    const std::string warning = startQuestion();
+    if (warning.empty() ? !view_.askYesNo(text(kTextSureToStart)) : !view_.askYesNoDefaultNo(warning)) return;
     {
         auto lock = link_.lockRecording();
         link_.recording().startIntervalMinutes = minutes;
@@ -453,8 +496,10 @@ void LinkController::headerDecoded() {
     std::int32_t kind = 0, state = 0;
     {
         auto lock = link_.lockRecording();
-        kind = link_.recording().kind;
-        state = link_.recording().instrumentState;
+        const Recording& rec = link_.recording();
+        kind = rec.kind;
+        state = rec.instrumentState;
+        held_ = {rec.serialText(), rec.values[Recording::ValStart], rec.startTime, rec.sampleCount};
         view_.redrawIndicator();
         view_.showHumidityRows(kind == KindTempHumi);
         view_.refreshSummary(true);

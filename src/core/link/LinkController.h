@@ -8,6 +8,8 @@
 
 namespace thermivo {
 
+class RecordingStore;
+
 /// The instrument side of the main window: port discovery, connection, status polling, the download with
 /// its retries, clock setting and the start of a recording. It owns no window: it talks to one through
 /// LinkView, and the window forwards its timer ticks, posted messages and button clicks here.
@@ -31,6 +33,10 @@ public:
     static int downloadLimitTicks(std::int32_t count);
 
     LinkController(InstrumentLink& link, LinkView& view, PortDirectory& ports);
+
+    /// Where complete downloads are kept at once, and where Start Record looks for a copy of the
+    /// instrument's recording; nullptr (the default) keeps nothing and warns of nothing.
+    void setRecordingStore(const RecordingStore* store) { store_ = store; }
 
     /// The search at the end of the window's initialisation: the highest-numbered bridge port wins.
     void startupSearch();
@@ -67,6 +73,17 @@ private:
     void headerDecoded();
     void statusDecoded();
     std::string captionWithState(const std::string& serial, std::int32_t state, int otherTextId) const;
+    void enableFileButtons(bool enabled);
+    void keepDownload(Recording& rec);
+    std::string startQuestion() const;
+
+    /// What the instrument's last header announced: the recording a new start would erase.
+    struct HeldRecording {
+        std::string serial;
+        std::string startText;
+        std::int64_t startTime = 0;
+        std::int32_t sampleCount = 0;
+    };
 
     InstrumentLink& link_;
     LinkView& view_;
@@ -81,6 +98,9 @@ private:
     int lastBlocksSeen_ = 0;
     int quietTicks_ = 0;
     int resends_ = 0;
+    const RecordingStore* store_ = nullptr;
+    HeldRecording held_;
+    std::string keptText_;  ///< where the last complete download was kept, or why it could not be
 };
 
 }  // namespace thermivo

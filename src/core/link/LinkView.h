@@ -6,7 +6,11 @@ namespace thermivo {
 
 /// Control ids of the main window that the instrument side touches.
 enum LinkControlId : int {
+    IDC_CELSIUS = 1002,
+    IDC_FAHRENHEIT = 1003,
     IDC_DOWNLOAD = 1004,
+    IDC_SAVE = 1005,
+    IDC_OPEN = 1006,
     IDC_PRINT = 1007,
     IDC_DOWNLOAD_BAR = 1015,
     IDC_STATUS = 1019,
@@ -51,6 +55,10 @@ public:
     virtual void showHumidityRows(bool shown) = 0;
     virtual void refreshSummary(bool dataPresent) = 0;
     virtual void refreshChart() = 0;
+    /// A control's tooltip (the status line's tells where a download was kept).
+    virtual void setToolTip(int /*controlId*/, const std::string& /*text*/) {}
+    /// A Yes/No question about losing data: its default answer is No. Only Yes returns true.
+    virtual bool askYesNoDefaultNo(const std::string& question) { return askYesNo(question); }
 };
 
 /// Where the bridge ports are: the controller asks it which ports exist and which are bridges.

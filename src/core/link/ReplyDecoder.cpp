@@ -95,6 +95,8 @@ ReplyDecoder::ReplyDecoder(InstrumentLink& link) : link_(link) {}
 
 int ReplyDecoder::batteryPercent(int reading) {
     const double volts = reading * 5.0 / 1023.0 - 3.1;
+    // Below the bottom of the table the square would turn a flat battery into a full one.
+    if (volts <= 0.0) return 0;
     const double ratio = volts / 0.35;
     const double percent = std::trunc(100.0 * ratio * ratio);
     return static_cast<int>(std::clamp(percent, 0.0, 100.0));

@@ -32,6 +32,7 @@ QVariant SampleListModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
     if (role != Qt::DisplayRole) return {};
     // The recording may have shrunk since the last reset; the cell helper returns "" for such rows.
+    const RecordingLock lock = lockRecording(recordingMutex_);
     return QString::fromStdString(sampleListCell(recording_, index.row(), index.column()));
 }
 

@@ -3,6 +3,8 @@
 #include <QProxyStyle>
 #include <QStyledItemDelegate>
 
+#include "data/RecordingLock.h"
+
 namespace thermivo {
 
 struct Recording;
@@ -13,6 +15,8 @@ class SampleListModel : public QAbstractTableModel {
     Q_OBJECT
   public:
     explicit SampleListModel(const Recording& recording, QObject* parent = nullptr);
+    /// Cells are read under this lock (the reader thread may be decoding into the recording).
+    void setRecordingMutex(RecordingMutex* mutex) { recordingMutex_ = mutex; }
 
     /// Rebuilds the list: `columns` columns (0 or the three sample columns) and `rows` items.
     void reset(int rows, int columns);
@@ -25,6 +29,7 @@ class SampleListModel : public QAbstractTableModel {
 
   private:
     const Recording& recording_;
+    RecordingMutex* recordingMutex_ = nullptr;
     int rows_ = 0;
     int columns_ = 0;
 };

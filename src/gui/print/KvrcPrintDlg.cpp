@@ -22,6 +22,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "DialogUnits.h"
+#include "FittedText.h"
 #include "Prompts.h"
 #include "app/AppSettings.h"
 #include "app/UiText.h"
@@ -58,12 +60,8 @@ constexpr QColor kTextBandBackground(215, 215, 215);
 constexpr QColor kInvalidLabel(200, 0, 0);
 constexpr int kNotch = 120;
 
-// Dialog units to pixels for the classic 8-point dialog font (base units 6 x 13).
-constexpr double kDluX = 1.5;
-constexpr double kDluY = 13.0 / 8.0;
 constexpr int kDialogWidthDlu = 601;
 constexpr int kDialogHeightDlu = 416;
-constexpr int kDialogFontPixels = 11;
 
 struct Placement {
     int id;
@@ -244,9 +242,10 @@ void CKvrcPrintDlg::createControls() {
     counter_->setTextFormat(Qt::PlainText);
 
     pages_->setAlignment(Qt::AlignCenter);
-    pages_->setMaxLength(2);
+    // The user types a curve page count of at most two digits, but the field also shows the text page
+    // count the dialog writes into it, which may be longer: the limit is on typing, not on the text.
     pages_->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), pages_));
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,2}")), pages_));
     spinUp_->setArrowType(Qt::UpArrow);
     spinDown_->setArrowType(Qt::DownArrow);
     spinUp_->setObjectName(QStringLiteral("1095.up"));
@@ -285,27 +284,22 @@ void CKvrcPrintDlg::setCaptions() {
 }
 
 void CKvrcPrintDlg::applyLayout() {
-    const double f = layoutFactor_;
-    // The dialog-unit geometry belongs to an 8-point sans-serif dialog font: 11 pixels at 96 dpi.
-    QFont font(QStringLiteral("Arial"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(std::max(1, static_cast<int>(kDialogFontPixels * f)));
+    const float f = layoutFactor_;
+    // The same dialog units and font as the main window, so the template numbers mean the same pixels.
+    const DialogUnits du;
+    const QFont font = scaledDialogFont(f);
     setFont(font);
     for (const Placement& p : kPlacements) {
         QWidget* w = findChild<QWidget*>(QString::number(p.id), Qt::FindDirectChildrenOnly);
         if (w == nullptr) continue;
         w->setFont(font);
         // Each control keeps its centre scaled by the factor, and its half sizes scaled likewise.
-        const int left = static_cast<int>(p.x * kDluX), top = static_cast<int>(p.y * kDluY);
-        const int width = static_cast<int>(p.w * kDluX), height = static_cast<int>(p.h * kDluY);
-        const int hw = (width + 1) / 2, hh = (height + 1) / 2;
-        const int x = static_cast<int>((left + hw) * f) - static_cast<int>(hw * f);
-        const int y = static_cast<int>((top + hh) * f) - static_cast<int>(hh * f);
-        w->setGeometry(x, y, 2 * static_cast<int>(hw * f), 2 * static_cast<int>(hh * f));
+        w->setGeometry(scaleAboutCentre(du.toPixels(QRect(p.x, p.y, p.w, p.h)), f));
     }
     for (QWidget* w : std::initializer_list<QWidget*>{settingsGroup_, preview_, pagesLabel_, curver_, text_,
                                                       startLabel_, endLabel_, print_, exit_})
         shrinkFontToFit(w);
+    fitPagesFont();
     const int spinHalf = spin_->height() / 2;
     spinUp_->setGeometry(0, 0, spin_->width(), spinHalf);
     spinDown_->setGeometry(0, spinHalf, spin_->width(), spin_->height() - spinHalf);
@@ -314,8 +308,8 @@ void CKvrcPrintDlg::applyLayout() {
         b->setIcon(navigationIcon(b->objectName().toInt(), iconSize));
         b->setIconSize(QSize(iconSize, iconSize));
     }
-    const QSize size(static_cast<int>(kDialogWidthDlu * kDluX * f),
-                     static_cast<int>(kDialogHeightDlu * kDluY * f));
+    const QSize size(static_cast<int>(static_cast<float>(du.x(kDialogWidthDlu)) * f),
+                     static_cast<int>(static_cast<float>(du.y(kDialogHeightDlu)) * f));
     setFixedSize(size);
     if (const QScreen* screen = this->screen()) {
         const QRect available = screen->availableGeometry();
@@ -362,6 +356,7 @@ void CKvrcPrintDlg::initialise() {
     connect(start_, &QDateTimeEdit::dateTimeChanged, this, &CKvrcPrintDlg::onStartChanged);
     connect(end_, &QDateTimeEdit::dateTimeChanged, this, &CKvrcPrintDlg::onEndChanged);
     connect(pages_, &QLineEdit::textChanged, this, &CKvrcPrintDlg::onPagesEdited);
+    connect(pages_, &QLineEdit::textChanged, this, &CKvrcPrintDlg::fitPagesFont);
     connect(scroll_, &QScrollBar::valueChanged, this, &CKvrcPrintDlg::onScrollValue);
     connect(spinUp_, &QToolButton::clicked, this, [this] { onSpin(1); });
     connect(spinDown_, &QToolButton::clicked, this, [this] { onSpin(-1); });
@@ -562,6 +557,13 @@ void CKvrcPrintDlg::onEndChanged() {
 
 void CKvrcPrintDlg::onPagesEdited() {
     if (!pages_->text().isEmpty() && outputMode_ == PrintMode::Curve) preview_->setEnabled(true);
+}
+
+void CKvrcPrintDlg::fitPagesFont() {
+    // A text page count of four digits still shows whole in the narrow field.
+    const QSize room(pages_->width() - 8, 0);
+    const QFont f = fittedFont(font(), pages_->text(), room);
+    if (f != pages_->font()) pages_->setFont(f);
 }
 
 void CKvrcPrintDlg::onSpin(int delta) {

@@ -117,6 +117,7 @@ class CKvrcPrintDlg : public QDialog {
     void onPagesEdited();
     void onScrollValue(int value);
     void onSpin(int delta);
+    void fitPagesFont();
     void showPage(int page);
 
     const Recording& rec_;

@@ -305,7 +305,7 @@ TEST(ChartDrawing, LabelsAlarmLinesCursorCurveAndFirstSampleNumber) {
     EXPECT_EQ(texts[0].color, chart_style::kScaleText);
     EXPECT_EQ(texts[0].font, chart_style::chartFont());
     EXPECT_EQ(texts[5].text, "3");
-    EXPECT_EQ(texts[5].at, (Point{60, 235}));
+    EXPECT_EQ(texts[5].at, (Point{62, 250 - 1 - 16}));  // the whole number inside the bitmap
     EXPECT_EQ(texts[5].background, (Rgb{200, 150, 20}));
     EXPECT_EQ(texts[5].mode, BackgroundMode::Opaque);
 
@@ -327,4 +327,89 @@ TEST(ChartDrawing, LabelsAlarmLinesCursorCurveAndFirstSampleNumber) {
     ASSERT_EQ(curves[0].points.size(), 8u);
     EXPECT_EQ(curves[0].points.front(), (Point{60, 175}));  // sample 2 = 2 °C
     EXPECT_EQ(g.cursorSample, 5);
+}
+
+TEST(ChartText, FontShrinksWithTheStripOnlyBelowFullSizeAndStaysReadable) {
+    EXPECT_EQ(chart_text::fontHeight(1.0f), 16);
+    EXPECT_EQ(chart_text::fontHeight(1.7f), 16);
+    EXPECT_EQ(chart_text::fontHeight(0.8f), 12);
+    EXPECT_EQ(chart_text::fontHeight(0.6f), 9);
+    EXPECT_EQ(chart_text::fontHeight(0.3f), 9);
+    // The first sample's number keeps clear of the bitmap's bottom edge whatever the font.
+    for (const float f : {0.5f, 0.79f, 1.0f, 1.6f}) {
+        const ChartLayout l = ChartLayout::scaled(f);
+        const int h = chart_text::fontHeight(f);
+        const Point at = chart_text::firstSampleAt(l, h);
+        EXPECT_GT(at.x, static_cast<int>(l.plotLeft)) << f;
+        EXPECT_LE(at.y + h, l.bitmapPixelHeight() - 1) << f;
+        EXPECT_GE(at.y, static_cast<int>(200.0f * f)) << f;
+    }
+}
+
+TEST(ChartText, WideLabelsAndTheFirstSampleNumberStayInsideTheirAreasAtEveryLayout) {
+    // 212 and -12.5 are the widest labels of an ordinary recording; 100 °C shown in °F is wider still.
+    for (const bool fahrenheit : {false, true}) {
+        for (const float f : {0.6f, 0.66f, 0.79f, 0.9f, 1.0f, 1.27f, 1.6f}) {
+            auto rec = recordingWith(600, [](int i) { return static_cast<float>(i % 50) - 12.5f; });
+            rec->tempMin = -12.5f;
+            rec->tempMax = fahrenheit ? 100.0f : 212.0f;
+            ChartGeometry g(ChartLayout::scaled(f));
+            ChartViewState state;
+            state.startIndex = 40;
+            RecordingCanvas canvas;
+            drawChart(canvas, g, *rec, state, unitSettings(fahrenheit));
+            const auto texts = canvas.texts();
+            ASSERT_EQ(texts.size(), 6u);
+            const ChartLayout& l = g.layout();
+            for (int k = 0; k < 5; ++k) {
+                const auto& t = texts[static_cast<std::size_t>(k)];
+                const int h = std::abs(t.font.height);
+                const int w = static_cast<int>(t.text.size()) * h / 2;  // the recording canvas's extent
+                EXPECT_GE(h, chart_text::kMinFontHeight);
+                EXPECT_LE(h, chart_text::kFontHeight);
+                EXPECT_GE(t.at.x, 1) << f << " " << t.text;
+                EXPECT_LT(t.at.x + w, static_cast<int>(l.tickStart)) << f << " " << t.text;
+                EXPECT_GE(t.at.y, 0) << f;
+                EXPECT_LE(t.at.y + h, l.bitmapPixelHeight()) << f;
+                // Each label still straddles its own grid line.
+                const int line = l.bottomValueLine - static_cast<int>(static_cast<float>(k) * l.gridStep);
+                EXPECT_LE(t.at.y, line) << f;
+                EXPECT_GE(t.at.y + h, line) << f;
+            }
+            EXPECT_EQ(texts[0].text, fahrenheit ? "9.50" : "-12.50");
+            EXPECT_EQ(texts[4].text, "212.00");
+            const auto& number = texts[5];
+            EXPECT_EQ(number.text, "41");
+            EXPECT_GE(number.at.x, static_cast<int>(l.plotLeft));
+            EXPECT_LE(number.at.y + std::abs(number.font.height), l.bitmapPixelHeight()) << f;
+        }
+    }
+}
+
+TEST(ChartText, AlarmLegendNamesBothLimitsInTheDisplayUnitAndTheListMarker) {
+    auto rec = recordingWith(10, [](int i) { return static_cast<float>(i); });
+    rec->tempUpper = 30.0f;
+    rec->tempLower = -10.5f;
+    EXPECT_FALSE(alarmLegend(*rec, unitSettings(false)).shown);  // no limits set on the instrument
+
+    rec->tempAlarmOn = true;
+    const AlarmLegend c = alarmLegend(*rec, unitSettings(false));
+    EXPECT_TRUE(c.shown);
+    EXPECT_EQ(c.upper, "Upper limit 30.00\u00B0C");
+    EXPECT_EQ(c.lower, "Lower limit -10.50\u00B0C");
+    EXPECT_EQ(c.marker, "* outside the alarm limits");
+    const AlarmLegend f = alarmLegend(*rec, unitSettings(true));
+    EXPECT_EQ(f.upper, "Upper limit 86.00\u00B0F");
+    EXPECT_EQ(f.lower, "Lower limit 13.10\u00B0F");
+
+    AppSettings zh;
+    zh.setLanguage(kLanguageChinesePrc);
+    zh.currentUnit = zh.unitCelsius;
+    const AlarmLegend z = alarmLegend(*rec, zh);
+    EXPECT_EQ(z.upper, "上限 30.00\u00B0C");
+    EXPECT_EQ(z.lower, "下限 -10.50\u00B0C");
+    EXPECT_EQ(z.marker, "* 超出报警上下限");
+
+    rec->samplesLoaded = 0;
+    EXPECT_FALSE(alarmLegend(*rec, unitSettings(false)).shown);
 }

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "TestSupport.h"
 #include "app/AppSettings.h"
+#include "app/Format.h"
 #include "app/UiText.h"
 #include "data/ListRows.h"
 #include "data/LocalTime.h"
@@ -162,4 +165,43 @@ TEST(ListRows, SummaryRowsAndSampleCells) {
     EXPECT_EQ(sampleListCell(*rec, 0, 3, s), "");
     s.currentUnit = s.unitFahrenheit;
     EXPECT_EQ(sampleListCell(*rec, 2, 2, s), "41.00°F");
+}
+
+TEST(RecordingPartial, CutKeepsOnlyTheReceivedSamplesAndTheirTimesAndStatistics) {
+    ScopedTimeZone tz("UTC");
+    auto rec = makeRecording(KindTemp, 100, 1764576000, 300);
+    EXPECT_FALSE(rec->isIncomplete());
+    rec->samplesLoaded = 32;
+    // The tail holds the announced maximum, which never arrived.
+    rec->temperature[50] = 99.0f;
+    rec->tempMax = 99.0f;
+    ASSERT_TRUE(rec->isIncomplete());
+
+    rec->cutToReceivedSamples();
+    EXPECT_FALSE(rec->isIncomplete());
+    EXPECT_EQ(rec->sampleCount, 32);
+    EXPECT_EQ(rec->values[Recording::ValCount], "32");
+    EXPECT_EQ(rec->stopTime, 1764576000 + 31 * 300);
+    EXPECT_EQ(rec->values[Recording::ValStop], "2025-12-1  10:35");
+    EXPECT_EQ(rec->sampleTime[31], rec->stopTime);
+    float hi = rec->temperature[0], lo = rec->temperature[0];
+    double sum = 0;
+    for (int i = 0; i < 32; ++i) {
+        hi = std::max(hi, rec->temperature[static_cast<std::size_t>(i)]);
+        lo = std::min(lo, rec->temperature[static_cast<std::size_t>(i)]);
+        sum += rec->temperature[static_cast<std::size_t>(i)];
+    }
+    EXPECT_FLOAT_EQ(rec->tempMax, hi);
+    EXPECT_FLOAT_EQ(rec->tempMin, lo);
+    EXPECT_NEAR(rec->tempAvg, sum / 32, 1e-4);
+    EXPECT_EQ(rec->values[Recording::ValTempMax].rfind(format("%4.2f", AppSettings::instance().toDisplay(hi)), 0), 0u)
+        << rec->values[Recording::ValTempMax];
+
+    // A complete recording, and one with no samples at all, are left alone.
+    auto whole = makeRecording(KindTemp, 10);
+    whole->cutToReceivedSamples();
+    EXPECT_EQ(whole->sampleCount, 10);
+    auto none = makeRecording(KindTemp, 10);
+    none->samplesLoaded = 0;
+    EXPECT_FALSE(none->isIncomplete());
 }

@@ -188,7 +188,29 @@ TEST(PrintDlg, PreviewPagesCounterAndNavigation) {
     QTest::mouseClick(up, Qt::LeftButton);
     QTest::mouseClick(up, Qt::LeftButton);
     EXPECT_EQ(pages->text(), QStringLiteral("99"));
-    EXPECT_EQ(pages->maxLength(), 2);
+    // Typing stops at two digits.
+    pages->selectAll();
+    QTest::keyClicks(pages, QStringLiteral("123"));
+    EXPECT_EQ(pages->text(), QStringLiteral("12"));
+}
+
+TEST(PrintDlg, PageFieldShowsAFourDigitTextPageCountWhole) {
+    ScopedTimeZone tz("UTC");
+    // 60000 samples make 1 + 1000 text pages.
+    auto rec = makeSawtoothRecording(60000);
+    CKvrcPrintDlg dlg(*rec);
+    dlg.show();
+    QTest::mouseClick(control<QRadioButton>(dlg, 1097), Qt::LeftButton);
+    ASSERT_EQ(dlg.pageTotal(), 1001);
+    auto* pages = control<QLineEdit>(dlg, 1094);
+    EXPECT_EQ(pages->text(), QStringLiteral("1001"));
+    EXPECT_EQ(pages->displayText(), QStringLiteral("1001"));
+    // The number fits inside the field's frame in the font it is shown in.
+    EXPECT_LE(QFontMetrics(pages->font()).horizontalAdvance(pages->text()), pages->width() - 8);
+    // Back to curves: the two-digit count returns in the dialog's font.
+    QTest::mouseClick(control<QRadioButton>(dlg, 1096), Qt::LeftButton);
+    EXPECT_EQ(pages->text(), QStringLiteral("1"));
+    EXPECT_EQ(pages->font().pixelSize(), dlg.font().pixelSize());
 }
 
 TEST(PrintDlg, TextThenCurverRestoresTheCurvePageCount) {
