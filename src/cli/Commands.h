@@ -16,6 +16,7 @@ using Args = std::vector<std::string>;
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitNoSamples = 3;  ///< the instrument holds nothing to download
 
 /// Prints the usage line(s) to stderr and returns kExitUsage.
 int usage(const std::string& problem = {});

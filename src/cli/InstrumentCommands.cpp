@@ -14,6 +14,8 @@ namespace {
 
 using std::chrono::seconds;
 
+constexpr int kTextNoSamples = 2090;
+
 struct InstrumentArgs {
     std::string port, output, interval;
     bool partial = false;  ///< keep the received samples of a download that failed
@@ -91,14 +93,38 @@ int runDownload(const Args& args) {
     HeadlessSession s(a.port);
     s.view().showProgress = true;
     if (!s.connect()) return kExitFailure;
+    const std::string empty = text(kTextNoSamples);
+    std::int32_t announced = 0;
+    {
+        auto lock = s.link().lockRecording();
+        announced = s.recording().sampleCount;
+    }
+    // Asking for the download would stop the instrument's recording for nothing.
+    if (announced <= 0) {
+        std::fprintf(stderr, "%s\n", empty.c_str());
+        return kExitNoSamples;
+    }
     const auto started = std::chrono::steady_clock::now();
     s.controller().onDownloadClicked();
     const std::string done = text(28), failed = text(141);
-    // The controller gives up by itself after about 18 seconds without data; the limit is a safety net.
-    s.runUntil([&] { const auto t = s.view().text(IDC_STATUS); return t == done || t == failed; }, seconds(3600));
+    // The controller ends every download by itself; the limit only guards against a controller fault.
+    const auto limit = seconds(LinkController::downloadLimitTicks(Recording::kCapacity) + 60);
+    s.runUntil([&] { const auto t = s.view().text(IDC_STATUS); return t == done || t == failed; }, limit);
     const std::string outcome = s.view().text(IDC_STATUS);
     Recording& rec = s.recording();
-    const bool complete = outcome == done && rec.samplesLoaded == rec.sampleCount && rec.hasSamples();
+    std::int32_t loaded = 0, count = 0;
+    bool present = false;
+    {
+        auto lock = s.link().lockRecording();
+        loaded = rec.samplesLoaded;
+        count = rec.sampleCount;
+        present = rec.hasSamples();
+    }
+    if (outcome == done && count <= 0) {
+        std::fprintf(stderr, "%s\n", empty.c_str());
+        return kExitNoSamples;
+    }
+    const bool complete = outcome == done && loaded == count && present;
     if (!complete) {
         std::fprintf(stderr, "%s\n", failed.c_str());
         if (a.partial) savePartial(s, a.output);
@@ -106,7 +132,7 @@ int runDownload(const Args& args) {
     }
     s.view().setProgress(IDC_DOWNLOAD_BAR, LinkController::kDownloadBarMax);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::fprintf(stderr, "%d samples in %.1f s\n", rec.samplesLoaded, seconds);
+    std::fprintf(stderr, "%d samples in %.1f s\n", loaded, seconds);
     s.link().closePort();
     rec.formatTemperatureTexts();
     RecordFile file(a.output, RecordFile::ModeWrite);

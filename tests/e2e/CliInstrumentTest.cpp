@@ -142,3 +142,69 @@ TEST(CliInstrument, LowBatteryAndSilentInstrument) {
     r = cli(dir, "download -o x.kvlu");
     EXPECT_EQ(r.status, 2);
 }
+
+TEST(CliInstrument, AnEmptyInstrumentSaysSoAndWritesNothing) {
+    TempDir dir;
+    SimConfig c = config(0);
+    PtyInstrument instrument(c);
+    ASSERT_TRUE(instrument.start()) << instrument.error();
+    CliRun r = cli(dir, "download --port " + instrument.path() + " -o '" + dir.file("dl.kvlu") + "'");
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_NE(r.err.find("The instrument holds no samples."), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("Fail to download data"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::ifstream(dir.file("dl.kvlu")).good());
+    r = cli(dir, "download --port " + instrument.path() + " -o '" + dir.file("dl.kvlu") + "'", "zh_CN.UTF-8");
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_NE(r.err.find("记录仪中没有数据。"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::ifstream(dir.file("dl.kvlu")).good());
+    // Nothing but the header was asked: the download request would have stopped the instrument.
+    EXPECT_EQ(instrument.commandsReceived(), 2);
+}
+
+TEST(CliInstrument, AnUnpluggedInstrumentIsNoticedAtOnce) {
+    TempDir dir;
+    SimConfig c = config(3000);
+    c.faults.unplugAfter = 30;
+    PtyInstrument instrument(c);
+    ASSERT_TRUE(instrument.start()) << instrument.error();
+    const auto started = std::chrono::steady_clock::now();
+    const CliRun r = cli(dir, "download --port " + instrument.path() + " -o '" + dir.file("dl.kvlu") + "'");
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Fail to download data"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::ifstream(dir.file("dl.kvlu")).good());
+    // Connecting takes about a second and the unplug is seen at the next one-second tick; waiting for the
+    // first resend (nine seconds) would be far beyond this.
+    EXPECT_LT(took, std::chrono::seconds(6));
+}
+
+TEST(CliInstrument, PastTheAddressWrapEitherExactOrNothing) {
+    TempDir dir;
+    // Asked for sample 32800 again, this instrument answers with the samples from 32 on and streams on
+    // across the wrap: the download is placed by the stream and saved exactly.
+    SimConfig literal = config(33000);
+    literal.resend = SimResend::Literal;
+    literal.aheadBlocks = 4000;
+    literal.faults.dropBlocks = {2050};
+    PtyInstrument a(literal);
+    ASSERT_TRUE(a.start()) << a.error();
+    CliRun r = cli(dir, "download --port " + a.path() + " -o '" + dir.file("literal.kvlu") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    RecordFile file(dir.file("literal.kvlu"), RecordFile::ModeRead);
+    auto rec = std::make_unique<Recording>();
+    ASSERT_TRUE(file.read(*rec)) << file.error();
+    ASSERT_EQ(rec->sampleCount, 33000);
+    for (std::size_t i = 0; i < 33000; ++i) ASSERT_NEAR(rec->temperature[i], literal.samples[i], 0.005) << i;
+
+    // Block 0 spoiled, and an instrument whose stream has ended answers address 0 with sample 32768: the
+    // first block cannot be had, so nothing is saved.
+    SimConfig nearest = config(60000);
+    nearest.aheadBlocks = 4000;
+    nearest.faults.corruptBlocks = {0};
+    PtyInstrument b(nearest);
+    ASSERT_TRUE(b.start()) << b.error();
+    r = cli(dir, "download --port " + b.path() + " -o '" + dir.file("nearest.kvlu") + "'");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("Fail to download data"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::ifstream(dir.file("nearest.kvlu")).good());
+}

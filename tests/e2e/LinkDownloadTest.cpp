@@ -40,7 +40,7 @@ protected:
     }
     /// Runs a download the way the controller does: download header, then watch; after a quiet spell ask
     /// again from the current position (or for the header while it is unanswered).
-    bool download(std::chrono::milliseconds limit = 30000ms) {
+    bool download(std::chrono::milliseconds limit = 30000ms, std::chrono::milliseconds quietSpell = 500ms) {
         link.downloadMode = kDownloadMode;
         link.headerRequest(true);
         const auto end = std::chrono::steady_clock::now() + limit;
@@ -55,7 +55,7 @@ protected:
                 last = p;
                 lastChange = std::chrono::steady_clock::now();
             }
-            if (std::chrono::steady_clock::now() - lastChange < 500ms) continue;
+            if (std::chrono::steady_clock::now() - lastChange < quietSpell) continue;
             lastChange = std::chrono::steady_clock::now();
             ++resends;
             if (!headerSeen) {
@@ -120,9 +120,11 @@ TEST_F(LinkE2E, DownloadOfAThousandSamples) {
 
 TEST_F(LinkE2E, DownloadAtTheLinePace) {
     // 9600-baud timing: blocks trickle in and the reader gathers them into chunks by its quiet time.
+    // A paced block takes 44 ms; a busy machine may hold the reader back for a few hundred more, which is
+    // no stall. Only a spell of three seconds without a sample would be one.
     SimConfig c = withSamples(100);
     serve(c, false);
-    ASSERT_TRUE(download());
+    ASSERT_TRUE(download(30000ms, 3000ms));
     EXPECT_EQ(progress().loaded, 100);
     expectSamplesMatch(100);
     EXPECT_EQ(resends, 0);
@@ -202,7 +204,8 @@ TEST_F(LinkE2E, ClockSetStartAndStatus) {
     EXPECT_EQ(rec->batteryPercent, 60);
     EXPECT_EQ(rec->instrumentState, 1);
     EXPECT_LE(std::abs(rec->instrumentClock - link.now()), 2);  // the clock was set
-    EXPECT_EQ(link.pendingCode.load(), PendingNone);
+    // The status answer leaves the start's acknowledgement for the reply timer to report.
+    EXPECT_EQ(link.pendingCode.load(), PendingStart | kAnswered);
 }
 
 TEST_F(LinkE2E, SilentInstrumentAnswersNothing) {

@@ -161,6 +161,7 @@ constexpr TextPair kTexts[] = {
     {2320, "温度", "Temperature"},
     {2321, "湿度", "Humidity"},
     {2322, "无", "none"},
+    {2090, "记录仪中没有数据。", "The instrument holds no samples."},
 };
 
 const TextPair* find(int id) {

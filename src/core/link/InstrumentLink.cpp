@@ -102,6 +102,19 @@ int InstrumentLink::headerRequest(bool download) {
 }
 
 int InstrumentLink::blockRequest(std::uint16_t address) {
+    // Nothing said about the line: whatever comes next is taken as the new stream.
+    return requestBlocksFrom(address / 2, true, address);
+}
+
+int InstrumentLink::requestBlocksFrom(int position, bool lineQuiet) {
+    return requestBlocksFrom(position, lineQuiet, blockAddress(position));
+}
+
+int InstrumentLink::requestBlocksFrom(int position, bool lineQuiet, std::uint16_t address) {
+    {
+        auto lock = lockRecording();
+        decoder_->streamRequested(position, lineQuiet);
+    }
     const auto f = blockRequestFrame(address);
     return send(f.data(), static_cast<int>(f.size()), PendingBlock, kReplyWaitSeconds);
 }

@@ -88,6 +88,9 @@ public:
     int headerRequest(bool download);
     /// Block request for a block address.
     int blockRequest(std::uint16_t address);
+    /// Block request for the block at sample `position`; the decoder learns first that a new stream comes,
+    /// and whether the old one may still be on the line (lineQuiet false).
+    int requestBlocksFrom(int position, bool lineQuiet);
     /// Sets the instrument clock to the PC clock.
     int clockSetRequest();
     /// Starts a recording with an interval of the given minutes.
@@ -131,6 +134,7 @@ public:
 
 private:
     int send(const std::uint8_t* frame, int size, std::int32_t pending, std::int64_t replyWait);
+    int requestBlocksFrom(int position, bool lineQuiet, std::uint16_t address);
 
     Recording& recording_;
     MessageSink& sink_;

@@ -40,6 +40,9 @@ constexpr int kTextStartErases = 2052;
 constexpr int kTextCopyKept = 2053;
 constexpr int kTextCopyFailed = 2054;
 constexpr int kTextSamplesArrived = 2056;
+// A block reply is 42 bytes; the line carries 960 bytes per second.
+constexpr int kBlockReplyBytes = 42;
+constexpr int kLineBytesPerSecond = 960;
 
 // Why a bridge port could not be opened: texts of this program beyond the instrument's own table.
 struct OpenFailureText {
@@ -74,6 +77,12 @@ int LinkController::downloadBarPosition(std::int64_t lParam, std::int32_t sample
     if (lParam != -1 || sampleCount <= 0) return 0;
     const float quotient = static_cast<float>(samplesLoaded) / static_cast<float>(sampleCount);
     return static_cast<int>(5.0f + 195.0f * quotient);
+}
+
+int LinkController::downloadLimitTicks(std::int32_t count) {
+    const std::int64_t blocks = (std::clamp(count, 0, Recording::kCapacity) + 15) / 16;
+    const std::int64_t lineSeconds = (blocks * kBlockReplyBytes + kLineBytesPerSecond - 1) / kLineBytesPerSecond;
+    return static_cast<int>(2 * lineSeconds) + kStallTicks;
 }
 
 int LinkController::leadingNumber(const std::string& text) {
@@ -275,7 +284,14 @@ void LinkController::onDownloadClicked() {
         // Cleared before the request goes out, so the first block cannot be counted twice.
         auto lock = link_.lockRecording();
         link_.recording().samplesLoaded = 0;
+        link_.decoder().resetDownload(link_.recording().sampleCount);
     }
+    downloadTicks_ = 0;
+    stalledTicks_ = 0;
+    lastStoredBlocks_ = 0;
+    lastBlocksSeen_ = 0;
+    quietTicks_ = 0;
+    resends_ = 0;
     link_.headerRequest(true);
     downloadBusy_ = true;
     view_.setEnabled(IDC_DOWNLOAD, false);
@@ -289,17 +305,27 @@ void LinkController::onDownloadClicked() {
 }
 
 void LinkController::downloadTick() {
-    if (!link_.instrumentConnected.load() || link_.downloadMode.load() != kDownloadMode) {
+    // A vanished device is noticed within a tick, not only when the next request would go out.
+    if (!link_.instrumentConnected.load() || link_.downloadMode.load() != kDownloadMode ||
+        !link_.portPresenceCheck()) {
         downloadFailed();
         return;
     }
     link_.sink().post(WM_DOWNLOAD_PROGRESS, 0, -1);
     --retryTicks_;
+    ++downloadTicks_;
     std::int32_t loaded = 0, count = 0;
+    DownloadState state;
+    int askFrom = 0, placeable = 0;
+    bool placeableUnique = false;
     {
         auto lock = link_.lockRecording();
         loaded = link_.recording().samplesLoaded;
         count = link_.recording().sampleCount;
+        state = link_.decoder().downloadState();
+        askFrom = state.firstGap;
+        placeable = link_.decoder().placeableStart(askFrom);
+        placeableUnique = link_.decoder().addressIsUnique(placeable);
     }
     if (loaded >= count) {
         view_.stopTimer(TIMER_REPLY);
@@ -326,19 +352,51 @@ void LinkController::downloadTick() {
         link_.sink().post(WM_DOWNLOAD_PROGRESS, 0, 1);
         return;
     }
-    if (retryTicks_ > 0) return;
-    retryTicks_ = kRetryPeriodTicks;
-    const int retries = link_.retryCounter.fetch_sub(1) - 1;
-    if (retries < 0) {
+    // Progress is a new sample, not a reply: an instrument that keeps answering with blocks we cannot use
+    // must not hold the download open.
+    const int gained = state.storedBlocks + state.heldBlocks;
+    const bool progress = gained != lastStoredBlocks_;
+    // The reader hands over 2048 bytes at a time, about two seconds of the line: a tick without a block
+    // is no pause yet. Only a whole look without one says the stream has ended or stalled.
+    quietTicks_ = state.blocksSeen == lastBlocksSeen_ ? quietTicks_ + 1 : 0;
+    const bool lineQuiet = quietTicks_ >= kRetryPeriodTicks;
+    lastStoredBlocks_ = gained;
+    lastBlocksSeen_ = state.blocksSeen;
+    if (progress) {
+        stalledTicks_ = 0;
+        resends_ = 0;
+    } else {
+        ++stalledTicks_;
+    }
+    if (stalledTicks_ >= kStallTicks || downloadTicks_ > downloadLimitTicks(count)) {
         downloadFailed();
         return;
     }
-    if (retries >= 3) return;
+    if (retryTicks_ > 0) return;
+    retryTicks_ = kRetryPeriodTicks;
+    if (resends_ >= kResendsWithoutProgress) {
+        downloadFailed();
+        return;
+    }
     const std::int32_t code = link_.pendingCode.load();
     if (code == PendingHeader) {
         link_.headerRequest(false);
-    } else if ((code & PendingBlock) != 0 && loaded < count) {
-        link_.blockRequest(blockAddress(loaded));
+        ++resends_;
+        return;
+    }
+    if ((code & PendingBlock) == 0) return;
+    if (lineQuiet) {
+        // Nothing in flight: ask for the gap itself, and every other time from where the answer can be
+        // placed for sure (the gap's address may name another sample too).
+        link_.requestBlocksFrom(resends_ % 2 == 0 ? askFrom : placeable, true);
+        ++resends_;
+    } else if ((state.storedBeyondGap || stalledTicks_ >= 2 * kRetryPeriodTicks) && placeableUnique &&
+               state.streamAt > placeable) {
+        // The stream has passed the gap, or brings nothing new: ask again while it still flows, but only
+        // from a block whose address no other sample shares and which the old stream has already passed,
+        // so the first block of that address to come is the new stream's.
+        link_.requestBlocksFrom(placeable, false);
+        ++resends_;
     }
 }
 

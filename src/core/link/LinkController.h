@@ -22,6 +22,15 @@ public:
     static constexpr int kRetryPeriodTicks = 3;
     static constexpr int kMinReplyWait = 5;
     static constexpr int kDownloadBarMax = 200;
+    /// Resends (one per look) a download may try without a new sample before it fails.
+    static constexpr int kResendsWithoutProgress = 3;
+    /// Ticks without a new sample after which a download fails, whatever replies keep coming: a look to see
+    /// the line quiet, one per resend, and one to see the last resend unanswered.
+    static constexpr int kStallTicks = (kResendsWithoutProgress + 2) * kRetryPeriodTicks;
+
+    /// Ticks a download of `count` samples may take at most: twice the line time of its blocks, plus the
+    /// time the resends may take.
+    static int downloadLimitTicks(std::int32_t count);
 
     LinkController(InstrumentLink& link, LinkView& view, PortDirectory& ports);
 
@@ -82,6 +91,13 @@ private:
     int replyCountdown_ = 0;
     int retryTicks_ = 0;
     bool downloadBusy_ = false;
+    // Download watch: ticks so far, ticks since the last new sample, what the decoder had at the last tick.
+    int downloadTicks_ = 0;
+    int stalledTicks_ = 0;
+    int lastStoredBlocks_ = 0;
+    int lastBlocksSeen_ = 0;
+    int quietTicks_ = 0;
+    int resends_ = 0;
     const RecordingStore* store_ = nullptr;
     HeldRecording held_;
     std::string keptText_;  ///< where the last complete download was kept, or why it could not be

@@ -23,7 +23,11 @@ constexpr std::int32_t kStatusUnknown = -1;
 constexpr std::int32_t kStateIdle = 0;
 constexpr std::int32_t kStateRecording = 1;
 constexpr int kRetriesAfterBlock = 5;
-constexpr int kRetriesAfterMismatch = 2;
+constexpr int kBlock = protocol::kSamplesPerBlock;
+/// A stream skips at most this many samples between two blocks that arrive (lost or spoiled ones); more
+/// and the block is taken as the start of something else.
+constexpr int kMaxSkip = 1024 * kBlock;
+constexpr int kMaxUnplaced = Recording::kCapacity / kBlock + 1;
 constexpr std::int64_t kAckWindowSeconds = 10;
 
 enum class Reply { None, Header, Block, Clock, Ignored };
@@ -235,6 +239,7 @@ bool ReplyDecoder::handleHeader(const std::uint8_t* f, int payload, bool& reques
     rec.tempAlarmOn = false;
     rec.humiAlarmOn = false;
     rec.samplesLoaded = 0;
+    resetDownload(rec.sampleCount);
     if (link_.downloadMode.load() == kDownloadMode) {
         link_.retryCounter.store(kRetriesAfterBlock);
         requestFirstBlock = true;
@@ -242,24 +247,182 @@ bool ReplyDecoder::handleHeader(const std::uint8_t* f, int payload, bool& reques
     return true;
 }
 
+void ReplyDecoder::resetDownload(int count) {
+    count_ = std::clamp(count, 0, Recording::kCapacity);
+    stored_.assign(static_cast<std::size_t>((count_ + kBlock - 1) / kBlock), 0);
+    storedBlocks_ = 0;
+    heldBlocks_ = 0;
+    next_ = -1;
+    switchTo_ = -1;
+    lastPlaced_ = -1;
+    unplaced_.clear();
+}
+
+void ReplyDecoder::streamRequested(int position, bool lineQuiet) {
+    next_ = -1;
+    unplaced_.clear();
+    switchTo_ = lineQuiet ? -1 : position;
+}
+
+DownloadState ReplyDecoder::downloadState() const {
+    DownloadState s;
+    s.samplesLoaded = link_.recording().samplesLoaded;
+    s.storedBlocks = storedBlocks_;
+    s.heldBlocks = heldBlocks_;
+    s.streamAt = lastPlaced_;
+    s.blocksSeen = blocksSeen_;
+    s.firstGap = s.samplesLoaded;
+    for (std::size_t b = static_cast<std::size_t>(s.firstGap / kBlock) + 1; b < stored_.size(); ++b) {
+        if (stored_[b] != 0) {
+            s.storedBeyondGap = true;
+            break;
+        }
+    }
+    return s;
+}
+
+bool ReplyDecoder::addressIsUnique(int position) const {
+    return position >= 0 && position < count_ && position + kAddressWrap >= count_ && position - kAddressWrap < 0;
+}
+
+int ReplyDecoder::placeableStart(int position) const {
+    if (addressIsUnique(position) || position < kAddressWrap) return position;
+    // Past the wrap every address is shared; the last block before the wrap never is (60000 < 2 x 32768 - 16),
+    // and a stream followed from there crosses the wrap at a known position.
+    return kAddressWrap - kBlock;
+}
+
+bool ReplyDecoder::isStored(int position) const {
+    const auto b = static_cast<std::size_t>(position / kBlock);
+    return position >= 0 && b < stored_.size() && stored_[b] != 0;
+}
+
+bool ReplyDecoder::sameAsStored(int position, const BlockValues& values) const {
+    const Recording& rec = link_.recording();
+    for (int k = 0; k < kBlock && position + k < count_; ++k) {
+        if (rec.temperature[static_cast<std::size_t>(position + k)] != values[static_cast<std::size_t>(k)]) return false;
+    }
+    return true;
+}
+
+std::optional<int> ReplyDecoder::placeByContent(int sample, const BlockValues& values) const {
+    // At most two samples of a recording share an address (the capacity is below twice the wrap).
+    const int low = sample, high = sample + kAddressWrap;
+    if (low >= count_) return std::nullopt;
+    if (high >= count_) return low;
+    // Both exist: a block whose samples differ from what is stored at one of them is the other one.
+    const bool lowFits = !isStored(low) || sameAsStored(low, values);
+    const bool highFits = !isStored(high) || sameAsStored(high, values);
+    if (lowFits && !highFits) return low;
+    if (highFits && !lowFits) return high;
+    return std::nullopt;
+}
+
+void ReplyDecoder::store(int position, const BlockValues& values) {
+    Recording& rec = link_.recording();
+    if (isStored(position) || position < 0 || position >= count_) return;
+    rec.dataFlags |= Recording::kSamplesPresent;
+    for (int k = 0; k < kBlock && position + k < count_; ++k) {
+        rec.temperature[static_cast<std::size_t>(position + k)] = values[static_cast<std::size_t>(k)];
+    }
+    stored_[static_cast<std::size_t>(position / kBlock)] = 1;
+    ++storedBlocks_;
+    auto b = static_cast<std::size_t>(std::max(rec.samplesLoaded, 0) / kBlock);
+    while (b < stored_.size() && stored_[b] != 0) ++b;
+    rec.samplesLoaded = std::min(static_cast<int>(b) * kBlock, count_);
+}
+
+void ReplyDecoder::placeUnplacedBefore(int position, std::uint16_t address) {
+    // The unplaced blocks came earlier in the same stream: each lies before its successor by the
+    // difference of their addresses.
+    int at = position;
+    std::uint16_t next = address;
+    for (auto it = unplaced_.rbegin(); it != unplaced_.rend(); ++it) {
+        const int back = static_cast<std::uint16_t>(next - it->address) / 2;
+        if (back == 0) continue;  // the same block twice
+        if (back > kMaxSkip || at - back < 0) break;
+        at -= back;
+        next = it->address;
+        // Samples that contradict what is stored there say this run is not the stream we think.
+        if (isStored(at) && !sameAsStored(at, it->values)) break;
+        store(at, it->values);
+    }
+    unplaced_.clear();
+}
+
 void ReplyDecoder::handleBlock(const std::uint8_t* f) {
     Recording& rec = link_.recording();
     int expected = PendingBlock;
     link_.pendingCode.compare_exchange_strong(expected, PendingBlock | kAnswered);
-    link_.retryCounter.store(kRetriesAfterBlock);
-    // The instrument echoes a 16-bit address, so compare with the same truncation the request applies.
-    if (u16(f + protocol::kEchoOffset) != blockAddress(rec.samplesLoaded)) {
-        link_.retryCounter.store(kRetriesAfterMismatch);
+    ++blocksSeen_;
+    // A block outside a download that follows no header of this size: start the bookkeeping afresh.
+    if (count_ != std::clamp(rec.sampleCount, 0, Recording::kCapacity)) {
+        resetDownload(rec.sampleCount);
+        rec.samplesLoaded = 0;
+    }
+    const std::uint16_t address = u16(f + protocol::kEchoOffset);
+    BlockValues values{};
+    for (int k = 0; k < kBlock; ++k) values[static_cast<std::size_t>(k)] = value(f + protocol::kPayloadOffset + 2 * k);
+
+    // Requests always name the first sample of a block; anything else cannot be placed on our blocks.
+    lastPlaced_ = -1;
+    if (address % (2 * kBlock) != 0) {
+        next_ = -1;
+        unplaced_.clear();
         return;
     }
-    rec.dataFlags |= Recording::kSamplesPresent;
-    for (int k = 0; k < protocol::kSamplesPerBlock; ++k) {
-        const int index = rec.samplesLoaded;
-        if (index >= Recording::kCapacity) break;
-        rec.temperature[static_cast<std::size_t>(index)] = value(f + protocol::kPayloadOffset + 2 * k);
-        rec.samplesLoaded = index + 1;
+    const int sample = address / 2;
+
+    if (switchTo_ >= 0) {
+        // The old stream may still be arriving: only what the address or the samples prove is stored, and
+        // following starts at the requested block.
+        const auto at = placeByContent(sample, values);
+        if (!at) return;
+        store(*at, values);
+        lastPlaced_ = *at;
+        if (*at == switchTo_) {
+            switchTo_ = -1;
+            next_ = *at + kBlock;
+        }
+        return;
     }
-    if (rec.samplesLoaded >= rec.sampleCount) rec.samplesLoaded = std::max(rec.sampleCount, 0);
+
+    std::optional<int> at;
+    bool following = false;
+    if (next_ >= 0) {
+        const int ahead = static_cast<std::uint16_t>(address - blockAddress(next_)) / 2;
+        if (ahead <= kMaxSkip && next_ + ahead < count_) {
+            at = next_ + ahead;
+            following = true;
+            // The samples contradict the stream: it is not the one we followed.
+            if (isStored(*at) && !sameAsStored(*at, values)) {
+                at.reset();
+                following = false;
+            }
+        } else if (next_ >= kBlock && address == blockAddress(next_ - kBlock)) {
+            return;  // the last block once more
+        }
+    }
+    if (!following) at = placeByContent(sample, values);
+    if (!at) {
+        next_ = -1;
+        if (!unplaced_.empty()) {
+            const int ahead = static_cast<std::uint16_t>(address - unplaced_.back().address) / 2;
+            if (ahead == 0) return;  // the same block twice
+            if (ahead > kMaxSkip) unplaced_.clear();
+        }
+        if (static_cast<int>(unplaced_.size()) < kMaxUnplaced) {
+            unplaced_.push_back({address, values});
+            // Samples that neither place holds yet are new, wherever they turn out to belong.
+            if (!isStored(sample) && !isStored(sample + kAddressWrap)) ++heldBlocks_;
+        }
+        return;
+    }
+    if (!following) placeUnplacedBefore(*at, address);
+    unplaced_.clear();
+    store(*at, values);
+    lastPlaced_ = *at;
+    next_ = *at + kBlock;
 }
 
 void ReplyDecoder::handleClock(const std::uint8_t* f) {
@@ -284,7 +447,8 @@ void ReplyDecoder::handleClock(const std::uint8_t* f) {
             link_.pendingCode.compare_exchange_strong(expected, PendingStart | kAnswered);
         }
     } else if (echoIs(f, protocol::kEchoStatus)) {
-        link_.pendingCode.store(PendingNone);
+        // A status request is never pending itself; a clock set or start that went out after the poll
+        // still waits for its own answer.
         rec.instrumentClock = instrument;
         link_.sink().post(WM_STATUS_DECODED, 1, 0);
     }

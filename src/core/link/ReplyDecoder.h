@@ -1,10 +1,23 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 namespace thermivo {
 
 class InstrumentLink;
+
+/// Where a download stands, as the controller needs it (read under the recording lock).
+struct DownloadState {
+    int samplesLoaded = 0;   ///< samples from the first on without a gap
+    int storedBlocks = 0;    ///< blocks stored anywhere in the recording; grows only with new samples
+    int heldBlocks = 0;      ///< blocks of samples not stored yet, held until their stream can be placed
+    int blocksSeen = 0;      ///< good block replies, placed or not: the line is busy while it grows
+    int firstGap = 0;        ///< first sample not stored (= samplesLoaded)
+    bool storedBeyondGap = false;  ///< some block after the first gap is already stored
+    int streamAt = -1;       ///< sample of the last block the stream brought that could be placed; -1 unknown
+};
 
 /// Turns the instrument's byte stream into Recording fields, link state and posted messages.
 /// Runs on the serial reader thread only (one chunk at a time); the buffer persists between chunks.
@@ -29,6 +42,23 @@ public:
     /// Buffered bytes.
     const std::uint8_t* data() const { return buffer_.data(); }
 
+    /// Forgets what a download stored so far, for a recording of `count` samples (lock held).
+    void resetDownload(int count);
+    /// A block request for sample `position` is about to go out (lock held). On a quiet line whatever comes
+    /// next is the new stream; while blocks still flow, the old stream's blocks may come first, so nothing
+    /// is placed by following a stream until the requested block itself has been placed for sure.
+    void streamRequested(int position, bool lineQuiet);
+    /// True when no other sample of the recording shares the 16-bit address of `position` (lock held).
+    bool addressIsUnique(int position) const;
+    /// The download's progress (lock held).
+    DownloadState downloadState() const;
+    /// The placeable start for a refetch of the gap at `position`: the position itself when its address
+    /// names it alone in the recording, else the last sample block before the wrap (lock held).
+    int placeableStart(int position) const;
+
+    /// Samples a 16-bit byte address tells apart.
+    static constexpr int kAddressWrap = 32768;
+
     /// Battery percent of a 10-bit reading: 100 x ((r x 5 / 1023 - 3.1) / 0.35)^2, limited to 0..100.
     static int batteryPercent(int reading);
 
@@ -36,12 +66,34 @@ private:
     void dropFront(int n);
     bool handleHeader(const std::uint8_t* f, int payload, bool& requestFirstBlock);
     void handleBlock(const std::uint8_t* f);
+
+    using BlockValues = std::array<float, 16>;
+    struct Unplaced {
+        std::uint16_t address;
+        BlockValues values;
+    };
+    std::optional<int> placeByContent(int sample, const BlockValues& values) const;
+    bool sameAsStored(int position, const BlockValues& values) const;
+    bool isStored(int position) const;
+    void store(int position, const BlockValues& values);
+    void placeUnplacedBefore(int position, std::uint16_t address);
     void handleClock(const std::uint8_t* f);
 
     InstrumentLink& link_;
     std::array<std::uint8_t, kBufferSize> buffer_{};
     std::array<std::uint8_t, kBufferSize> shift_{};
     int fill_ = 0;
+
+    // Download bookkeeping, guarded by the recording lock.
+    int count_ = 0;                      ///< samples of the recording being downloaded
+    std::vector<std::uint8_t> stored_;   ///< per block of 16 samples: stored
+    int storedBlocks_ = 0;
+    int heldBlocks_ = 0;
+    int blocksSeen_ = 0;
+    int next_ = -1;                      ///< position of the next block of the followed stream; -1: not sure
+    int switchTo_ = -1;                  ///< requested position while the old stream may still arrive
+    int lastPlaced_ = -1;                ///< where the last block that arrived was placed; -1 not placed
+    std::vector<Unplaced> unplaced_;     ///< blocks of the current stream that could not be placed yet
 };
 
 }  // namespace thermivo

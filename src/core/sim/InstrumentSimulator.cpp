@@ -211,13 +211,23 @@ void InstrumentSimulator::handleCommand(const std::uint8_t* f, std::size_t size)
 }
 
 void InstrumentSimulator::startStream(std::uint16_t address) {
-    // Several sample indexes share a 16-bit address; take the one nearest to where the stream stands.
-    int best = address / 2;
-    for (int candidate = best; candidate < 4 * kWrap; candidate += kWrap) {
-        if (std::abs(candidate - next_) < std::abs(best - next_)) best = candidate;
+    const int size = static_cast<int>(config_.samples.size());
+    const int named = address / 2;
+    switch (config_.resend) {
+        case SimResend::RestartAtZero: next_ = 0; break;
+        case SimResend::Literal: next_ = named; break;
+        case SimResend::Nearest: {
+            // Several samples of the recording share a 16-bit address; take the one nearest to where the
+            // stream stands. Samples beyond the recording are no candidates.
+            int best = named;
+            for (int candidate = named; candidate < size; candidate += kWrap) {
+                if (best >= size || std::abs(candidate - next_) < std::abs(best - next_)) best = candidate;
+            }
+            next_ = best;
+            break;
+        }
     }
-    next_ = best;
-    streaming_ = next_ < static_cast<int>(config_.samples.size());
+    streaming_ = next_ < size;
 }
 
 std::vector<InstrumentSimulator::Frame> InstrumentSimulator::nextBlockFrames() {

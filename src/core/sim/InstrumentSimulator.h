@@ -19,6 +19,14 @@ struct SimFaults {
     bool noAnswer = false;          ///< commands are read and ignored
 };
 
+/// How the instrument answers a block request: its addresses are 16 bits wide, so past sample 32767 the
+/// address it is given names more than one sample.
+enum class SimResend {
+    Nearest,        ///< the sample with that address nearest to where its own stream stands
+    Literal,        ///< the address taken as it is: twice the sample index, never past sample 32767
+    RestartAtZero,  ///< whatever the address, the stream starts again at the first block
+};
+
 /// The instrument's memory and settings.
 struct SimConfig {
     std::string serial = "DI123456789";  ///< 11 characters; the first letters decide the kind
@@ -29,6 +37,8 @@ struct SimConfig {
     int battery = 700;                   ///< 10-bit reading of 0-5 V
     std::int64_t clockOffset = 0;        ///< instrument clock minus PC clock, seconds
     std::uint32_t garbageSeed = 1;
+    SimResend resend = SimResend::Nearest;
+    int aheadBlocks = 1;                 ///< blocks put on the line before the next command is looked at
     SimFaults faults;
 };
 

@@ -6,6 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -134,9 +135,11 @@ void PtyInstrument::run() {
         }
         bool ok = true;
         for (const auto& reply : sim_.takeReplies()) ok = ok && sendFrame(reply);
-        if (ok && sim_.streaming()) {
+        // An instrument that runs ahead puts several blocks on the line before it reads the next command.
+        for (int k = 0; ok && sim_.streaming() && k < std::max(1, sim_.config().aheadBlocks); ++k) {
             for (const auto& frame : sim_.nextBlockFrames()) ok = ok && sendFrame(frame);
             lastBlock_.store(sim_.lastBlock());
+            if (sim_.unplugDue()) break;
         }
         if (!ok) break;
         if (sim_.unplugDue()) {

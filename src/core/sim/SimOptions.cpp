@@ -49,6 +49,11 @@ std::string simUsage() {
            "  --battery RAW          10-bit battery reading (default 700)\n"
            "  --clock-offset SECONDS instrument clock minus PC clock\n"
            "  --fast                 no 9600-baud line pacing\n"
+           "  --resend nearest|literal|restart\n"
+           "                         how a block request is answered: the sample with that 16-bit address\n"
+           "                         nearest to the stream (default), the address taken literally, or the\n"
+           "                         stream restarted at the first block whatever the address\n"
+           "  --ahead N              blocks sent before the next command is read (default 1)\n"
            "faults (block numbers from 0, each fires once):\n"
            "  --drop-block K  --corrupt-block K  --duplicate-block K  (each repeatable)\n"
            "  --stall-after K  --unplug-after K  --garbage  --split  --no-answer\n";
@@ -90,6 +95,21 @@ bool parseSimOptions(const std::vector<std::string>& args, SimOptions& out, std:
             faults.split = true;
         } else if (a == "--no-answer") {
             faults.noAnswer = true;
+        } else if (a == "--resend") {
+            if (!value(v)) return false;
+            if (v == "nearest") {
+                out.config.resend = SimResend::Nearest;
+            } else if (v == "literal") {
+                out.config.resend = SimResend::Literal;
+            } else if (v == "restart") {
+                out.config.resend = SimResend::RestartAtZero;
+            } else {
+                error = "--resend: nearest, literal or restart: " + v;
+                return false;
+            }
+        } else if (a == "--ahead") {
+            if (!number(1, 3750, n)) return false;
+            out.config.aheadBlocks = static_cast<int>(n);
         } else if (a == "--serial") {
             if (!value(v)) return false;
             if (v.empty() || v.size() > 11) {

@@ -15,7 +15,9 @@
 #include "app/AppSettings.h"
 #include "app/UiText.h"
 #include "data/Recording.h"
+#include "data/LocalTime.h"
 #include "link/LinkController.h"
+#include "sim/InstrumentSimulator.h"
 
 using namespace thermivo;
 using namespace thermivo::testing;
@@ -243,7 +245,7 @@ TEST_F(LinkControllerTest, NothingAnnouncedCompletesAtTheFirstTick) {
     EXPECT_EQ(view.progress[IDC_DOWNLOAD_BAR], 200);
 }
 
-TEST_F(LinkControllerTest, AStallIsRetriedAtNineTwelveAndFifteenSecondsAndFailsAtEighteen) {
+TEST_F(LinkControllerTest, AStallIsRetriedAtSixNineAndTwelveSecondsAndFailsAtFifteen) {
     HeaderFields h;
     h.count = 64;
     connect(h);
@@ -253,18 +255,18 @@ TEST_F(LinkControllerTest, AStallIsRetriedAtNineTwelveAndFifteenSecondsAndFailsA
     feed(blockReply(0, ramp(0)));  // 16 of 64, then silence
     transport.frames.clear();
     std::vector<int> resendTicks;
-    for (int second = 1; second <= 18; ++second) {
+    for (int second = 1; second <= 15; ++second) {
         const std::size_t before = transport.frames.size();
         tick(TIMER_DOWNLOAD);
         if (transport.frames.size() > before) {
             resendTicks.push_back(second);
             EXPECT_EQ(transport.frames.back(), toBytes(blockRequestFrame(32)));
         }
-        if (second < 18) {
+        if (second < 15) {
             EXPECT_NE(view.text(IDC_STATUS), text(141)) << second;
         }
     }
-    EXPECT_EQ(resendTicks, (std::vector<int>{9, 12, 15}));
+    EXPECT_EQ(resendTicks, (std::vector<int>{6, 9, 12}));
     EXPECT_EQ(view.text(IDC_STATUS), text(141));
     EXPECT_EQ(view.progress[IDC_DOWNLOAD_BAR], 0);
     EXPECT_TRUE(view.enabled[IDC_DOWNLOAD]);
@@ -373,6 +375,177 @@ TEST_F(LinkControllerTest, StatusReplyShowsClockBatteryAndState) {
     EXPECT_EQ(view.progress[IDC_BATTERY_BAR], 100);
     EXPECT_EQ(view.text(IDC_CONNECT), "DI123456789\n" + text(77));
     EXPECT_FALSE(view.enabled[IDC_CALIBRATION]);
+}
+
+TEST_F(LinkControllerTest, APollAnswerDoesNotLoseAClockSetThatWentOutAfterIt) {
+    ScopedTimeZone tz("UTC");
+    connect();
+    tick(TIMER_POLL);  // the poll goes out...
+    ASSERT_EQ(transport.frames.size(), 1u);
+    controller.onCalibrationClicked();  // ...and the user sets the clock before its answer came
+    ASSERT_EQ(transport.frames.size(), 2u);
+    tick(TIMER_POLL);  // no poll while the clock set waits
+    EXPECT_EQ(transport.frames.size(), 2u);
+    const auto t = toLocal(link.now()).value();
+    const ClockTime now{t.second, t.minute, t.hour, t.day, t.month, t.year};
+    feed(clockReply(protocol::kEchoStatus, now, 0, 700));   // the poll's answer
+    feed(clockReply(protocol::kEchoClockSet, now, 0, 700));  // the clock set's answer
+    tick(TIMER_REPLY);
+    EXPECT_EQ(view.text(IDC_STATUS), text(131));
+    EXPECT_TRUE(link.instrumentConnected.load());
+}
+
+constexpr float kUntouched = 1000.0f;  // far outside any simulated curve
+
+/// Commands from the link go straight into the virtual instrument, and are kept.
+class SimWire : public FrameTransport {
+public:
+    int write(const std::uint8_t* data, int count) override {
+        frames.emplace_back(data, data + count);
+        sim->receive(data, static_cast<std::size_t>(count));
+        return count;
+    }
+    bool isPresent() override { return true; }
+    InstrumentSimulator* sim = nullptr;
+    std::vector<Bytes> frames;
+};
+
+// The controller's download against an instrument that answers in its own ways; each tick is one second
+// of the line, carrying a chosen number of blocks.
+class ControllerDownload : public LinkControllerTest {
+protected:
+    void start(SimConfig c) {
+        expected = c.samples;
+        sim = std::make_unique<InstrumentSimulator>(std::move(c));
+        HeaderFields h;
+        h.count = static_cast<std::uint16_t>(expected.size());
+        connect(h);
+        wire.sim = sim.get();
+        link.setTransport(&wire);
+        recording->temperature.fill(kUntouched);
+        controller.onDownloadClicked();
+        pump();
+        replies();
+    }
+    void replies() {
+        for (const auto& f : sim->takeReplies()) feed(f);
+    }
+    void line(int blocks) {
+        replies();
+        for (int i = 0; i < blocks && sim->streaming(); ++i) {
+            for (const auto& f : sim->nextBlockFrames()) link.receive(f.data(), static_cast<int>(f.size()));
+        }
+        pump();
+    }
+    /// Seconds until the download ended (text 28 or 141), or -1 when it still runs after `limit`.
+    int run(int blocksPerSecond, int limit) {
+        for (int second = 1; second <= limit; ++second) {
+            line(blocksPerSecond);
+            tick(TIMER_DOWNLOAD);
+            const std::string s = view.text(IDC_STATUS);
+            if (s == text(28) || s == text(141)) return second;
+        }
+        return -1;
+    }
+    float truth(std::size_t i) const {
+        const auto raw = protocol::encodeValue(expected[i]);
+        return protocol::decodeValue(raw[0], raw[1]);
+    }
+    int wrongSamples() const {
+        int wrong = 0;
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            const float v = recording->temperature[i];
+            if (v != truth(i) && !(v == kUntouched && static_cast<int>(i) >= recording->samplesLoaded)) ++wrong;
+        }
+        return wrong;
+    }
+    std::vector<Bytes> blockRequests() const {
+        std::vector<Bytes> out;
+        for (const auto& f : wire.frames)
+            if (f.size() == 7 && f[1] == protocol::kSigBlock[0]) out.push_back(f);
+        return out;
+    }
+
+    SimWire wire;
+    std::unique_ptr<InstrumentSimulator> sim;
+    std::vector<float> expected;
+};
+
+SimConfig simRecording(int n, SimResend resend) {
+    SimConfig c;
+    c.samples = simulatedCurve(n, 33);
+    c.resend = resend;
+    return c;
+}
+
+TEST_F(ControllerDownload, AnInstrumentThatRestartsAtZeroEndsWithinTheBound) {
+    SimConfig c = simRecording(60000, SimResend::RestartAtZero);
+    c.faults.corruptBlocks = {2048};
+    // At the line's pace the restarted stream brings nothing new for far longer than three resends take.
+    start(c);
+    const int seconds = run(22, 2 * LinkController::downloadLimitTicks(60000));
+    ASSERT_GT(seconds, 0) << "the download never ended";
+    EXPECT_LE(seconds, LinkController::downloadLimitTicks(60000));
+    EXPECT_EQ(view.text(IDC_STATUS), text(141));
+    EXPECT_EQ(recording->samplesLoaded, 32768);
+    EXPECT_EQ(wrongSamples(), 0);
+}
+
+TEST_F(ControllerDownload, AnInstrumentFarAheadThatRestartsAtZeroCompletesExactly) {
+    SimConfig c = simRecording(60000, SimResend::RestartAtZero);
+    c.faults.corruptBlocks = {0, 2048};
+    start(c);
+    const int seconds = run(4000, 60);
+    ASSERT_GT(seconds, 0) << "the download never ended";
+    EXPECT_EQ(view.text(IDC_STATUS), text(28));
+    EXPECT_EQ(recording->samplesLoaded, 60000);
+    EXPECT_EQ(wrongSamples(), 0);
+}
+
+TEST_F(ControllerDownload, BlocksAfterAGapAreKeptAndOnlyTheGapsAreAskedFor) {
+    SimConfig c = simRecording(1000, SimResend::Nearest);
+    c.faults.dropBlocks = {3, 40};
+    start(c);
+    line(100);
+    // Everything but the two lost blocks is there before anything is asked again.
+    for (std::size_t i = 16 * 4; i < 16 * 40; ++i) ASSERT_EQ(recording->temperature[i], truth(i)) << i;
+    EXPECT_EQ(recording->samplesLoaded, 48);
+    ASSERT_EQ(blockRequests().size(), 1u);
+    EXPECT_EQ(run(0, 3), -1);
+    ASSERT_EQ(blockRequests().size(), 2u);
+    EXPECT_EQ(blockRequests().back(), toBytes(blockRequestFrame(blockAddress(48))));
+    // The answer brings block 3, then the line loses the rest of that stream.
+    line(1);
+    while (sim->streaming()) sim->nextBlockFrames();
+    EXPECT_EQ(recording->samplesLoaded, 640);
+    // The stream stands before the next gap now: it is asked for once the line has been quiet for a look.
+    EXPECT_EQ(run(0, 3), -1);
+    EXPECT_EQ(blockRequests().size(), 2u);
+    run(0, 3);
+    ASSERT_EQ(blockRequests().size(), 3u);
+    EXPECT_EQ(blockRequests().back(), toBytes(blockRequestFrame(blockAddress(640))));
+    EXPECT_GT(run(100, 5), 0);
+    EXPECT_EQ(view.text(IDC_STATUS), text(28));
+    EXPECT_EQ(recording->samplesLoaded, 1000);
+    EXPECT_EQ(wrongSamples(), 0);
+}
+
+TEST_F(ControllerDownload, RepliesThatBringNothingNewDoNotKeepADownloadAlive) {
+    // An instrument that answers every request with the same block: the old retry counter was reloaded by
+    // every reply and never ran out.
+    SimConfig c = simRecording(3000, SimResend::RestartAtZero);
+    c.faults.stallAfter = 0;
+    start(c);
+    int seconds = 0;
+    for (; seconds < 100 && view.text(IDC_STATUS) == text(26); ++seconds) {
+        replies();
+        // Block 0 again and again, whatever was asked.
+        const Bytes f = blockReply(0, ramp(0));
+        link.receive(f.data(), static_cast<int>(f.size()));
+        tick(TIMER_DOWNLOAD);
+    }
+    EXPECT_EQ(view.text(IDC_STATUS), text(141));
+    EXPECT_LE(seconds, LinkController::kStallTicks + 1);
 }
 
 TEST(LinkControllerText, LeadingNumberOfTheMinutesEdit) {

@@ -100,6 +100,35 @@ TEST(InstrumentSimulator, WrappedAddressResolvesNearTheStreamPosition) {
     EXPECT_EQ(rest.size(), (40000u - 33616u + 15u) / 16u);
 }
 
+TEST(InstrumentSimulator, ResendBehavioursPastTheWrap) {
+    SimConfig c;
+    c.samples = simulatedCurve(60000, 8);
+    // Nearest to the stream, never beyond the recording: after the whole stream, block 2047 (address 65504)
+    // is the sample 32752 itself, not 65520, which the recording does not hold.
+    InstrumentSimulator nearest(c);
+    ASSERT_EQ(stream(nearest, 0).size(), 3750u);
+    auto again = stream(nearest, blockAddress(32752));
+    ASSERT_EQ(again.size(), 3750u - 2047u);
+    EXPECT_EQ(again.front(), nearest.blockReply(32752));
+    // Address 0 names samples 0 and 32768; at the end of the stream the nearer one is 32768.
+    again = stream(nearest, 0);
+    ASSERT_FALSE(again.empty());
+    EXPECT_EQ(again.front(), nearest.blockReply(32768));
+
+    c.resend = SimResend::Literal;
+    InstrumentSimulator literal(c);
+    ASSERT_EQ(stream(literal, 0).size(), 3750u);
+    again = stream(literal, blockAddress(32800));  // address 64: the samples from 32 on
+    ASSERT_EQ(again.size(), 3750u - 2u);
+    EXPECT_EQ(again.front(), literal.blockReply(32));
+
+    c.resend = SimResend::RestartAtZero;
+    InstrumentSimulator restart(c);
+    again = stream(restart, blockAddress(40000));
+    ASSERT_EQ(again.size(), 3750u);
+    EXPECT_EQ(again.front(), restart.blockReply(0));
+}
+
 TEST(InstrumentSimulator, BlockFaultsFireOnce) {
     SimConfig c;
     c.samples = simulatedCurve(160, 4);  // blocks 0..9
@@ -154,7 +183,8 @@ TEST(SimOptions, ParsesAndRefuses) {
     std::string error;
     ASSERT_TRUE(parseSimOptions({"--serial", "DX000000001", "--samples", "500", "--seed", "9", "--interval", "5",
                                  "--state", "0", "--battery", "650", "--fast", "--drop-block", "3",
-                                 "--drop-block", "4", "--garbage", "--unplug-after", "7"},
+                                 "--drop-block", "4", "--garbage", "--unplug-after", "7", "--resend", "literal",
+                                 "--ahead", "300"},
                                 o, error))
         << error;
     EXPECT_EQ(o.config.serial, "DX000000001");
@@ -166,6 +196,8 @@ TEST(SimOptions, ParsesAndRefuses) {
     EXPECT_EQ(o.config.faults.dropBlocks, (std::set<int>{3, 4}));
     EXPECT_TRUE(o.config.faults.garbage);
     EXPECT_EQ(o.config.faults.unplugAfter, 7);
+    EXPECT_EQ(o.config.resend, SimResend::Literal);
+    EXPECT_EQ(o.config.aheadBlocks, 300);
     for (const auto& bad : std::vector<std::vector<std::string>>{{"--samples", "60001"},
                                                                   {"--samples", "12x"},
                                                                   {"--state", "2"},
@@ -173,6 +205,8 @@ TEST(SimOptions, ParsesAndRefuses) {
                                                                   {"--serial", "DI1234567890"},
                                                                   {"--interval"},
                                                                   {"--samples-file", "/nonexistent.json"},
+                                                                  {"--resend", "backwards"},
+                                                                  {"--ahead", "0"},
                                                                   {"--bogus"}}) {
         SimOptions x;
         EXPECT_FALSE(parseSimOptions(bad, x, error)) << bad[0];
