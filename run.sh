@@ -9,6 +9,8 @@ jobs=$(nproc 2>/dev/null || echo 2)
 . scripts/packages.sh
 ensure_packages cmake ninja-build g++ googletest libgtest-dev libgmock-dev qt6-base-dev libudev-dev libgl-dev \
   fonts-wqy-microhei fonts-liberation2 tzdata
+# Header-only libraries of the command-line tool (JSON, argument parsing).
+ensure_packages nlohmann-json3-dev libcli11-dev
 
 echo "== build"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

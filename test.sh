@@ -12,6 +12,8 @@ FUZZ_SECONDS=${FUZZ_SECONDS:-30}
 ensure_packages cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev libbenchmark-dev \
   qt6-base-dev libudev-dev fonts-wqy-microhei fonts-liberation2 poppler-utils python3-xlrd xvfb xauth \
   libgl-dev tzdata
+# Header-only libraries of the command-line tool (JSON, argument parsing).
+ensure_packages nlohmann-json3-dev libcli11-dev
 
 export QT_QPA_PLATFORM=offscreen
 status=0

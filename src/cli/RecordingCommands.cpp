@@ -5,10 +5,9 @@
 
 #include "Commands.h"
 #include "app/AppSettings.h"
-#include "app/Json.h"
 #include "app/UiText.h"
 #include "data/RecordFile.h"
-#include "data/RecordingJson.h"
+#include "RecordingJson.h"
 
 namespace thermivo::cli {
 
@@ -109,12 +108,11 @@ int runCreate(const Args& args) {
     }
     std::stringstream buffer;
     buffer << in.rdbuf();
-    std::string error;
-    const auto json = parseJson(buffer.str(), &error);
+    JsonProblem problem;
     auto rec = std::make_unique<Recording>();
-    if (!json || !recordingFromJson(*json, *rec, &error)) {
-        std::fprintf(stderr, "thermivo-cli: %s: %s\n", input.c_str(), error.c_str());
-        return kExitFailure;
+    if (!recordingFromJson(buffer.str(), *rec, &problem)) {
+        std::fprintf(stderr, "thermivo-cli: %s: %s\n", input.c_str(), problem.describe().c_str());
+        return kExitUsage;
     }
     RecordFile file(output, RecordFile::ModeWrite);
     if (!file.isOpen() || !file.write(*rec)) {
