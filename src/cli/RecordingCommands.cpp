@@ -56,24 +56,10 @@ bool applyUnit(const std::string& unit) {
     return true;
 }
 
-int runInfo(const Args& args) {
-    std::string path, unit;
-    bool json = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--json") {
-            json = true;
-        } else if (args[i] == "--unit" && i + 1 < args.size()) {
-            unit = args[++i];
-        } else if (!args[i].empty() && args[i][0] == '-') {
-            return usage("unknown option '" + args[i] + "'");
-        } else if (path.empty()) {
-            path = args[i];
-        } else {
-            return usage("more than one file given");
-        }
-    }
-    if (path.empty()) return usage("no file given");
-    if (!unit.empty() && !applyUnit(unit)) return usage("--unit takes C or F");
+int runInfo(const InfoRequest& request) {
+    const std::string& path = request.path;
+    const bool json = request.json;
+    if (!request.unit.empty()) applyUnit(request.unit);
     auto rec = std::make_unique<Recording>();
     if (!loadRecording(path, *rec)) return kExitFailure;
     if (json) {
@@ -88,19 +74,8 @@ int runInfo(const Args& args) {
     return kExitOk;
 }
 
-int runCreate(const Args& args) {
-    std::string input, output;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--from-json" && i + 1 < args.size()) {
-            input = args[++i];
-        } else if (args[i] == "-o" && i + 1 < args.size()) {
-            output = args[++i];
-        } else {
-            return usage("unexpected argument '" + args[i] + "'");
-        }
-    }
-    if (input.empty() || output.empty()) return usage("create needs --from-json IN.json and -o OUT.kvlu");
-
+int runCreate(const CreateRequest& request) {
+    const std::string &input = request.input, &output = request.output;
     std::ifstream in(input, std::ios::binary);
     if (!in) {
         std::fprintf(stderr, "thermivo-cli: cannot read %s\n", input.c_str());
