@@ -58,7 +58,10 @@ int usage(const std::string& problem) {
     if (!problem.empty()) std::fprintf(stderr, "thermivo-cli: %s\n", problem.c_str());
     if (g_command == nullptr || g_formatter == nullptr) return kExitUsage;
     const std::string name = commandName(*g_command);
-    std::fputs(g_formatter->make_usage(g_command, name).c_str(), stderr);
+    // "usage:" in lower case after a problem, as the tool has always said it; the help says "Usage:".
+    std::string line = g_formatter->make_usage(g_command, name);
+    if (line.rfind("Usage", 0) == 0) line[0] = 'u';
+    std::fputs(line.c_str(), stderr);
     std::fprintf(stderr, "Run '%s --help' for more.\n", name.c_str());
     return kExitUsage;
 }
@@ -72,7 +75,6 @@ int main(int argc, char** argv) {
     CLI::App tool("Reads, creates and converts Thermivo recordings (.kvlu) and talks to the instrument.",
                   "thermivo-cli");
     g_formatter = std::make_shared<CLI::Formatter>();
-    g_formatter->label("Usage", "usage");
     g_formatter->label("SUBCOMMAND", "COMMAND");
     g_formatter->column_width(34);
     tool.formatter(g_formatter);

@@ -34,7 +34,7 @@ TEST(CliUsage, TheToolAndEveryCommandHaveTheirOwnHelp) {
     TempDir dir;
     CliRun r = cli(dir, "--help");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("usage: thermivo-cli [OPTIONS] COMMAND"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Usage: thermivo-cli [OPTIONS] COMMAND"), std::string::npos) << r.out;
     for (const char* code : {"\n  0  done", "\n  1  failed", "\n  2  usage", "\n  3  nothing to do"})
         EXPECT_NE(r.out.find(code), std::string::npos) << code;
     const auto commands = listedCommands(r.out);
@@ -43,7 +43,7 @@ TEST(CliUsage, TheToolAndEveryCommandHaveTheirOwnHelp) {
     for (const auto& name : commands) {
         r = cli(dir, name + " --help");
         EXPECT_EQ(r.status, 0) << name;
-        EXPECT_EQ(r.out.find("usage: thermivo-cli " + name + " "), r.out.find('\n') + 1) << r.out;
+        EXPECT_EQ(r.out.find("Usage: thermivo-cli " + name + " "), r.out.find('\n') + 1) << r.out;
         EXPECT_NE(r.out.find("Example:\n  thermivo-cli " + name + " "), std::string::npos) << r.out;
         EXPECT_NE(r.out.find("\n  3  nothing to do"), std::string::npos) << r.out;
         EXPECT_EQ(cli(dir, "help " + name).out, r.out);
