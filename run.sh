@@ -11,6 +11,8 @@ ensure_packages cmake ninja-build g++ googletest libgtest-dev libgmock-dev qt6-b
   fonts-wqy-microhei fonts-liberation2 tzdata
 # Header-only libraries of the command-line tool (JSON, argument parsing).
 ensure_packages nlohmann-json3-dev libcli11-dev
+# Qt's own dialogs in the system language.
+ensure_packages qt6-translations-l10n
 
 echo "== build"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
