@@ -16,7 +16,8 @@ ensure_packages cmake ninja-build g++ clang libclang-rt-14-dev googletest libgte
 # Header-only libraries of the command-line tool (JSON, argument parsing).
 ensure_packages nlohmann-json3-dev libcli11-dev
 # The package and its checks; Qt's own translations for the dialogs.
-ensure_packages help2man dpkg-dev lintian appstream shared-mime-info xdg-utils libglib2.0-bin qt6-translations-l10n
+ensure_packages help2man dpkg-dev lintian appstream shared-mime-info xdg-utils libglib2.0-bin qt6-translations-l10n \
+  bash-completion
 
 export QT_QPA_PLATFORM=offscreen
 status=0

@@ -76,10 +76,12 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "The Thermivo developers <developers@thermivo.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "program for a USB temperature and humidity data logger")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Thermivo talks to a portable USB temperature (and humidity) data logger behind a CH341 USB-to-serial
-bridge: it downloads the samples, sets the instrument's clock and starts a new recording. Recordings are
-shown with a summary and a chart, saved, exported to a workbook or CSV and printed. The package holds the
-desktop program thermivo, the command-line tool thermivo-cli and the virtual instrument thermivo-sim.")
+    "Thermivo talks to a portable USB temperature (and humidity) data logger behind
+a CH341 USB-to-serial bridge: it downloads the samples, sets the instrument's
+clock and starts a new recording. Recordings are shown with a summary and a
+chart, saved, exported to a workbook or CSV and printed. The package holds the
+desktop program thermivo, the command-line tool thermivo-cli and the virtual
+instrument thermivo-sim.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
