@@ -5,7 +5,7 @@ set(PKG ${CMAKE_SOURCE_DIR}/packaging)
 
 # Device access: the udev rule lets the logged-in user open the bridge and keeps ModemManager away from it.
 # The package puts it with the system's rules (lib/udev/rules.d under /usr); an install from source into /etc.
-set(THERMIVO_UDEV_RULES_DIR "/etc/udev/rules.d" CACHE PATH "Where the udev rule is installed")
+set(THERMIVO_UDEV_RULES_DIR "/etc/udev/rules.d" CACHE STRING "Where the udev rule is installed (relative: under the prefix)")
 install(FILES ${PKG}/60-thermivo-ch34x.rules DESTINATION ${THERMIVO_UDEV_RULES_DIR})
 
 if(THERMIVO_BUILD_GUI)
