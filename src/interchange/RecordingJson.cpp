@@ -228,6 +228,10 @@ bool number(const json& doc, const char* key, double& out, Refusal& r) {
         return false;
     }
     out = it->get<double>();
+    if (!std::isfinite(static_cast<float>(out))) {  // every value ends up in a float
+        r = {format("\"%s\" is too large", key), key};
+        return false;
+    }
     return true;
 }
 
@@ -259,7 +263,12 @@ bool samples(const json& doc, const char* key, std::vector<float>& out, Refusal&
             r = {format("\"%s\" must hold numbers only (item %zu is not one)", key, i + 1), key, static_cast<long>(i)};
             return false;
         }
-        out.push_back(static_cast<float>(item.get<double>()));
+        const auto value = static_cast<float>(item.get<double>());
+        if (!std::isfinite(value)) {
+            r = {format("\"%s\": item %zu is too large", key, i + 1), key, static_cast<long>(i)};
+            return false;
+        }
+        out.push_back(value);
     }
     return true;
 }

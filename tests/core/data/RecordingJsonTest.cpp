@@ -74,6 +74,8 @@ TEST(RecordingJson, MalformedTextsSayWhereAndLeaveTheRecordingUntouched) {
         {"{\"kind\": 4, \"temperature\": [1, 2], \"humidity\": [1]}", 1, 48, "\"humidity\" holds 1 values"},
         {"{\"intervalSeconds\": 1.5e0}", 1, 21, "\"intervalSeconds\" must be a whole number"},
         {"{\"nested\": {\"kind\": \"x\"}, \"kind\": true}", 1, 35, "\"kind\" must be a number"},
+        {"{\"tempMax\": -1e39}", 1, 13, "\"tempMax\" is too large"},
+        {"{\"temperature\": [1, 1e300]}", 1, 21, "item 2 is too large"},
     };
     for (const auto& c : cases) {
         JsonProblem problem;
