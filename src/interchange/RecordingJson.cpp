@@ -350,14 +350,50 @@ bool fill(const json& doc, Recording& rec, Refusal& r) {
     return true;
 }
 
-// "[json.exception.parse_error.101] parse error at line 1, column 9: syntax error ..." without the prefix,
-// which names the library and repeats the position.
-std::string reasonOf(const nlohmann::json::parse_error& e) {
-    const std::string what = e.what();
-    const auto column = what.find("column ");
-    const auto colon = what.find(": ", column == std::string::npos ? 0 : column);
-    return colon == std::string::npos ? what : what.substr(colon + 2);
-}
+// Builds the document and keeps the first error with its position: a syntax error, or a number too large
+// for a double, which the library reports as a different exception without a position.
+class DocumentBuilder {
+public:
+    using number_integer_t = json::number_integer_t;
+    using number_unsigned_t = json::number_unsigned_t;
+    using number_float_t = json::number_float_t;
+    using string_t = json::string_t;
+    using binary_t = json::binary_t;
+
+    explicit DocumentBuilder(json& doc) : dom_(doc, false) {}
+
+    bool null() { return dom_.null(); }
+    bool boolean(bool b) { return dom_.boolean(b); }
+    bool number_integer(number_integer_t n) { return dom_.number_integer(n); }
+    bool number_unsigned(number_unsigned_t n) { return dom_.number_unsigned(n); }
+    bool number_float(number_float_t n, const string_t& s) { return dom_.number_float(n, s); }
+    bool string(string_t& s) { return dom_.string(s); }
+    bool binary(binary_t& b) { return dom_.binary(b); }
+    bool start_object(std::size_t n) { return dom_.start_object(n); }
+    bool key(string_t& k) { return dom_.key(k); }
+    bool end_object() { return dom_.end_object(); }
+    bool start_array(std::size_t n) { return dom_.start_array(n); }
+    bool end_array() { return dom_.end_array(); }
+    bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception& e) {
+        // position counts the characters read, the offending one included.
+        errorOffset = position == 0 ? 0 : position - 1;
+        error = e.what();
+        // "[json.exception.parse_error.101] parse error at line 1, column 9: syntax error ..." without the
+        // parts that name the library and repeat the position.
+        const auto bracket = error.find("] ");
+        if (bracket != std::string::npos) error.erase(0, bracket + 2);
+        const auto column = error.find("column ");
+        const auto colon = column == std::string::npos ? std::string::npos : error.find(": ", column);
+        if (colon != std::string::npos) error.erase(0, colon + 2);
+        return false;
+    }
+
+    std::string error;
+    std::size_t errorOffset = 0;
+
+private:
+    nlohmann::detail::json_sax_dom_parser<json> dom_;
+};
 
 }  // namespace
 
@@ -365,11 +401,9 @@ bool recordingFromJson(std::string_view text, Recording& rec, JsonProblem* probl
     JsonProblem scratch;
     if (problem == nullptr) problem = &scratch;
     json doc;
-    try {
-        doc = json::parse(text.begin(), text.end());
-    } catch (const json::parse_error& e) {
-        // e.byte counts the characters read, the offending one included.
-        *problem = problemAt(text, e.byte == 0 ? 0 : e.byte - 1, reasonOf(e));
+    DocumentBuilder builder(doc);
+    if (!json::sax_parse(text.begin(), text.end(), &builder)) {
+        *problem = problemAt(text, builder.errorOffset, builder.error);
         return false;
     }
     Refusal refusal;

@@ -75,6 +75,7 @@ TEST(RecordingJson, MalformedTextsSayWhereAndLeaveTheRecordingUntouched) {
         {"{\"intervalSeconds\": 1.5e0}", 1, 21, "\"intervalSeconds\" must be a whole number"},
         {"{\"nested\": {\"kind\": \"x\"}, \"kind\": true}", 1, 35, "\"kind\" must be a number"},
         {"{\"tempMax\": -1e39}", 1, 13, "\"tempMax\" is too large"},
+        {"{\"kind\": 1,\n \"startTime\": 13936e68000}", 2, 25, "number overflow"},
         {"{\"temperature\": [1, 1e300]}", 1, 21, "item 2 is too large"},
     };
     for (const auto& c : cases) {
