@@ -10,6 +10,10 @@ jobs=$(nproc 2>/dev/null || echo 2)
 ensure_packages cmake ninja-build g++ googletest libgtest-dev libgmock-dev qt6-base-dev libudev-dev libgl-dev \
   fonts-wqy-microhei fonts-liberation2 tzdata
 ensure_packages libxlsxwriter-dev pkgconf
+# Header-only libraries of the command-line tool (JSON, argument parsing).
+ensure_packages nlohmann-json3-dev libcli11-dev
+# Qt's own dialogs in the system language.
+ensure_packages qt6-translations-l10n
 
 echo "== build"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -1,10 +1,21 @@
 // thermivo: the desktop program. Builds the application object from the command line and runs it.
 #include <QApplication>
 #include <cstdio>
+#include <string>
 
 #include "KelvoraThermivoApp.h"
 
 int main(int argc, char** argv) {
+    // Help and version answer before the application object, which needs a display.
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--") break;
+        if (a == "--version" || a == "--help" || a == "-h") {
+            const QString text = a == "--version" ? thermivo::launchVersion() : thermivo::launchUsage();
+            std::fputs(text.toLocal8Bit().constData(), stdout);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("thermivo"));
     thermivo::LaunchOptions options = thermivo::parseLaunchOptions(QApplication::arguments().mid(1));

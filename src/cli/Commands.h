@@ -4,21 +4,21 @@
 #include <string>
 #include <vector>
 
+#include "analysis/Statistics.h"
+
 namespace thermivo {
 struct Recording;
 }
 
 namespace thermivo::cli {
 
-using Args = std::vector<std::string>;
-
-/// Exit codes of the tool.
+/// Exit codes of the tool; its --help and the README list them, and there are no others.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailure = 1;
-inline constexpr int kExitUsage = 2;
-inline constexpr int kExitNoSamples = 3;  ///< the instrument holds nothing to download
+inline constexpr int kExitFailure = 1;     ///< a file refused, a download or a save failed
+inline constexpr int kExitUsage = 2;       ///< the command line or the JSON input is malformed
+inline constexpr int kExitNoSamples = 3;   ///< nothing to do: the instrument holds nothing to download
 
-/// Prints the usage line(s) to stderr and returns kExitUsage.
+/// Prints the problem and the usage line of the command being run to stderr; returns kExitUsage.
 int usage(const std::string& problem = {});
 
 /// Reads a record file into rec; on failure prints " Failure to open this file : " and the name on stderr.
@@ -38,12 +38,30 @@ std::optional<std::int64_t> parseMinuteTime(const std::string& text);
 /// Writes the printout as a PDF with the current unit; an exit code.
 int writePdf(const Recording& rec, const PdfRequest& request);
 
-int runInfo(const Args& args);
-int runConvert(const Args& args);
-int runCreate(const Args& args);
-int runDownload(const Args& args);
-int runStatus(const Args& args);
-int runSetClock(const Args& args);
-int runStart(const Args& args);
+// What each command was asked for; main.cpp binds every option to one of these fields.
+struct InfoRequest {
+    std::string path, unit, from, to;
+    bool json = false;
+    double activationEnergy = kDefaultActivationEnergyKJPerMol;  ///< of the mean kinetic temperature
+};
+struct CreateRequest {
+    std::string input, output;
+};
+struct ConvertRequest {
+    std::string input, xls, xlsx, csv, unit, pages = "curve", from, to;
+    PdfRequest pdf;
+};
+struct InstrumentRequest {
+    std::string port, output, interval;
+    bool partial = false;  ///< keep the received samples of a download that failed
+};
+
+int runInfo(const InfoRequest& request);
+int runConvert(ConvertRequest request);
+int runCreate(const CreateRequest& request);
+int runDownload(const InstrumentRequest& request);
+int runStatus(const InstrumentRequest& request);
+int runSetClock(const InstrumentRequest& request);
+int runStart(const InstrumentRequest& request);
 
 }  // namespace thermivo::cli

@@ -11,48 +11,16 @@
 
 namespace thermivo::cli {
 
-int runConvert(const Args& args) {
-    std::string input, xls, xlsx, csv, unit, pages = "curve";
-    PdfRequest pdf;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (a == "--xls" && hasValue) {
-            xls = args[++i];
-        } else if (a == "--xlsx" && hasValue) {
-            xlsx = args[++i];
-        } else if (a == "--csv" && hasValue) {
-            csv = args[++i];
-        } else if (a == "--pdf" && hasValue) {
-            pdf.path = args[++i];
-        } else if (a == "--pages" && hasValue) {
-            pages = args[++i];
-        } else if (a == "--curve-pages" && hasValue) {
-            const std::string& n = args[++i];
-            pdf.curvePages = n.find_first_not_of("0123456789") == std::string::npos && !n.empty() && n.size() < 3
-                                 ? std::stoi(n)
-                                 : 0;
-            if (pdf.curvePages < 1 || pdf.curvePages > 99) return usage("--curve-pages takes 1 to 99");
-        } else if ((a == "--from" || a == "--to") && hasValue) {
-            const auto t = parseMinuteTime(args[++i]);
-            if (!t) return usage(a + " takes \"YYYY-MM-DD HH:MM\"");
-            (a == "--from" ? pdf.from : pdf.to) = *t;
-        } else if (a == "--unit" && hasValue) {
-            unit = args[++i];
-        } else if (!a.empty() && a[0] == '-') {
-            return usage("unexpected argument '" + a + "'");
-        } else if (input.empty()) {
-            input = a;
-        } else {
-            return usage("more than one input file given");
-        }
-    }
-    if (input.empty()) return usage("no input file given");
+int runConvert(ConvertRequest request) {
+    const std::string &input = request.input, &xls = request.xls, &xlsx = request.xlsx, &csv = request.csv;
+    PdfRequest& pdf = request.pdf;
     if (xls.empty() && xlsx.empty() && csv.empty() && pdf.path.empty())
         return usage("convert needs --xls OUT.xls, --xlsx OUT.xlsx, --csv OUT.csv or --pdf OUT.pdf");
-    if (pages != "curve" && pages != "text") return usage("--pages takes text or curve");
-    pdf.textPages = pages == "text";
-    if (!unit.empty() && !applyUnit(unit)) return usage("--unit takes C or F");
+    pdf.textPages = request.pages == "text";
+    // The option checks already refused malformed times.
+    if (!request.from.empty()) pdf.from = parseMinuteTime(request.from);
+    if (!request.to.empty()) pdf.to = parseMinuteTime(request.to);
+    if (!request.unit.empty()) applyUnit(request.unit);
 
     auto rec = std::make_unique<Recording>();
     if (!loadRecording(input, *rec)) return kExitFailure;

@@ -16,43 +16,6 @@ using std::chrono::seconds;
 
 constexpr int kTextNoSamples = 2090;
 
-struct InstrumentArgs {
-    std::string port, output, interval;
-    bool partial = false;  ///< keep the received samples of a download that failed
-};
-
-// --port PATH is required by every instrument command; -o and --interval only where asked for.
-bool parseInstrumentArgs(const Args& args, bool wantOutput, bool wantInterval, InstrumentArgs& out, int& exitCode) {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--port" && i + 1 < args.size()) {
-            out.port = args[++i];
-        } else if (wantOutput && a == "-o" && i + 1 < args.size()) {
-            out.output = args[++i];
-        } else if (wantOutput && a == "--partial") {
-            out.partial = true;
-        } else if (wantInterval && a == "--interval" && i + 1 < args.size()) {
-            out.interval = args[++i];
-        } else {
-            exitCode = usage("unexpected argument '" + a + "'");
-            return false;
-        }
-    }
-    if (out.port.empty()) {
-        exitCode = usage("--port PATH is required");
-        return false;
-    }
-    if (wantOutput && out.output.empty()) {
-        exitCode = usage("-o OUT.kvlu is required");
-        return false;
-    }
-    if (wantInterval && out.interval.empty()) {
-        exitCode = usage("--interval MINUTES is required");
-        return false;
-    }
-    return true;
-}
-
 // The first status reply after connecting: clock, state and battery.
 bool waitForStatus(HeadlessSession& s) {
     s.controller().onTimer(TIMER_POLL);  // ask now instead of after the first 4.5-second period
@@ -86,10 +49,7 @@ void savePartial(HeadlessSession& s, const std::string& output) {
 
 }  // namespace
 
-int runDownload(const Args& args) {
-    InstrumentArgs a;
-    int code = kExitUsage;
-    if (!parseInstrumentArgs(args, true, false, a, code)) return code;
+int runDownload(const InstrumentRequest& a) {
     HeadlessSession s(a.port);
     s.view().showProgress = true;
     if (!s.connect()) return kExitFailure;
@@ -144,10 +104,7 @@ int runDownload(const Args& args) {
     return kExitOk;
 }
 
-int runStatus(const Args& args) {
-    InstrumentArgs a;
-    int code = kExitUsage;
-    if (!parseInstrumentArgs(args, false, false, a, code)) return code;
+int runStatus(const InstrumentRequest& a) {
     HeadlessSession s(a.port);
     if (!s.connect()) return kExitFailure;
     if (!waitForStatus(s)) {
@@ -168,10 +125,7 @@ int runStatus(const Args& args) {
     return kExitOk;
 }
 
-int runSetClock(const Args& args) {
-    InstrumentArgs a;
-    int code = kExitUsage;
-    if (!parseInstrumentArgs(args, false, false, a, code)) return code;
+int runSetClock(const InstrumentRequest& a) {
     HeadlessSession s(a.port);
     if (!s.connect()) return kExitFailure;
     s.takeStatus();
@@ -183,10 +137,7 @@ int runSetClock(const Args& args) {
     return success ? kExitOk : kExitFailure;
 }
 
-int runStart(const Args& args) {
-    InstrumentArgs a;
-    int code = kExitUsage;
-    if (!parseInstrumentArgs(args, false, true, a, code)) return code;
+int runStart(const InstrumentRequest& a) {
     HeadlessSession s(a.port);
     if (!s.connect()) return kExitFailure;
     std::int32_t kind = 0;

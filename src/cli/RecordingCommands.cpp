@@ -8,10 +8,9 @@
 #include "analysis/Statistics.h"
 #include "analysis/StatisticsText.h"
 #include "app/AppSettings.h"
-#include "app/Json.h"
 #include "app/UiText.h"
 #include "data/RecordFile.h"
-#include "data/RecordingJson.h"
+#include "RecordingJson.h"
 
 namespace thermivo::cli {
 
@@ -60,38 +59,15 @@ bool applyUnit(const std::string& unit) {
     return true;
 }
 
-int runInfo(const Args& args) {
-    std::string path, unit;
-    bool json = false;
-    double activationEnergy = kDefaultActivationEnergyKJPerMol;
+int runInfo(const InfoRequest& request) {
+    const std::string& path = request.path;
+    const bool json = request.json;
+    const double activationEnergy = request.activationEnergy;
+    if (!request.unit.empty()) applyUnit(request.unit);
+    // The option checks already refused malformed times.
     std::optional<std::int64_t> from, to;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (a == "--json") {
-            json = true;
-        } else if (a == "--unit" && hasValue) {
-            unit = args[++i];
-        } else if (a == "--mkt-kj" && hasValue) {
-            const std::string& n = args[++i];
-            char* end = nullptr;
-            activationEnergy = std::strtod(n.c_str(), &end);
-            if (n.empty() || end == nullptr || *end != '\0' || !(activationEnergy > 0) || activationEnergy > 1e6)
-                return usage("--mkt-kj takes an activation energy in kJ/mol above 0");
-        } else if ((a == "--from" || a == "--to") && hasValue) {
-            const auto t = parseMinuteTime(args[++i]);
-            if (!t) return usage(a + " takes \"YYYY-MM-DD HH:MM\"");
-            (a == "--from" ? from : to) = *t;
-        } else if (!a.empty() && a[0] == '-') {
-            return usage("unknown option '" + a + "'");
-        } else if (path.empty()) {
-            path = a;
-        } else {
-            return usage("more than one file given");
-        }
-    }
-    if (path.empty()) return usage("no file given");
-    if (!unit.empty() && !applyUnit(unit)) return usage("--unit takes C or F");
+    if (!request.from.empty()) from = parseMinuteTime(request.from);
+    if (!request.to.empty()) to = parseMinuteTime(request.to);
     if (from && to && *from > *to) return usage("--from lies after --to");
     auto rec = std::make_unique<Recording>();
     if (!loadRecording(path, *rec)) return kExitFailure;
@@ -116,19 +92,8 @@ int runInfo(const Args& args) {
     return kExitOk;
 }
 
-int runCreate(const Args& args) {
-    std::string input, output;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--from-json" && i + 1 < args.size()) {
-            input = args[++i];
-        } else if (args[i] == "-o" && i + 1 < args.size()) {
-            output = args[++i];
-        } else {
-            return usage("unexpected argument '" + args[i] + "'");
-        }
-    }
-    if (input.empty() || output.empty()) return usage("create needs --from-json IN.json and -o OUT.kvlu");
-
+int runCreate(const CreateRequest& request) {
+    const std::string &input = request.input, &output = request.output;
     std::ifstream in(input, std::ios::binary);
     if (!in) {
         std::fprintf(stderr, "thermivo-cli: cannot read %s\n", input.c_str());
@@ -136,12 +101,11 @@ int runCreate(const Args& args) {
     }
     std::stringstream buffer;
     buffer << in.rdbuf();
-    std::string error;
-    const auto json = parseJson(buffer.str(), &error);
+    JsonProblem problem;
     auto rec = std::make_unique<Recording>();
-    if (!json || !recordingFromJson(*json, *rec, &error)) {
-        std::fprintf(stderr, "thermivo-cli: %s: %s\n", input.c_str(), error.c_str());
-        return kExitFailure;
+    if (!recordingFromJson(buffer.str(), *rec, &problem)) {
+        std::fprintf(stderr, "thermivo-cli: %s: %s\n", input.c_str(), problem.describe().c_str());
+        return kExitUsage;
     }
     RecordFile file(output, RecordFile::ModeWrite);
     if (!file.isOpen() || !file.write(*rec)) {

@@ -1,25 +1,68 @@
 // thermivo-cli: the recording tools of Thermivo without windows.
+#include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <map>
+#include <memory>
 #include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
 
 #include "Commands.h"
 #include "app/AppSettings.h"
 
+#ifndef THERMIVO_VERSION
+#define THERMIVO_VERSION "unknown"
+#endif
+
 namespace thermivo::cli {
+
+namespace {
+
+constexpr const char* kExitStatus =
+    "Exit status:\n"
+    "  0  done\n"
+    "  1  failed: a file refused, a download or a save failed\n"
+    "  2  usage: an unknown command or option, a missing or malformed value, malformed JSON input\n"
+    "  3  nothing to do: the instrument holds no samples";
+
+std::shared_ptr<CLI::Formatter> g_formatter;
+const CLI::App* g_command = nullptr;  // whose usage line a problem is shown with
+
+std::string commandName(const CLI::App& app) {
+    return app.get_parent() == nullptr ? app.get_name() : app.get_parent()->get_name() + " " + app.get_name();
+}
+
+// Every command's own help ends with an example; the tool's help with the exit status.
+CLI::App* command(CLI::App& tool, const char* name, const char* description, const char* example) {
+    CLI::App* c = tool.add_subcommand(name, description);
+    c->group("Commands");
+    c->footer(std::string("Example:\n  ") + example + "\n\n" + kExitStatus);
+    return c;
+}
+
+// Validators: their message names the allowed values; the option's name is put in front by the parser.
+// The type names in the help already say what is allowed, so the validators add nothing there.
+CLI::Validator unitChoice() { return CLI::IsMember({"C", "F"}, CLI::ignore_case).description(""); }
+const CLI::Validator kMinuteTime(
+    [](std::string& value) {
+        return parseMinuteTime(value) ? std::string()
+                                      : "\"" + value + "\" is not a time \"YYYY-MM-DD HH:MM\" that exists";
+    },
+    "", "minute time");
+
+}  // namespace
 
 int usage(const std::string& problem) {
     if (!problem.empty()) std::fprintf(stderr, "thermivo-cli: %s\n", problem.c_str());
-    std::fputs(
-        "usage: thermivo-cli info FILE.kvlu [--unit C|F] [--json] [--mkt-kj N] [--from \"YYYY-MM-DD HH:MM\"] [--to ...]\n"
-        "       thermivo-cli create --from-json IN.json -o OUT.kvlu\n"
-        "       thermivo-cli convert FILE.kvlu [--xls OUT.xls] [--xlsx OUT.xlsx] [--csv OUT.csv] [--unit C|F]\n"
-        "                    [--pdf OUT.pdf [--pages text|curve] [--curve-pages N]\n"
-        "                     [--from \"YYYY-MM-DD HH:MM\"] [--to \"YYYY-MM-DD HH:MM\"]]\n"
-        "       thermivo-cli download --port PATH -o OUT.kvlu [--partial]\n"
-        "       thermivo-cli status --port PATH\n"
-        "       thermivo-cli set-clock --port PATH\n"
-        "       thermivo-cli start --port PATH --interval MINUTES\n",
-        stderr);
+    if (g_command == nullptr || g_formatter == nullptr) return kExitUsage;
+    const std::string name = commandName(*g_command);
+    // "usage:" in lower case after a problem, as the tool has always said it; the help says "Usage:".
+    std::string line = g_formatter->make_usage(g_command, name);
+    if (line.rfind("Usage", 0) == 0) line[0] = 'u';
+    std::fputs(line.c_str(), stderr);
+    std::fprintf(stderr, "Run '%s --help' for more.\n", name.c_str());
     return kExitUsage;
 }
 
@@ -28,19 +71,111 @@ int usage(const std::string& problem) {
 int main(int argc, char** argv) {
     using namespace thermivo::cli;
     thermivo::AppSettings::instance().initFromSystem();
-    if (argc < 2) return usage();
-    const std::string command = argv[1];
-    const Args args(argv + 2, argv + argc);
-    if (command == "info") return runInfo(args);
-    if (command == "create") return runCreate(args);
-    if (command == "convert") return runConvert(args);
-    if (command == "download") return runDownload(args);
-    if (command == "status") return runStatus(args);
-    if (command == "set-clock") return runSetClock(args);
-    if (command == "start") return runStart(args);
-    if (command == "--help" || command == "-h" || command == "help") {
-        usage();
-        return kExitOk;
+
+    CLI::App tool("Reads, creates and converts Thermivo recordings (.kvlu) and talks to the instrument.",
+                  "thermivo-cli");
+    g_formatter = std::make_shared<CLI::Formatter>();
+    g_formatter->label("SUBCOMMAND", "COMMAND");
+    g_formatter->column_width(34);
+    tool.formatter(g_formatter);
+    tool.set_version_flag("--version", "thermivo-cli " THERMIVO_VERSION);
+    tool.require_subcommand(1);
+    tool.footer(std::string("Run 'thermivo-cli COMMAND --help' for a command's options and an example.\n\n") +
+                kExitStatus);
+    std::map<const CLI::App*, std::function<int()>> run;
+
+    // Each option is one line: its request field, its name, its help text and its check.
+    InfoRequest info;
+    CLI::App* c = command(tool, "info", "Print a recording's summary, or the whole recording as JSON",
+                          "thermivo-cli info day1.kvlu --unit C");
+    c->add_option("FILE.kvlu", info.path, "The recording to read")->type_name("")->required();
+    c->add_option("--unit", info.unit, "Temperature unit of the texts")->type_name("C|F")->check(unitChoice());
+    c->add_flag("--json", info.json, "Print the recording as JSON, the input of 'create --from-json'");
+    c->add_option("--mkt-kj", info.activationEnergy, "Activation energy of the mean kinetic temperature (default: 83.144)")
+        ->type_name("KJ_PER_MOL")->check(CLI::PositiveNumber.description(""))->check(CLI::Range(0.0, 1e6).description(""));
+    c->add_option("--from", info.from, "Statistics from this sample time on")->type_name("\"YYYY-MM-DD HH:MM\"")
+        ->check(kMinuteTime);
+    c->add_option("--to", info.to, "Statistics up to this sample time")->type_name("\"YYYY-MM-DD HH:MM\"")
+        ->check(kMinuteTime);
+    run[c] = [&info] { return runInfo(info); };
+
+    CreateRequest create;
+    c = command(tool, "create", "Write a record file from a recording in JSON",
+                "thermivo-cli create --from-json day1.json -o day1.kvlu");
+    c->add_option("--from-json", create.input, "The recording as JSON, as 'info --json' prints it")
+        ->type_name("IN.json")->required()->check(CLI::ExistingFile.description(""));
+    c->add_option("-o", create.output, "The record file to write")->type_name("OUT.kvlu")->required();
+    run[c] = [&create] { return runCreate(create); };
+
+    ConvertRequest convert;
+    c = command(tool, "convert", "Export a recording to a workbook, a CSV file or a PDF printout",
+                "thermivo-cli convert day1.kvlu --unit C --pdf day1.pdf --pages text");
+    c->add_option("FILE.kvlu", convert.input, "The recording to read")->type_name("")->required();
+    c->add_option("--xls", convert.xls, "Write a workbook")->type_name("OUT.xls");
+    c->add_option("--xlsx", convert.xlsx, "Write a workbook with numbers, dates and a chart")->type_name("OUT.xlsx");
+    c->add_option("--csv", convert.csv, "Write the samples as CSV")->type_name("OUT.csv");
+    c->add_option("--pdf", convert.pdf.path, "Write the printout as PDF")->type_name("OUT.pdf");
+    c->add_option("--pages", convert.pages, "PDF pages: the sample table or the curve (default: curve)")
+        ->type_name("text|curve")->check(CLI::IsMember({"text", "curve"}).description(""));
+    c->add_option("--curve-pages", convert.pdf.curvePages, "PDF pages the curve is spread over (default: 1)")
+        ->type_name("1..99")->check(CLI::Range(1, 99).description(""));
+    c->add_option("--from", convert.from, "PDF: first sample time printed")->type_name("\"YYYY-MM-DD HH:MM\"")
+        ->check(kMinuteTime);
+    c->add_option("--to", convert.to, "PDF: last sample time printed")->type_name("\"YYYY-MM-DD HH:MM\"")
+        ->check(kMinuteTime);
+    c->add_option("--unit", convert.unit, "Temperature unit")->type_name("C|F")->check(unitChoice());
+    run[c] = [&convert] { return runConvert(convert); };
+
+    InstrumentRequest download;
+    c = command(tool, "download", "Download the instrument's samples into a record file",
+                "thermivo-cli download --port /dev/ttyUSB0 -o day1.kvlu");
+    c->add_option("--port", download.port, "The instrument's serial device")->type_name("PATH")->required();
+    c->add_option("-o", download.output, "The record file to write")->type_name("OUT.kvlu")->required();
+    c->add_flag("--partial", download.partial, "After a failed download, save the samples that arrived");
+    run[c] = [&download] { return runDownload(download); };
+
+    InstrumentRequest status;
+    c = command(tool, "status", "Print the instrument's serial number, clock, state and battery",
+                "thermivo-cli status --port /dev/ttyUSB0");
+    c->add_option("--port", status.port, "The instrument's serial device")->type_name("PATH")->required();
+    run[c] = [&status] { return runStatus(status); };
+
+    InstrumentRequest setClock;
+    c = command(tool, "set-clock", "Set the instrument's clock to this computer's time",
+                "thermivo-cli set-clock --port /dev/ttyUSB0");
+    c->add_option("--port", setClock.port, "The instrument's serial device")->type_name("PATH")->required();
+    run[c] = [&setClock] { return runSetClock(setClock); };
+
+    InstrumentRequest start;
+    c = command(tool, "start", "Start a new recording on the instrument",
+                "thermivo-cli start --port /dev/ttyUSB0 --interval 5");
+    c->add_option("--port", start.port, "The instrument's serial device")->type_name("PATH")->required();
+    c->add_option("--interval", start.interval, "Minutes between samples")->type_name("MINUTES")->required();
+    run[c] = [&start] { return runStart(start); };
+
+    std::vector<std::string> args(argv + 1, argv + argc);
+    // "thermivo-cli help [COMMAND]" is the same as --help.
+    if (!args.empty() && args.front() == "help") {
+        args.erase(args.begin());
+        args.emplace_back("--help");
     }
-    return usage("unknown command '" + command + "'");
+    const std::string first = args.empty() ? std::string() : args.front();
+    std::reverse(args.begin(), args.end());  // the parser takes them last first
+    try {
+        tool.parse(args);
+    } catch (const CLI::ParseError& e) {
+        if (e.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) return tool.exit(e);  // help, version
+        const auto chosen = tool.get_subcommands();
+        g_command = chosen.empty() ? &tool : chosen.front();
+        if (!chosen.empty() || e.get_name() != "RequiredError") return usage(e.what());
+        // The parser's own words here speak of subcommands and do not name the word it did not know.
+        std::string names;
+        for (const CLI::App* known : tool.get_subcommands({})) names += (names.empty() ? "" : ", ") + known->get_name();
+        const std::string what = first.empty()                ? std::string("no command given")
+                                 : first.rfind('-', 0) == 0 ? "unknown option '" + first + "'"
+                                                            : "unknown command '" + first + "'";
+        return usage(what + "; the commands are " + names);
+    }
+    g_command = tool.get_subcommands().front();
+    return run.at(g_command)();
 }

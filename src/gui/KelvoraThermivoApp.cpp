@@ -8,6 +8,7 @@
 #include "InstrumentSide.h"
 #include "app/AppSettings.h"
 #include "Prompts.h"
+#include "QtTranslations.h"
 #include "export/RecordingExport.h"
 #include "print/KvrcPrintDlg.h"
 
@@ -59,8 +60,11 @@ QString launchUsage() {
         "Shows, saves and prints the recordings of the temperature data logger.\n"
         "  --port PATH   also treat this serial device as an instrument port (repeatable)\n"
         "  --simulate    talk to the built-in virtual instrument instead of a real one\n"
-        "  FILE.kvlu     a recording to open at start\n");
+        "  FILE.kvlu     a recording to open at start\n"
+        "  --help, --version  this text; the version\n");
 }
+
+QString launchVersion() { return QStringLiteral("thermivo " THERMIVO_VERSION "\n"); }
 
 CKelvoraThermivoApp::CKelvoraThermivoApp(LaunchOptions options) : options_(std::move(options)) {}
 CKelvoraThermivoApp::~CKelvoraThermivoApp() = default;
@@ -85,6 +89,7 @@ void CKelvoraThermivoApp::ConnectWindow(CDeepColdThermivoDlg& dlg) {
 int CKelvoraThermivoApp::InitInstance() {
     // Language and unit texts first: every text of the run, the recording's labels included, depends on them.
     AppSettings::instance().initFromSystem();
+    installQtTranslations(QLocale::system());
     recording_ = std::make_unique<Recording>();
     QApplication::setWindowIcon(appIcon());
 

@@ -23,6 +23,8 @@ struct LaunchOptions {
 LaunchOptions parseLaunchOptions(const QStringList& args);
 /// The usage text of `thermivo --help`.
 QString launchUsage();
+/// "thermivo VERSION", the answer to `thermivo --version`.
+QString launchVersion();
 
 /// The application object: fixes the language and the unit texts, owns the recording, and runs the main
 /// window modally; the program ends when that window closes.

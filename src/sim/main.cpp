@@ -11,6 +11,12 @@
 
 int main(int argc, char** argv) {
     using namespace thermivo;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--version") {
+            std::printf("thermivo-sim %s\n", THERMIVO_VERSION);
+            return 0;
+        }
+    }
     SimOptions options;
     std::string error;
     if (!parseSimOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {

@@ -1,22 +1,27 @@
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <set>
 #include <string>
 
 #include "CliRunner.h"
 #include "TestSupport.h"
-#include "app/Json.h"
 
 using namespace thermivo;
 using namespace thermivo::testing;
 
 namespace {
 
-std::set<std::string> keysOf(const JsonValue& v) {
+using nlohmann::json;
+
+std::set<std::string> keysOf(const json& v) {
     std::set<std::string> keys;
-    for (const auto& item : v.asObject()) keys.insert(item.first);
+    for (auto it = v.begin(); it != v.end(); ++it) keys.insert(it.key());
     return keys;
 }
+
+json parsed(const std::string& text) { return json::parse(text, nullptr, false); }
 
 // Three samples above 8 °C at five minutes, one below 2 °C; humidity leaves its band once on each side.
 constexpr const char* kKindFour = R"({"kind": 4, "serial": "UTH20140001", "startTime": 1393668000,
@@ -32,44 +37,44 @@ TEST(CliStatistics, JsonCarriesExactlyTheStatisticsKeys) {
     ASSERT_EQ(cli(dir, "create --from-json '" + dir.file("in.json") + "' -o '" + dir.file("r.kvlu") + "'").status, 0);
     CliRun r = cli(dir, "info --json '" + dir.file("r.kvlu") + "'");
     ASSERT_EQ(r.status, 0) << r.err;
-    const auto json = parseJson(r.out);
-    ASSERT_TRUE(json) << r.out;
-    const JsonValue* stats = json->find("statistics");
-    ASSERT_TRUE(stats != nullptr && stats->isObject()) << r.out;
-    EXPECT_EQ(keysOf(*stats), (std::set<std::string>{"mktCelsius", "activationEnergyKJPerMol",
+    const json doc = parsed(r.out);
+    ASSERT_FALSE(doc.is_discarded()) << r.out;
+    ASSERT_TRUE(doc.contains("statistics") && doc["statistics"].is_object()) << r.out;
+    const json& stats = doc["statistics"];
+    EXPECT_EQ(keysOf(stats), (std::set<std::string>{"mktCelsius", "activationEnergyKJPerMol",
                                                       "timeAboveUpperSeconds", "timeBelowLowerSeconds",
                                                       "excursions", "humidity"}));
-    EXPECT_EQ(stats->find("activationEnergyKJPerMol")->asNumber(), 83.144);
-    EXPECT_EQ(stats->find("timeAboveUpperSeconds")->asNumber(), 900);
-    EXPECT_EQ(stats->find("timeBelowLowerSeconds")->asNumber(), 300);
-    const auto& excursions = stats->find("excursions")->asArray();
+    EXPECT_EQ(stats.at("activationEnergyKJPerMol").get<double>(), 83.144);
+    EXPECT_EQ(stats.at("timeAboveUpperSeconds").get<double>(), 900);
+    EXPECT_EQ(stats.at("timeBelowLowerSeconds").get<double>(), 300);
+    const json& excursions = stats.at("excursions");
     ASSERT_EQ(excursions.size(), 2u);
     EXPECT_EQ(keysOf(excursions[0]),
               (std::set<std::string>{"side", "start", "end", "seconds", "extremeCelsius"}));
-    EXPECT_EQ(excursions[0].find("side")->asString(), "high");
-    EXPECT_EQ(excursions[0].find("seconds")->asNumber(), 900);
-    EXPECT_EQ(excursions[0].find("start")->asNumber(), 1393668000 + 600);
-    EXPECT_EQ(excursions[0].find("end")->asNumber(), 1393668000 + 1200);
-    EXPECT_EQ(excursions[0].find("extremeCelsius")->asNumber(), 10.5);
-    EXPECT_EQ(excursions[1].find("side")->asString(), "low");
+    EXPECT_EQ(excursions[0].at("side").get<std::string>(), "high");
+    EXPECT_EQ(excursions[0].at("seconds").get<double>(), 900);
+    EXPECT_EQ(excursions[0].at("start").get<double>(), 1393668000 + 600);
+    EXPECT_EQ(excursions[0].at("end").get<double>(), 1393668000 + 1200);
+    EXPECT_EQ(excursions[0].at("extremeCelsius").get<double>(), 10.5);
+    EXPECT_EQ(excursions[1].at("side").get<std::string>(), "low");
 
-    const JsonValue* humidity = stats->find("humidity");
-    EXPECT_EQ(keysOf(*humidity),
+    const json& humidity = stats.at("humidity");
+    EXPECT_EQ(keysOf(humidity),
               (std::set<std::string>{"timeAboveUpperSeconds", "timeBelowLowerSeconds", "excursions"}));
-    ASSERT_EQ(humidity->find("excursions")->asArray().size(), 2u);
-    EXPECT_EQ(humidity->find("excursions")->asArray()[0].find("extremePercent")->asNumber(), 80);
+    ASSERT_EQ(humidity.at("excursions").size(), 2u);
+    EXPECT_EQ(humidity.at("excursions").at(0).at("extremePercent").get<double>(), 80);
 
     // A lower activation energy weighs the warm samples less; a range keeps only its samples.
     r = cli(dir, "info --json --mkt-kj 40 --from '2014-03-01 10:15' --to '2014-03-01 10:15' '" + dir.file("r.kvlu") +
                      "'");
     ASSERT_EQ(r.status, 0) << r.err;
-    const auto ranged = parseJson(r.out);
-    ASSERT_TRUE(ranged);
-    const JsonValue* s2 = ranged->find("statistics");
-    EXPECT_EQ(s2->find("activationEnergyKJPerMol")->asNumber(), 40);
-    EXPECT_EQ(s2->find("timeAboveUpperSeconds")->asNumber(), 300);
-    EXPECT_EQ(s2->find("timeBelowLowerSeconds")->asNumber(), 0);
-    EXPECT_NEAR(s2->find("mktCelsius")->asNumber(), 10.5, 0.005);
+    const json ranged = parsed(r.out);
+    ASSERT_FALSE(ranged.is_discarded());
+    const json& s2 = ranged.at("statistics");
+    EXPECT_EQ(s2.at("activationEnergyKJPerMol").get<double>(), 40);
+    EXPECT_EQ(s2.at("timeAboveUpperSeconds").get<double>(), 300);
+    EXPECT_EQ(s2.at("timeBelowLowerSeconds").get<double>(), 0);
+    EXPECT_NEAR(s2.at("mktCelsius").get<double>(), 10.5, 0.005);
 }
 
 TEST(CliStatistics, AlarmOffGivesNullsAndKindOneHasNoHumidity) {
@@ -79,14 +84,14 @@ TEST(CliStatistics, AlarmOffGivesNullsAndKindOneHasNoHumidity) {
     ASSERT_EQ(cli(dir, "create --from-json '" + dir.file("in.json") + "' -o '" + dir.file("r.kvlu") + "'").status, 0);
     CliRun r = cli(dir, "info --json '" + dir.file("r.kvlu") + "'");
     ASSERT_EQ(r.status, 0) << r.err;
-    const auto json = parseJson(r.out);
-    ASSERT_TRUE(json) << r.out;
-    const JsonValue* stats = json->find("statistics");
-    EXPECT_NEAR(stats->find("mktCelsius")->asNumber(), 14.82, 0.01);
-    EXPECT_TRUE(stats->find("timeAboveUpperSeconds")->isNull());
-    EXPECT_TRUE(stats->find("timeBelowLowerSeconds")->isNull());
-    EXPECT_TRUE(stats->find("excursions")->isNull());
-    EXPECT_EQ(stats->find("humidity"), nullptr);
+    const json doc = parsed(r.out);
+    ASSERT_FALSE(doc.is_discarded()) << r.out;
+    const json& stats = doc.at("statistics");
+    EXPECT_NEAR(stats.at("mktCelsius").get<double>(), 14.82, 0.01);
+    EXPECT_TRUE(stats.at("timeAboveUpperSeconds").is_null());
+    EXPECT_TRUE(stats.at("timeBelowLowerSeconds").is_null());
+    EXPECT_TRUE(stats.at("excursions").is_null());
+    EXPECT_FALSE(stats.contains("humidity"));
 
     r = cli(dir, "info --unit C '" + dir.file("r.kvlu") + "'");
     EXPECT_NE(r.out.find("Mean kinetic temperature: 14.82°C\n"), std::string::npos) << r.out;

@@ -1,8 +1,10 @@
 #include "analysis/StatisticsText.h"
 
+#include <charconv>
+#include <cmath>
+
 #include "app/AppSettings.h"
 #include "app/Format.h"
-#include "app/Json.h"
 #include "app/UiText.h"
 #include "data/LocalTime.h"
 
@@ -11,6 +13,15 @@ namespace thermivo {
 namespace {
 
 std::string seconds(std::int64_t v) { return format("%lld", static_cast<long long>(v)); }
+
+// The shortest text that reads back as the same number; the names and keywords written here are plain ASCII.
+std::string jsonNumber(double v) {
+    if (!std::isfinite(v)) return "null";
+    char buf[32];
+    const auto res = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, res.ptr);
+}
+std::string jsonQuote(const std::string& s) { return "\"" + s + "\""; }
 
 std::string limitJson(const LimitStatistics& l, bool humidity, const std::string& pad) {
     const std::string in = pad + "  ";

@@ -153,7 +153,9 @@ void drawTable(const TextLayout& l, const PrintJob& job, Canvas& canvas, int pag
         const auto g = static_cast<std::uint8_t>(245 + r % 10);
         canvas.setBackgroundColor({g, g, g});
         canvas.textOut(l.numberX, y, format("%d", rows.first + r));
-        canvas.textOut(l.timeX, y, " " + formatLocalMinutes(rec.sampleTime[ii]));
+        std::string time = " ";  // appended, not " " + ...: GCC 12 at -O3 warns falsely (-Wrestrict) on that
+        time += formatLocalMinutes(rec.sampleTime[ii]);
+        canvas.textOut(l.timeX, y, time);
         canvas.textOut(l.tempX, y, textTemperatureCell(job, rec.temperature[ii]));
         if (humi) canvas.textOut(l.humiX, y, textHumidityCell(job, rec.humidity[ii]));
     }

@@ -39,6 +39,7 @@ bool parseStart(const std::string& s, std::int64_t& out) {
 std::string simUsage() {
     return "usage: thermivo-sim [options]\n"
            "A virtual instrument on a pseudo-terminal; prints the device path on its first line.\n"
+           "  --help, --version      this text; the version\n"
            "  --serial DI123456789   serial number (11 characters; the first letters decide the kind)\n"
            "  --samples N            N samples of a deterministic curve (see --seed)\n"
            "  --seed N               curve seed (default 1)\n"

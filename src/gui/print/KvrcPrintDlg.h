@@ -28,7 +28,12 @@ class PrintPreviewFrame;
 class CKvrcPrintDlg : public QDialog {
     Q_OBJECT
   public:
-    /// Control ids; each widget carries its id as its object name.
+    /// Control ids; each widget carries its id as its object name. Ids belong to their dialog: this Print
+    /// button is not the main window's IDC_PRINT, which Clang's -Wshadow would otherwise report.
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wshadow"
+#endif
     enum ControlId : int {
         IDC_EXIT = 1,
         IDC_PREVIEW = 1093,
@@ -53,6 +58,9 @@ class CKvrcPrintDlg : public QDialog {
         IDC_MODE_GROUP = 1132,
         IDC_PRINT_STATUS = 1112,  ///< what became of the last Print
     };
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
 
     /// Builds and lays out the dialog for `rec` (which must outlive it), scaled by the main window's factor,
     /// and shows curve page 1 when the recording's range holds samples. Run it with exec().
