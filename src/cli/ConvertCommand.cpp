@@ -32,7 +32,8 @@ int runConvert(const Args& args) {
             if (pdf.curvePages < 1 || pdf.curvePages > 99) return usage("--curve-pages takes 1 to 99");
         } else if ((a == "--from" || a == "--to") && hasValue) {
             const auto t = parseMinuteTime(args[++i]);
-            if (!t) return usage(a + " takes \"YYYY-MM-DD HH:MM\"");
+            if (!t)
+                return usage(a + " takes an existing local time as \"YYYY-M-D HH:MM\", not \"" + args[i] + "\"");
             (a == "--from" ? pdf.from : pdf.to) = *t;
         } else if (a == "--unit" && hasValue) {
             unit = args[++i];

@@ -82,7 +82,7 @@ int runDownload(const Args& args) {
     }
     s.view().setProgress(IDC_DOWNLOAD_BAR, LinkController::kDownloadBarMax);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::fprintf(stderr, "%d samples in %.1f s\n", rec.samplesLoaded, seconds);
+    std::fprintf(stderr, "%s\n", format("%d samples in %.1f s", rec.samplesLoaded, seconds).c_str());
     s.link().closePort();
     rec.formatTemperatureTexts();
     RecordFile file(a.output, RecordFile::ModeWrite);

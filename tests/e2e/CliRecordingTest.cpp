@@ -118,6 +118,14 @@ TEST(CliRecording, ConvertToPdfPages) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Time set wrong!"), std::string::npos) << r.err;
     EXPECT_FALSE(std::ifstream(dir.file("x.pdf")).good());
-    for (const char* bad : {"--curve-pages 0", "--curve-pages 100", "--pages both", "--from yesterday"})
-        EXPECT_EQ(cli(dir, "convert '" + dir.file("r.kvlu") + "' --pdf x.pdf " + bad).status, 2) << bad;
+    for (const char* bad : {"--curve-pages 0", "--curve-pages 100", "--pages both", "--from yesterday",
+                            "--from \"2024-02-31 00:00\"", "--to \"2014-03-01 24:00\"", "--to \"2014-3-1 9:5\""}) {
+        r = cli(dir, "convert '" + dir.file("r.kvlu") + "' --pdf x.pdf " + bad);
+        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_NE(r.err.find("usage:"), std::string::npos) << bad;
+    }
+    // The printed pages' own form of a time is accepted too.
+    r = cli(dir, "convert '" + dir.file("r.kvlu") + "' --pdf '" + dir.file("p.pdf") +
+                     "' --from \"2014-3-1 10:30\" --to \"2014-3-1 11:00\"");
+    EXPECT_EQ(r.status, 0) << r.err;
 }
