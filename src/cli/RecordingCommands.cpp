@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "Commands.h"
+#include "app/SafeSave.h"
 #include "app/AppSettings.h"
 #include "app/Json.h"
 #include "app/UiText.h"
@@ -118,7 +119,8 @@ int runCreate(const Args& args) {
     }
     RecordFile file(output, RecordFile::ModeWrite);
     if (!file.isOpen() || !file.write(*rec)) {
-        std::fprintf(stderr, "%s%s\n(%s)\n", text(38).c_str(), output.c_str(), file.error().c_str());
+        std::fprintf(stderr, "%s%s\n%s\n(%s)\n", text(38).c_str(), output.c_str(),
+                     saveProblemText(file.problem()).c_str(), file.error().c_str());
         return kExitFailure;
     }
     std::fprintf(stderr, "%s%s\n", text(37).c_str(), output.c_str());

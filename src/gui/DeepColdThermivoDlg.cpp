@@ -35,6 +35,7 @@
 #include "app/AppSettings.h"
 #include "app/CommandLine.h"
 #include "app/UiText.h"
+#include "app/SafeSave.h"
 #include "data/RecordFile.h"
 #include "export/SaveTargets.h"
 
@@ -552,6 +553,8 @@ bool CDeepColdThermivoDlg::saveRecordFile(const QString& path) {
     RecordFile file(path.toStdString(), RecordFile::ModeWrite);
     const bool ok = file.isOpen() && file.write(rec_);
     file.close();
+    // The status line only names the file; the box says why, as for every save of the program.
+    if (!ok) prompts().message(this, qs(saveProblemText(file.problem())));
     return ok;
 }
 

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -775,43 +774,8 @@ std::string readWholeFile(const std::string& path) {
 }
 
 void replaceFileAtomically(const std::string& path, std::string_view bytes) {
-    static std::atomic<unsigned> counter{0};
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = path + format(".tmp%ld.%u", static_cast<long>(::getpid()), counter++);
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) ioError("Cannot create a temporary file for", path, errno);
-    }
-    if (fd < 0) ioError("Cannot create a temporary file for", path, EEXIST);
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) (void)::fchmod(fd, st.st_mode & 07777);
-
-    auto fail = [&](const char* what, int err) {
-        ::close(fd);
-        ::unlink(temp.c_str());
-        ioError(what, path, err);
-    };
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            fail("Cannot write", errno);
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fsync(fd) != 0) fail("Cannot write", errno);
-    if (::close(fd) != 0) {
-        const int err = errno;
-        ::unlink(temp.c_str());
-        ioError("Cannot write", path, err);
-    }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        const int err = errno;
-        ::unlink(temp.c_str());
-        ioError("Cannot replace", path, err);
-    }
+    const SaveResult saved = saveFileSafely(path, bytes);
+    if (!saved.ok()) throw WorkbookError(WorkbookErrc::Io, saved.detail, saved.problem);
 }
 
 }  // namespace thermivo
