@@ -12,6 +12,7 @@ FUZZ_SECONDS=${FUZZ_SECONDS:-30}
 ensure_packages cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev libbenchmark-dev \
   qt6-base-dev libudev-dev fonts-wqy-microhei fonts-liberation2 poppler-utils python3-xlrd xvfb xauth \
   libgl-dev tzdata
+ensure_packages locales  # localedef: the tests make a comma-decimal locale with it
 
 export QT_QPA_PLATFORM=offscreen
 status=0

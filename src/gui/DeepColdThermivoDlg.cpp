@@ -554,7 +554,7 @@ bool CDeepColdThermivoDlg::saveRecordFile(const QString& path) {
     const bool ok = file.isOpen() && file.write(rec_);
     file.close();
     // The status line only names the file; the box says why, as for every save of the program.
-    if (!ok) prompts().message(this, qs(saveProblemText(file.problem())));
+    if (!ok) prompts().message(this, qs(saveProblemMessage(file.problem(), file.error())));
     return ok;
 }
 

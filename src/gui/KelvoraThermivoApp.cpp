@@ -77,7 +77,7 @@ void CKelvoraThermivoApp::ConnectWindow(CDeepColdThermivoDlg& dlg) {
         const ExportResult r = exportRecordingToWorkbook(window.GetRecording(), path.toStdString(), hooks);
         // A workbook error (a worksheet that exists already, an unreadable file, a full disk) is shown in
         // the user's language, not swallowed; a missing driver has said so already.
-        if (!r.error.empty()) prompts().message(&window, QString::fromStdString(saveProblemText(r.problem)));
+        if (!r.error.empty()) prompts().message(&window, QString::fromStdString(saveProblemMessage(r.problem, r.error)));
         return r.ok && r.error.empty();
     };
 }

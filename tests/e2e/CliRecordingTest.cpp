@@ -59,10 +59,12 @@ TEST(CliRecording, BadFilesAndBadUsage) {
     EXPECT_NE(r.err.find("offset"), std::string::npos) << r.err;
     EXPECT_FALSE(std::ifstream(dir.file("x.kvlu")).good());
 
-    writeText(dir.file("big.json"), R"({"kind": 1, "temperature": [12345.5]})");  // does not fit a field
+    writeText(dir.file("big.json"), R"({"kind": 1, "temperature": [123456.5]})");  // does not fit a field
     r = cli(dir, "create --from-json '" + dir.file("big.json") + "' -o '" + dir.file("x.kvlu") + "'");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find(" Failure to save this file : "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("A value does not fit the 7 characters of its field in the data file."), std::string::npos)
+        << r.err;
 
     for (const char* args : {"", "info", "info a b", "info a --unit K", "frobnicate", "create -o x"}) {
         r = cli(dir, args);

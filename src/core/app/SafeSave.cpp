@@ -35,6 +35,11 @@ std::string saveProblemText(SaveProblem problem) {
     return text(2110);
 }
 
+std::string saveProblemMessage(SaveProblem problem, const std::string& detail) {
+    const std::string reason = saveProblemText(problem);
+    return detail.empty() ? reason : reason + "\n(" + detail + ")";
+}
+
 SaveProblem saveProblemFromErrno(int err) {
     switch (err) {
         case EACCES:

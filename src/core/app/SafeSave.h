@@ -25,6 +25,9 @@ enum class SaveProblem {
 
 /// The reason in plain words, in the current language.
 std::string saveProblemText(SaveProblem problem);
+/// What a message box says about a failed save: the reason in plain words, then the technical detail (which
+/// file, what the system said) in parentheses on a line of its own.
+std::string saveProblemMessage(SaveProblem problem, const std::string& detail);
 /// The problem an errno value of a failed file operation means.
 SaveProblem saveProblemFromErrno(int err);
 

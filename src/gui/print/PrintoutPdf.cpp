@@ -68,7 +68,7 @@ bool writePrintoutPdf(const Recording& rec, const PdfPrintOptions& options, cons
     const SaveResult saved =
         saveFileSafely(path.toStdString(), std::string_view(document.constData(), static_cast<std::size_t>(document.size())));
     if (!saved.ok())
-        return fail(error, QString::fromStdString(saveProblemText(saved.problem) + " (" + saved.detail + ")"));
+        return fail(error, QString::fromStdString(saveProblemMessage(saved.problem, saved.detail)));
     return true;
 }
 
