@@ -21,6 +21,7 @@ ensure_packages nlohmann-json3-dev libcli11-dev
 # The package and its checks; Qt's own translations for the dialogs.
 ensure_packages help2man dpkg-dev lintian appstream shared-mime-info xdg-utils libglib2.0-bin qt6-translations-l10n \
   bash-completion
+ensure_packages locales  # localedef: the tests make a comma-decimal locale with it
 
 export QT_QPA_PLATFORM=offscreen
 status=0

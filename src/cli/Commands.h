@@ -33,7 +33,7 @@ struct PdfRequest {
     int curvePages = 1;
     std::optional<std::int64_t> from, to;
 };
-/// "YYYY-MM-DD HH:MM" in local time; nothing when malformed.
+/// "YYYY-M-D HH:MM" or "YYYY-MM-DD HH:MM" in local time; nothing when malformed or no such moment exists.
 std::optional<std::int64_t> parseMinuteTime(const std::string& text);
 /// Writes the printout as a PDF with the current unit; an exit code.
 int writePdf(const Recording& rec, const PdfRequest& request);

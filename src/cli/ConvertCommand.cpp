@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "Commands.h"
+#include "app/SafeSave.h"
 #include "app/AppSettings.h"
 #include "app/UiText.h"
 #include "data/Recording.h"
@@ -34,7 +35,7 @@ int runConvert(ConvertRequest request) {
         hooks.showMessage = [](const std::string& m) { std::fprintf(stderr, "%s\n", m.c_str()); };
         const ExportResult r = exportRecordingToWorkbook(*rec, xls, AppSettings::instance(), hooks);
         if (!r.ok || !r.error.empty()) {
-            std::fprintf(stderr, "%s%s\n", text(38).c_str(), xls.c_str());
+            std::fprintf(stderr, "%s%s\n%s\n", text(38).c_str(), xls.c_str(), saveProblemText(r.problem).c_str());
             if (!r.error.empty()) std::fprintf(stderr, "(%s)\n", r.error.c_str());
             status = kExitFailure;
         } else {
@@ -52,8 +53,10 @@ int runConvert(ConvertRequest request) {
     }
     if (!csv.empty()) {
         std::string error;
-        if (!writeRecordingCsv(*rec, csv, AppSettings::instance(), &error)) {
-            std::fprintf(stderr, "%s%s\n(%s)\n", text(38).c_str(), csv.c_str(), error.c_str());
+        SaveProblem problem = SaveProblem::None;
+        if (!writeRecordingCsv(*rec, csv, AppSettings::instance(), &error, &problem)) {
+            std::fprintf(stderr, "%s%s\n%s\n(%s)\n", text(38).c_str(), csv.c_str(), saveProblemText(problem).c_str(),
+                         error.c_str());
             status = kExitFailure;
         } else {
             std::fprintf(stderr, "%s%s\n", text(37).c_str(), csv.c_str());

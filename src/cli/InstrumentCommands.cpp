@@ -3,6 +3,7 @@
 
 #include "Commands.h"
 #include "HeadlessLink.h"
+#include "app/SafeSave.h"
 #include "app/Format.h"
 #include "app/UiText.h"
 #include "data/LocalTime.h"
@@ -92,12 +93,13 @@ int runDownload(const InstrumentRequest& a) {
     }
     s.view().setProgress(IDC_DOWNLOAD_BAR, LinkController::kDownloadBarMax);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::fprintf(stderr, "%d samples in %.1f s\n", loaded, seconds);
+    std::fprintf(stderr, "%s\n", format("%d samples in %.1f s", loaded, seconds).c_str());
     s.link().closePort();
     rec.formatTemperatureTexts();
     RecordFile file(a.output, RecordFile::ModeWrite);
     if (!file.isOpen() || !file.write(rec)) {
-        std::fprintf(stderr, "%s%s\n(%s)\n", text(38).c_str(), a.output.c_str(), file.error().c_str());
+        std::fprintf(stderr, "%s%s\n%s\n(%s)\n", text(38).c_str(), a.output.c_str(),
+                     saveProblemText(file.problem()).c_str(), file.error().c_str());
         return kExitFailure;
     }
     std::fprintf(stderr, "%s\n%s%s\n", done.c_str(), text(37).c_str(), a.output.c_str());

@@ -14,15 +14,7 @@
 
 namespace thermivo::cli {
 
-std::optional<std::int64_t> parseMinuteTime(const std::string& text) {
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0;
-    char tail = 0;
-    if (std::sscanf(text.c_str(), "%d-%d-%d %d:%d%c", &year, &month, &day, &hour, &minute, &tail) != 5)
-        return std::nullopt;
-    if (month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 23 || minute < 0 || minute > 59)
-        return std::nullopt;
-    return fromLocal(year, month, day, hour, minute, 0);
-}
+std::optional<std::int64_t> parseMinuteTime(const std::string& text) { return parseLocalMinutes(text); }
 
 #ifdef THERMIVO_HAVE_PDF
 namespace {

@@ -7,6 +7,7 @@
 #include "Commands.h"
 #include "analysis/Statistics.h"
 #include "analysis/StatisticsText.h"
+#include "app/SafeSave.h"
 #include "app/AppSettings.h"
 #include "app/UiText.h"
 #include "data/RecordFile.h"
@@ -109,7 +110,8 @@ int runCreate(const CreateRequest& request) {
     }
     RecordFile file(output, RecordFile::ModeWrite);
     if (!file.isOpen() || !file.write(*rec)) {
-        std::fprintf(stderr, "%s%s\n(%s)\n", text(38).c_str(), output.c_str(), file.error().c_str());
+        std::fprintf(stderr, "%s%s\n%s\n(%s)\n", text(38).c_str(), output.c_str(),
+                     saveProblemText(file.problem()).c_str(), file.error().c_str());
         return kExitFailure;
     }
     std::fprintf(stderr, "%s%s\n", text(37).c_str(), output.c_str());

@@ -48,7 +48,7 @@ CLI::Validator unitChoice() { return CLI::IsMember({"C", "F"}, CLI::ignore_case)
 const CLI::Validator kMinuteTime(
     [](std::string& value) {
         return parseMinuteTime(value) ? std::string()
-                                      : "\"" + value + "\" is not a time \"YYYY-MM-DD HH:MM\" that exists";
+                                      : "\"" + value + "\" is not a local time \"YYYY-M-D HH:MM\" that exists";
     },
     "", "minute time");
 

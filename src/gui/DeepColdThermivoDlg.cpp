@@ -37,6 +37,7 @@
 #include "app/AppSettings.h"
 #include "app/CommandLine.h"
 #include "app/UiText.h"
+#include "app/SafeSave.h"
 #include "data/RecordFile.h"
 #include "export/SaveTargets.h"
 #include "export/XlsxExport.h"
@@ -609,6 +610,8 @@ bool CDeepColdThermivoDlg::saveRecordFile(const QString& path) {
     RecordFile file(path.toStdString(), RecordFile::ModeWrite);
     const bool ok = file.isOpen() && file.write(RecordingToSave());
     file.close();
+    // The status line only names the file; the box says why, as for every save of the program.
+    if (!ok) prompts().message(this, qs(saveProblemMessage(file.problem(), file.error())));
     return ok;
 }
 

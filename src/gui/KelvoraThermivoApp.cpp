@@ -7,6 +7,7 @@
 #include "DeepColdThermivoDlg.h"
 #include "InstrumentSide.h"
 #include "app/AppSettings.h"
+#include "app/SafeSave.h"
 #include "Prompts.h"
 #include "QtTranslations.h"
 #include "export/RecordingExport.h"
@@ -80,8 +81,9 @@ void CKelvoraThermivoApp::ConnectWindow(CDeepColdThermivoDlg& dlg) {
         ExportHooks hooks;
         hooks.showMessage = [&window](const std::string& m) { prompts().message(&window, QString::fromStdString(m)); };
         const ExportResult r = exportRecordingToWorkbook(window.RecordingToSave(), path.toStdString(), hooks);
-        // A workbook error (a worksheet that exists already, an unreadable file) is shown, not swallowed.
-        if (!r.error.empty()) prompts().message(&window, QString::fromStdString(r.error));
+        // A workbook error (a worksheet that exists already, an unreadable file, a full disk) is shown in
+        // the user's language, not swallowed; a missing driver has said so already.
+        if (!r.error.empty()) prompts().message(&window, QString::fromStdString(saveProblemMessage(r.problem, r.error)));
         return r.ok && r.error.empty();
     };
 }

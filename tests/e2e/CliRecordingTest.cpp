@@ -61,10 +61,12 @@ TEST(CliRecording, BadFilesAndBadUsage) {
     EXPECT_NE(r.err.find("line 1, column 31"), std::string::npos) << r.err;
     EXPECT_FALSE(std::ifstream(dir.file("x.kvlu")).good());
 
-    writeText(dir.file("big.json"), R"({"kind": 1, "temperature": [12345.5]})");  // does not fit a field
+    writeText(dir.file("big.json"), R"({"kind": 1, "temperature": [123456.5]})");  // does not fit a field
     r = cli(dir, "create --from-json '" + dir.file("big.json") + "' -o '" + dir.file("x.kvlu") + "'");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find(" Failure to save this file : "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("A value does not fit the 7 characters of its field in the data file."), std::string::npos)
+        << r.err;
 
     for (const char* args : {"", "info", "info a b", "info a --unit K", "frobnicate", "create -o x"}) {
         r = cli(dir, args);
@@ -120,6 +122,14 @@ TEST(CliRecording, ConvertToPdfPages) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Time set wrong!"), std::string::npos) << r.err;
     EXPECT_FALSE(std::ifstream(dir.file("x.pdf")).good());
-    for (const char* bad : {"--curve-pages 0", "--curve-pages 100", "--pages both", "--from yesterday"})
-        EXPECT_EQ(cli(dir, "convert '" + dir.file("r.kvlu") + "' --pdf x.pdf " + bad).status, 2) << bad;
+    for (const char* bad : {"--curve-pages 0", "--curve-pages 100", "--pages both", "--from yesterday",
+                            "--from \"2024-02-31 00:00\"", "--to \"2014-03-01 24:00\"", "--to \"2014-3-1 9:5\""}) {
+        r = cli(dir, "convert '" + dir.file("r.kvlu") + "' --pdf x.pdf " + bad);
+        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_NE(r.err.find("usage:"), std::string::npos) << bad;
+    }
+    // The printed pages' own form of a time is accepted too.
+    r = cli(dir, "convert '" + dir.file("r.kvlu") + "' --pdf '" + dir.file("p.pdf") +
+                     "' --from \"2014-3-1 10:30\" --to \"2014-3-1 11:00\"");
+    EXPECT_EQ(r.status, 0) << r.err;
 }

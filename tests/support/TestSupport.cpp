@@ -1,9 +1,51 @@
 #include "TestSupport.h"
 
+#include <clocale>
+#include <cstdlib>
+
 #include "app/Format.h"
 #include "data/LocalTime.h"
 
 namespace thermivo::testing {
+
+namespace {
+struct GeneratedLocale {
+    std::string dir;
+    GeneratedLocale() {
+        std::string templ = (std::filesystem::temp_directory_path() / "thermivo-locale-XXXXXX").string();
+        if (mkdtemp(templ.data()) == nullptr) return;
+        const std::string cmd = "localedef -i de_DE -f UTF-8 '" + templ + "/" + kCommaLocale + "' >/dev/null 2>&1";
+        // localedef warns (exit 1) on harmless details of the source files; the result decides.
+        (void)std::system(cmd.c_str());
+        if (std::filesystem::exists(templ + "/" + kCommaLocale + "/LC_NUMERIC")) dir = templ;
+        else std::filesystem::remove_all(templ);
+    }
+    ~GeneratedLocale() {
+        std::error_code ec;
+        if (!dir.empty()) std::filesystem::remove_all(dir, ec);
+    }
+};
+}  // namespace
+
+const std::string& commaLocaleDir() {
+    static const GeneratedLocale generated;
+    return generated.dir;
+}
+
+ScopedCommaLocale::ScopedCommaLocale() {
+    if (commaLocaleDir().empty()) return;
+    if (const char* old = std::getenv("LOCPATH")) previousLocPath_ = old, hadLocPath_ = true;
+    if (const char* old = std::setlocale(LC_ALL, nullptr)) previousLocale_ = old;
+    setenv("LOCPATH", commaLocaleDir().c_str(), 1);
+    active_ = std::setlocale(LC_ALL, kCommaLocale) != nullptr;
+}
+
+ScopedCommaLocale::~ScopedCommaLocale() {
+    if (commaLocaleDir().empty()) return;
+    if (hadLocPath_) setenv("LOCPATH", previousLocPath_.c_str(), 1);
+    else unsetenv("LOCPATH");
+    std::setlocale(LC_ALL, previousLocale_.empty() ? "C" : previousLocale_.c_str());
+}
 
 std::unique_ptr<Recording> makeRecording(std::int32_t kind, int samples, std::int64_t start, std::int64_t interval) {
     auto rec = std::make_unique<Recording>();

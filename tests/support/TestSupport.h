@@ -54,6 +54,27 @@ private:
     std::filesystem::path path_;
 };
 
+/// A folder holding a generated comma-decimal locale "de_DE.UTF-8" (made once per process with localedef,
+/// removed at exit), for LOCPATH; empty when localedef is missing or fails.
+const std::string& commaLocaleDir();
+inline constexpr const char* kCommaLocale = "de_DE.UTF-8";
+
+/// Switches the whole process to the comma-decimal locale, as Qt does at start-up under de_DE, and restores
+/// the previous locale and LOCPATH afterwards. active() is false when no such locale could be made.
+class ScopedCommaLocale {
+public:
+    ScopedCommaLocale();
+    ~ScopedCommaLocale();
+    ScopedCommaLocale(const ScopedCommaLocale&) = delete;
+    ScopedCommaLocale& operator=(const ScopedCommaLocale&) = delete;
+    bool active() const { return active_; }
+
+private:
+    std::string previousLocale_, previousLocPath_;
+    bool hadLocPath_ = false;
+    bool active_ = false;
+};
+
 /// A recording as a download would leave it: header, statistics and n samples of a gentle curve.
 std::unique_ptr<Recording> makeRecording(std::int32_t kind, int samples, std::int64_t start = 1393668000,
                                          std::int64_t interval = 300);

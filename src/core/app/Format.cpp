@@ -1,12 +1,38 @@
 #include "app/Format.h"
 
+#include <locale.h>
+
 #include <cstdarg>
 #include <cstdio>
 #include <vector>
 
 namespace thermivo {
 
+namespace {
+// Qt calls setlocale(LC_ALL, "") behind our back, after which printf writes "4,25" under de_DE. Every
+// format of the program means a decimal point, so each call switches only its own thread to the C locale
+// for the length of the call; nothing process-wide is touched that a library could reset.
+locale_t cLocale() {
+    static const locale_t loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    return loc;
+}
+
+class CLocaleScope {
+public:
+    CLocaleScope() : previous_(cLocale() != nullptr ? uselocale(cLocale()) : nullptr) {}
+    ~CLocaleScope() {
+        if (previous_ != nullptr) uselocale(previous_);
+    }
+    CLocaleScope(const CLocaleScope&) = delete;
+    CLocaleScope& operator=(const CLocaleScope&) = delete;
+
+private:
+    locale_t previous_;
+};
+}  // namespace
+
 std::string format(const char* fmt, ...) {
+    const CLocaleScope cLocaleForThisCall;
     char small[256];
     va_list args;
     va_start(args, fmt);

@@ -4,6 +4,7 @@
 namespace thermivo {
 
 /// printf-style formatting into a std::string; the one helper for every fixed text format of the program.
+/// Always in the C locale (a decimal point), whatever locale the process or a library has set.
 std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
 /// Number of UTF-8 characters (code points) in a string; invalid bytes count one each.

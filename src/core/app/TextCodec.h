@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -10,7 +11,16 @@ std::optional<std::string> gbkToUtf8(const std::string& bytes);
 /// Bytes in Windows-1252 to UTF-8 (undefined bytes become U+FFFD).
 std::string windows1252ToUtf8(const std::string& bytes);
 
-/// 8-bit text of unknown origin to UTF-8: UTF-8 when valid, else GBK when it decodes, else Windows-1252.
-std::string legacyTextToUtf8(const std::string& bytes);
+/// The encodings a record file's description may be in.
+enum class DescriptionEncoding { Utf8, Gbk, Windows1252 };
+
+/// Which encoding the description bytes are in, decided from the bytes (see the rule in TextCodec.cpp);
+/// `blockFull` says the bytes filled the whole description block (so the writer may have cut a character),
+/// `languageId` (the system language) breaks a tie.
+DescriptionEncoding descriptionEncoding(const std::string& bytes, bool blockFull, std::uint16_t languageId);
+
+/// The description bytes of a record file as UTF-8 text, by descriptionEncoding(); a GBK character cut in
+/// half by a full block is dropped.
+std::string descriptionToUtf8(const std::string& bytes, bool blockFull, std::uint16_t languageId);
 
 }  // namespace thermivo

@@ -162,6 +162,22 @@ constexpr TextPair kTexts[] = {
     {2321, "湿度", "Humidity"},
     {2322, "无", "none"},
     {2090, "记录仪中没有数据。", "The instrument holds no samples."},
+    // Why a save failed, shown beside the failure text of the status line.
+    {2100, "有数值超出数据文件中7个字符的字段宽度。", "A value does not fit the 7 characters of its field in the data file."},
+    {2101, "此记录仪的数据文件最多容纳99分钟的记录间隔和9999个数据。",
+     "This instrument's data file holds an interval of at most 99 minutes and at most 9999 samples."},
+    {2102, "数据文件最多容纳60000个数据。", "A data file holds at most 60000 samples."},
+    {2103, "ID序列号含有数据文件无法保存的字符。", "The serial number contains characters that a data file cannot hold."},
+    {2104, "启动或停止时间不在1900年至3000年之间。", "The start or stop time lies outside the years 1900 to 3000."},
+    {2105, "没有写入此文件夹或文件的权限。", "Permission denied: this folder or file may not be written."},
+    {2106, "磁盘已满。", "The disk is full."},
+    {2107, "磁盘为只读。", "The disk is read-only."},
+    {2108, "文件夹不存在。", "The folder does not exist."},
+    {2109, "此名称是文件夹或设备，不是文件。", "This name belongs to a folder or a device, not to a file."},
+    {2110, "文件无法写入（输入/输出错误）。", "The file could not be written (input/output error)."},
+    {2111, "无法读取现有的工作簿，未作改动。", "The existing workbook cannot be read; it was left unchanged."},
+    {2112, "工作簿中已有同名的工作表。", "The workbook already holds a worksheet of this name."},
+    {2113, "工作簿无法写入。", "The workbook could not be written."},
 };
 
 const TextPair* find(int id) {

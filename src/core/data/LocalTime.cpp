@@ -45,6 +45,47 @@ std::string formatLocalMinutes(std::int64_t seconds, const char* separator) {
     return format("%d-%d-%d%s%.2d:%.2d", p->year, p->month, p->day, separator, p->hour, p->minute);
 }
 
+namespace {
+// Reads 1 to maxDigits digits at text[at]; false when there are none or more.
+bool readDigits(const std::string& text, std::size_t& at, std::size_t maxDigits, int& out) {
+    std::size_t n = 0;
+    out = 0;
+    while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
+        if (++n > maxDigits) return false;
+        out = out * 10 + (text[at++] - '0');
+    }
+    return n > 0;
+}
+
+bool expect(const std::string& text, std::size_t& at, char c) {
+    if (at >= text.size() || text[at] != c) return false;
+    ++at;
+    return true;
+}
+}  // namespace
+
+std::optional<std::int64_t> parseLocalMinutes(const std::string& text) {
+    std::size_t at = 0;
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0;
+    if (!readDigits(text, at, 4, year) || at != 4 || !expect(text, at, '-') || !readDigits(text, at, 2, month) ||
+        !expect(text, at, '-') || !readDigits(text, at, 2, day) || !expect(text, at, ' ') ||
+        !readDigits(text, at, 2, hour) || !expect(text, at, ':')) {
+        return std::nullopt;
+    }
+    const std::size_t minuteStart = at;
+    if (!readDigits(text, at, 2, minute) || at - minuteStart != 2 || at != text.size()) return std::nullopt;
+    if (month < 1 || month > 12 || day < 1 || hour > 23 || minute > 59) return std::nullopt;
+    const auto t = fromLocal(year, month, day, hour, minute, 0);
+    if (!t) return std::nullopt;
+    // mktime quietly moves February 31 to March and a skipped hour forward: such a moment does not exist.
+    const auto back = toLocal(*t);
+    if (!back || back->year != year || back->month != month || back->day != day || back->hour != hour ||
+        back->minute != minute) {
+        return std::nullopt;
+    }
+    return t;
+}
+
 std::int64_t nowSeconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
 }  // namespace thermivo

@@ -26,6 +26,11 @@ std::optional<std::int64_t> fromLocal(int year, int month, int day, int hour, in
 /// minute -1), as the chart readout expects.
 std::string formatLocalMinutes(std::int64_t seconds, const char* separator = " ");
 
+/// "YYYY-M-D H:MM" (as the printed pages show it) or zero-padded "YYYY-MM-DD HH:MM", in local time. Nothing
+/// when the text has another shape or names no such moment: February 31, hour 24, or a time that the
+/// change to daylight saving skips.
+std::optional<std::int64_t> parseLocalMinutes(const std::string& text);
+
 /// The current time, seconds since 1970.
 std::int64_t nowSeconds();
 

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <ctime>
 
@@ -42,18 +43,49 @@ const Layout& layoutOf(std::int32_t kind) {
     return kLongLayout;
 }
 
-// "%4.2f" of a value padded with blanks to 7 characters; false when it does not fit.
+// atof of a fixed-width value field: leading blanks skipped, parsing stops at the first foreign character.
+float parseValue(const char* begin, const char* end) {
+    while (begin < end && *begin == ' ') ++begin;
+    if (begin < end && *begin == '+') ++begin;
+    // Only digits, a sign and a point make a number here; from_chars would also take "inf" and "nan".
+    if (begin == end || !((*begin >= '0' && *begin <= '9') || *begin == '-' || *begin == '.')) return 0.0f;
+    double v = 0.0;
+    const auto res = std::from_chars(begin, end, v, std::chars_format::fixed);
+    if (res.ec != std::errc() || !std::isfinite(static_cast<float>(v))) return 0.0f;
+    return static_cast<float>(v);
+}
+
+// A value field: "%4.2f" padded with blanks to 7 characters. Where that is wider than the field (the
+// no-value marker -1000.00, or 12345.60 read from a file as 12345.6), the widest text with fewer decimals
+// that reads back to the same value, so that every file the reader accepts can be saved again.
+// False only when no 7 characters hold the value.
 bool appendValueField(std::string& body, float value) {
+    if (!std::isfinite(value)) return false;
     char buf[64];
-    const auto res = std::to_chars(buf, buf + sizeof buf, static_cast<double>(value), std::chars_format::fixed, 2);
-    if (res.ec != std::errc()) return false;
-    std::size_t len = static_cast<std::size_t>(res.ptr - buf);
-    if (len > kValueWidth) return false;
-    const std::size_t start = body.size();
-    // "%4.2f" pads on the left to four characters; "0.00" is already four, but keep the rule.
-    if (len < 4) body.append(4 - len, ' ');
-    body.append(buf, len);
-    body.append(kValueWidth - (body.size() - start), ' ');
+    for (int decimals = 2; decimals >= 0; --decimals) {
+        const auto res =
+            std::to_chars(buf, buf + sizeof buf, static_cast<double>(value), std::chars_format::fixed, decimals);
+        if (res.ec != std::errc()) return false;
+        const auto len = static_cast<std::size_t>(res.ptr - buf);
+        if (len > kValueWidth) continue;
+        if (decimals < 2 && parseValue(buf, res.ptr) != value) return false;
+        const std::size_t start = body.size();
+        // "%4.2f" pads on the left to four characters; "0.00" is already four, but keep the rule.
+        if (len < 4) body.append(4 - len, ' ');
+        body.append(buf, len);
+        body.append(kValueWidth - (body.size() - start), ' ');
+        return true;
+    }
+    return false;
+}
+
+// A zero-padded count or interval of exactly `digits` characters ("%.5d"); a negative value read from a
+// file keeps its sign in the same width ("-0001"), as the reader takes it. False when it does not fit.
+bool appendIntegerField(std::string& body, long long value, std::size_t digits) {
+    const std::string text = value < 0 ? "-" + format("%.*lld", static_cast<int>(digits) - 1, -value)
+                                       : format("%.*lld", static_cast<int>(digits), value);
+    if (text.size() != digits) return false;
+    body += text;
     return true;
 }
 
@@ -75,16 +107,9 @@ long parseInteger(const std::uint8_t* p, std::size_t width) {
     return negative ? -v : v;
 }
 
-// atof of a fixed-width value field: leading blanks skipped, parsing stops at the first foreign character.
 float parseValue(const std::uint8_t* p, std::size_t width) {
     const char* begin = reinterpret_cast<const char*>(p);
-    const char* end = begin + width;
-    while (begin < end && *begin == ' ') ++begin;
-    if (begin < end && *begin == '+') ++begin;
-    double v = 0.0;
-    const auto res = std::from_chars(begin, end, v, std::chars_format::fixed);
-    if (res.ec != std::errc()) return 0.0f;
-    return static_cast<float>(v);
+    return parseValue(begin, begin + width);
 }
 
 bool isCheckedCharacter(std::uint8_t c) { return (c >= '0' && c <= '9') || c == '-' || c == '.' || c == ' '; }
@@ -93,17 +118,8 @@ void setError(std::string* error, std::string message) {
     if (error != nullptr) *error = std::move(message);
 }
 
-bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
+void setProblem(SaveProblem* problem, SaveProblem value) {
+    if (problem != nullptr) *problem = value;
 }
 
 // A small fixed generator so the header numbers do not depend on the C library's rand().
@@ -116,6 +132,16 @@ struct HeaderGenerator {
 };
 
 }  // namespace
+
+std::string RecordFile::descriptionBytes(const Recording& rec) {
+    const std::string& source = rec.descriptionSource;
+    if (!source.empty() && source.size() <= kDescriptionSize &&
+        descriptionToUtf8(source, source.size() == kDescriptionSize, AppSettings::instance().languageId) ==
+            rec.description()) {
+        return source;
+    }
+    return utf8CutBytes(rec.description(), kDescriptionSize);
+}
 
 std::uint8_t RecordFile::keyOf(const std::array<std::uint8_t, 5>& n) {
     const unsigned divisor = n[2] == 0 ? 1u : n[2];
@@ -187,15 +213,18 @@ std::array<std::uint8_t, 5> RecordFile::drawHeaderNumbers() {
 }
 
 std::vector<std::uint8_t> RecordFile::encode(const Recording& rec, const std::array<std::uint8_t, 5>& numbers,
-                                             std::string* error) {
+                                             std::string* error, SaveProblem* problem) {
+    setProblem(problem, SaveProblem::None);
     if (numbers[2] == 0) {
         setError(error, "header number C must not be 0");
+        setProblem(problem, SaveProblem::WriteFailed);
         return {};
     }
     const Layout& layout = layoutOf(rec.kind);
     const std::int32_t n = rec.sampleCount;
     if (n < 0 || n > Recording::kCapacity) {
         setError(error, format("sample count %d is outside 0..%d", n, Recording::kCapacity));
+        setProblem(problem, SaveProblem::TooManySamples);
         return {};
     }
 
@@ -203,9 +232,11 @@ std::vector<std::uint8_t> RecordFile::encode(const Recording& rec, const std::ar
     body.reserve(layout.firstSample + layout.sampleWidth * static_cast<std::size_t>(n));
     std::string serial = rec.serialText();
     if (serial.size() > 11) serial.resize(11);
+    // A zero byte is what the reader makes of a byte above 0x7F, so it is written back as it was read.
     for (const char c : serial) {
-        if (static_cast<unsigned char>(c) >= 0x80 || c == '\0') {
+        if (static_cast<unsigned char>(c) >= 0x80) {
             setError(error, "the serial number must be ASCII");
+            setProblem(problem, SaveProblem::SerialNotAscii);
             return {};
         }
     }
@@ -213,18 +244,15 @@ std::vector<std::uint8_t> RecordFile::encode(const Recording& rec, const std::ar
     body.append(11 - serial.size(), ' ');
     if (!appendTimeField(body, rec.startTime) || !appendTimeField(body, rec.stopTime)) {
         setError(error, "start or stop time outside the years 1900-3000");
+        setProblem(problem, SaveProblem::TimeOutOfRange);
         return {};
     }
-    const std::int64_t minutes = rec.intervalSeconds / 60;
-    const std::string interval = format(layout.intervalDigits == 2 ? "%.2lld" : "%.5lld", static_cast<long long>(minutes));
-    const std::string count = format(layout.countDigits == 4 ? "%.4d" : "%.7d", n);
-    if (minutes < 0 || interval.size() != layout.intervalDigits || count.size() != layout.countDigits) {
-        setError(error, format("interval of %lld minutes or count of %d does not fit this file layout",
-                               static_cast<long long>(minutes), n));
+    const auto minutes = static_cast<long long>(rec.intervalSeconds / 60);
+    if (!appendIntegerField(body, minutes, layout.intervalDigits) || !appendIntegerField(body, n, layout.countDigits)) {
+        setError(error, format("interval of %lld minutes or count of %d does not fit this file layout", minutes, n));
+        setProblem(problem, SaveProblem::CompactLayoutFull);
         return {};
     }
-    body += interval;
-    body += count;
 
     bool fits = appendValueField(body, rec.tempMax) && appendValueField(body, rec.tempMin) &&
                 appendValueField(body, rec.tempAvg);
@@ -236,6 +264,7 @@ std::vector<std::uint8_t> RecordFile::encode(const Recording& rec, const std::ar
     }
     if (!fits) {
         setError(error, "a statistic or limit does not fit its 7-character field");
+        setProblem(problem, SaveProblem::ValueTooWide);
         return {};
     }
     for (std::int32_t i = 0; i < n; ++i) {
@@ -243,6 +272,7 @@ std::vector<std::uint8_t> RecordFile::encode(const Recording& rec, const std::ar
         if (!appendValueField(body, rec.temperature[k]) ||
             (layout.hasHumidity && !appendValueField(body, rec.humidity[k]))) {
             setError(error, format("sample %d does not fit its 7-character field", i + 1));
+            setProblem(problem, SaveProblem::ValueTooWide);
             return {};
         }
     }
@@ -259,7 +289,7 @@ std::vector<std::uint8_t> RecordFile::encode(const Recording& rec, const std::ar
         out.push_back(scrambleByte(plain, kHeaderSize + i, key, chain));
         chain = plain;
     }
-    const std::string description = utf8CutBytes(rec.description(), kDescriptionSize);
+    const std::string description = descriptionBytes(rec);
     out.insert(out.end(), description.begin(), description.end());
     out.resize(out.size() + kDescriptionSize - description.size(), 0);
     return out;
@@ -288,6 +318,7 @@ bool RecordFile::decode(const std::vector<std::uint8_t>& bytes, Recording& rec, 
     std::string candidate;
     for (std::size_t i = length - kDescriptionSize; i < length && bytes[i] != 0; ++i)
         candidate += static_cast<char>(bytes[i]);
+    const bool blockFull = candidate.size() == kDescriptionSize;
 
     const std::size_t bodyLength = length - kHeaderSize;
     std::vector<std::uint8_t> plain(bodyLength);
@@ -325,6 +356,9 @@ bool RecordFile::decode(const std::vector<std::uint8_t>& bytes, Recording& rec, 
                                  static_cast<int>(parseInteger(&plain[at + 8], 2)),
                                  static_cast<int>(parseInteger(&plain[at + 10], 2)), 0);
         if (!t) return false;
+        // mktime carries month 99 of the year 3000 into 3008: such a time could not be written again.
+        const auto normalised = toLocal(*t);
+        if (!normalised || normalised->year < 1900 || normalised->year > 3000) return false;
         out = *t;
         textOut = formatLocalMinutes(*t);
         rec.validMask |= bit;
@@ -398,9 +432,11 @@ bool RecordFile::decode(const std::vector<std::uint8_t>& bytes, Recording& rec, 
     }
 
     if (samplesRead && bodyLength == end + kDescriptionSize && !candidate.empty()) {
-        rec.description() = legacyTextToUtf8(candidate);
+        rec.description() = descriptionToUtf8(candidate, blockFull, AppSettings::instance().languageId);
+        rec.descriptionSource = candidate;
     } else {
         rec.setDefaultDescription();
+        rec.descriptionSource.clear();
     }
     rec.samplesLoaded = rec.sampleCount;
     rec.validMask |= Recording::MaskDescription;
@@ -428,12 +464,20 @@ RecordFile::RecordFile(std::string path, int mode) : path_(std::move(path)), mod
         if (!open_) error_ = std::strerror(errno);
     } else if (mode_ == ModeWrite) {
         // Probe that the folder takes a new file, so a save that cannot work fails before anything is drawn.
-        const std::size_t slash = path_.find_last_of('/');
-        const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path_.substr(0, slash));
+        const std::string target = resolveSaveTarget(path_);
+        const std::size_t slash = target.find_last_of('/');
+        const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
         struct stat st{};
-        open_ = !path_.empty() && path_.back() != '/' && ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
-                ::access(folder.c_str(), W_OK) == 0;
-        if (!open_) error_ = "cannot create a file in " + folder;
+        int err = 0;
+        if (target.empty() || target.back() == '/') err = EISDIR;
+        else if (::stat(folder.c_str(), &st) != 0) err = errno;
+        else if (!S_ISDIR(st.st_mode)) err = ENOTDIR;
+        else if (::access(folder.c_str(), W_OK) != 0) err = errno;
+        open_ = err == 0;
+        if (!open_) {
+            error_ = "cannot create a file in " + folder + ": " + std::strerror(err);
+            problem_ = saveProblemFromErrno(err);
+        }
     }
 }
 
@@ -448,35 +492,18 @@ void RecordFile::close() {
 bool RecordFile::write(const Recording& rec) {
     if (!open_ || mode_ != ModeWrite) {
         if (error_.empty()) error_ = "file is not open for writing";
+        if (problem_ == SaveProblem::None) problem_ = SaveProblem::WriteFailed;
         return false;
     }
     headerNumbers_ = drawHeaderNumbers();
     key_ = keyOf(headerNumbers_);
-    const std::vector<std::uint8_t> image = encode(rec, headerNumbers_, &error_);
+    const std::vector<std::uint8_t> image = encode(rec, headerNumbers_, &error_, &problem_);
     if (image.empty()) return false;
-
-    std::string temp = path_ + ".tmp.XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        error_ = std::string("cannot create a temporary file: ") + std::strerror(errno);
-        return false;
-    }
-    // mkstemp creates 0600; give the file the mode an ordinary create would.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-    bool ok = writeAll(fd, image.data(), image.size()) && ::fsync(fd) == 0;
-    if (!ok) error_ = std::string("cannot write the file: ") + std::strerror(errno);
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        error_ = std::string("cannot write the file: ") + std::strerror(errno);
-    }
-    if (ok && ::rename(temp.c_str(), path_.c_str()) != 0) {
-        ok = false;
-        error_ = std::string("cannot replace the file: ") + std::strerror(errno);
-    }
-    if (!ok) ::unlink(temp.c_str());
-    return ok;
+    const SaveResult saved =
+        saveFileSafely(path_, std::string_view(reinterpret_cast<const char*>(image.data()), image.size()));
+    problem_ = saved.problem;
+    error_ = saved.detail;
+    return saved.ok();
 }
 
 bool RecordFile::read(Recording& rec) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/SafeSave.h"
 #include "data/Recording.h"
 
 namespace thermivo {
@@ -34,6 +35,8 @@ public:
 
     /// Why the last write or read failed, in plain words (English, for logs and the command-line tool).
     const std::string& error() const { return error_; }
+    /// Why the last write failed, for the user (saveProblemText).
+    SaveProblem problem() const { return problem_; }
     const std::array<std::uint8_t, 5>& headerNumbers() const { return headerNumbers_; }
     std::uint8_t key() const { return key_; }
 
@@ -48,7 +51,10 @@ public:
     /// The whole file image of a recording for the given header numbers; empty (and `error`) when a field
     /// does not fit.
     static std::vector<std::uint8_t> encode(const Recording& rec, const std::array<std::uint8_t, 5>& numbers,
-                                            std::string* error = nullptr);
+                                            std::string* error = nullptr, SaveProblem* problem = nullptr);
+    /// The description block's text: the bytes the file was opened with while the description is unchanged
+    /// (so Chinese GBK and Western Windows-1252 texts survive a save), else the description as UTF-8.
+    static std::string descriptionBytes(const Recording& rec);
     /// Fills `rec` from a file image; the same checks and results as `read`.
     static bool decode(const std::vector<std::uint8_t>& bytes, Recording& rec, std::string* error = nullptr);
     /// Header numbers as the writer draws them from the current local time.
@@ -60,6 +66,7 @@ private:
     bool open_ = false;
     int readFd_ = -1;
     std::string error_;
+    SaveProblem problem_ = SaveProblem::None;
     std::array<std::uint8_t, 5> headerNumbers_{};
     std::uint8_t key_ = 0;
 };

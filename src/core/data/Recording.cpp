@@ -24,6 +24,7 @@ void Recording::reset() {
     validMask = 0;
     instrumentState = -1;
     instrumentClock = 0;
+    descriptionSource.clear();
     for (int i = 0; i < kRows; ++i) {
         labels[static_cast<std::size_t>(i)] = text(5 + i);
         values[static_cast<std::size_t>(i)].clear();

@@ -84,6 +84,9 @@ struct Recording {
     std::int32_t instrumentState = -1;
     std::uint32_t validMask = 0;
     std::int32_t startIntervalMinutes = 0;
+    /// The description block's bytes as the opened file held them (up to the first zero byte): a save
+    /// writes them back unchanged while `description()` is still the text they decode to.
+    std::string descriptionSource;
     std::array<float, kCapacity> temperature{};
     std::array<float, kCapacity> humidity{};
     std::array<std::int64_t, kCapacity> sampleTime{};

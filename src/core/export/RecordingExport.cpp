@@ -55,7 +55,9 @@ ExportResult exportRecordingToWorkbook(const Recording& rec, const std::string& 
     } catch (const WorkbookError& e) {
         result.ok = false;
         result.error = e.what();
+        result.problem = e.saveProblem();
     }
+    if (!result.ok && result.problem == SaveProblem::None) result.problem = SaveProblem::WorkbookFailed;
     return result;
 }
 
@@ -93,14 +95,11 @@ std::string recordingCsv(const Recording& rec, const AppSettings& settings) {
 }
 
 bool writeRecordingCsv(const Recording& rec, const std::string& path, const AppSettings& settings,
-                       std::string* error) {
-    try {
-        replaceFileAtomically(path, recordingCsv(rec, settings));
-        return true;
-    } catch (const WorkbookError& e) {
-        if (error) *error = e.what();
-        return false;
-    }
+                       std::string* error, SaveProblem* problem) {
+    const SaveResult saved = saveFileSafely(path, recordingCsv(rec, settings));
+    if (error) *error = saved.detail;
+    if (problem) *problem = saved.problem;
+    return saved.ok();
 }
 
 }  // namespace thermivo

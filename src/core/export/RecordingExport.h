@@ -1,6 +1,7 @@
 #pragma once
 #include <string>
 
+#include "app/SafeSave.h"
 #include "export/ListExport.h"
 
 namespace thermivo {
@@ -13,6 +14,8 @@ struct Recording;
 struct ExportResult {
     bool ok = false;
     std::string error;
+    /// Why it failed, for the user; None when it did not.
+    SaveProblem problem = SaveProblem::None;
 };
 
 /// The worksheet branch of Save Data: backs up an existing "Data" worksheet, then exports the summary list
@@ -32,6 +35,6 @@ std::string recordingCsv(const Recording& rec, const AppSettings& settings);
 
 /// Writes recordingCsv() to `path` (temporary file renamed into place). False with `error` set on failure.
 bool writeRecordingCsv(const Recording& rec, const std::string& path, const AppSettings& settings,
-                       std::string* error = nullptr);
+                       std::string* error = nullptr, SaveProblem* problem = nullptr);
 
 }  // namespace thermivo

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -41,15 +40,22 @@ constexpr std::uint16_t kMulRk = 0x00BD;
 constexpr std::uint16_t kNumber = 0x0203;
 constexpr std::uint16_t kWindow2 = 0x023E;
 constexpr std::uint16_t kFormula = 0x0006;
-constexpr std::uint16_t kArray = 0x0221;
-constexpr std::uint16_t kShrFmla = 0x04BC;
 constexpr std::uint16_t kBoolErr = 0x0205;
+constexpr std::uint16_t kString = 0x0207;
+constexpr std::uint16_t kIndex = 0x020B;
 
 constexpr std::uint16_t kBiff8 = 0x0600;
 constexpr std::uint16_t kBofGlobals = 0x0005;
 constexpr std::uint16_t kBofWorksheet = 0x0010;
 constexpr std::size_t kMaxRecordData = 8224;
 constexpr std::uint16_t kCellXf = 15;  // the first cell format after the 15 style formats
+
+/// Formatting runs and phonetic data of a shared string, kept as read so a save writes them back.
+struct RichTail {
+    std::uint16_t runs = 0;
+    std::uint32_t extLength = 0;
+    std::string bytes;  // 4 bytes per run, then the phonetic block
+};
 
 [[noreturn]] void bad(const std::string& why) {
     throw WorkbookError(WorkbookErrc::BadFile, "The file is not a readable workbook: " + why + ".");
@@ -113,6 +119,7 @@ void appendUtf8(std::string& out, char32_t cp) {
 }
 
 std::string toUtf8(const std::u16string& s) {
+    if (std::all_of(s.begin(), s.end(), [](char16_t c) { return c < 0x80; })) return std::string(s.begin(), s.end());
     std::string out;
     out.reserve(s.size());
     for (std::size_t i = 0; i < s.size(); ++i) {
@@ -234,6 +241,8 @@ struct StringTable {
     std::vector<const std::string*> strings;
     std::unordered_map<std::string_view, std::uint32_t> index;
     std::uint32_t total = 0;
+    /// Rich strings among the first ones (those copied from the file read), by index.
+    const std::map<std::uint32_t, RichTail>* rich = nullptr;
 
     std::uint32_t add(const std::string& s) {
         ++total;
@@ -267,15 +276,23 @@ void writeSst(std::string& out, const StringTable& table) {
         const std::u16string u = ascii ? std::u16string(text.begin(), text.end()) : toUtf16(text);
         const bool compressed = ascii || fitsLatin1(u);
         const std::size_t charSize = compressed ? 1 : 2;
+        const RichTail* tail = nullptr;
+        if (table.rich != nullptr && !table.rich->empty()) {
+            const auto it = table.rich->find(static_cast<std::uint32_t>(k));
+            if (it != table.rich->end()) tail = &it->second;
+        }
+        const std::size_t headerSize = 3 + (tail && tail->runs ? 2 : 0) + (tail && tail->extLength ? 4 : 0);
         // A string's length, flags and first character stay in one record.
-        if (cur.size() + 3 + charSize > kMaxRecordData) flush();
+        if (cur.size() + headerSize + charSize > kMaxRecordData) flush();
         if (k % perBucket == 0) {
             put32(extsst, static_cast<std::uint32_t>(recordStart + 4 + cur.size()));
             put16(extsst, static_cast<unsigned>(4 + cur.size()));
             put16(extsst, 0);
         }
         put16(cur, static_cast<unsigned>(u.size()));
-        put8(cur, compressed ? 0 : 1);
+        put8(cur, (compressed ? 0 : 1) | (tail && tail->runs ? 0x08 : 0) | (tail && tail->extLength ? 0x04 : 0));
+        if (tail && tail->runs) put16(cur, tail->runs);
+        if (tail && tail->extLength) put32(cur, tail->extLength);
         std::size_t done = 0;
         while (done < u.size()) {
             const std::size_t room = (kMaxRecordData - cur.size()) / charSize;
@@ -287,6 +304,20 @@ void writeSst(std::string& out, const StringTable& table) {
             const std::size_t take = std::min(room, u.size() - done);
             putChars(cur, u, done, take, compressed);
             done += take;
+        }
+        if (tail != nullptr) {
+            // Runs and phonetic data continue in the next record without a flags byte.
+            std::size_t at = 0;
+            while (at < tail->bytes.size()) {
+                const std::size_t room = kMaxRecordData - cur.size();
+                if (room == 0) {
+                    flush();
+                    continue;
+                }
+                const std::size_t take = std::min(room, tail->bytes.size() - at);
+                cur.append(tail->bytes, at, take);
+                at += take;
+            }
         }
     }
     flush();
@@ -303,11 +334,11 @@ bool isNumberCell(const Worksheet& ws, std::size_t r, std::size_t c, double* val
 
 /// Appends one cell record (LABELSST or NUMBER) in one piece: the sheets hold most of the file's bytes.
 void cellRecord(std::string& out, std::uint16_t type, std::size_t row, std::size_t col, std::uint64_t payload,
-                int payloadBytes) {
+                int payloadBytes, std::uint16_t xfIndex) {
     char buf[18];
     const int len = 6 + payloadBytes;
     const unsigned v[] = {type, static_cast<unsigned>(len), static_cast<unsigned>(row),
-                          static_cast<unsigned>(col), kCellXf};
+                          static_cast<unsigned>(col), xfIndex};
     for (int i = 0; i < 5; ++i) {
         buf[2 * i] = static_cast<char>(v[i] & 0xFF);
         buf[2 * i + 1] = static_cast<char>((v[i] >> 8) & 0xFF);
@@ -316,7 +347,7 @@ void cellRecord(std::string& out, std::uint16_t type, std::size_t row, std::size
     out.append(buf, static_cast<std::size_t>(4 + len));
 }
 
-std::string sheetStream(const Worksheet& ws, bool first, StringTable& table) {
+std::string sheetStream(const Worksheet& ws, bool first, StringTable& table, std::uint16_t xfIndex) {
     std::size_t rowMin = SIZE_MAX, rowMax = 0, colMin = SIZE_MAX, colMax = 0, cells = 0;
     for (std::size_t r = 0; r < ws.rows.size(); ++r) {
         for (std::size_t c = 0; c < ws.rows[r].size(); ++c) {
@@ -348,9 +379,9 @@ std::string sheetStream(const Worksheet& ws, bool first, StringTable& table) {
             if (!ws.numbers.empty() && isNumberCell(ws, r, c, &value)) {
                 std::uint64_t bits = 0;
                 std::memcpy(&bits, &value, sizeof bits);
-                cellRecord(out, kNumber, r, c, bits, 8);
+                cellRecord(out, kNumber, r, c, bits, 8, xfIndex);
             } else {
-                cellRecord(out, kLabelSst, r, c, table.add(text), 4);
+                cellRecord(out, kLabelSst, r, c, table.add(text), 4, xfIndex);
             }
         }
     }
@@ -389,6 +420,8 @@ class RecordCursor {
         pos_ += 4 + len;
         return true;
     }
+
+    std::size_t position() const { return pos_; }
 
     bool peekType(std::uint16_t* type) const {
         if (pos_ + 4 > stream_.size()) return false;
@@ -435,7 +468,18 @@ class SegmentReader {
         }
     }
 
-    std::string string() {
+    void read(std::size_t n, std::string& out) {
+        while (n > 0) {
+            if (atEnd()) bad("the shared string table is truncated");
+            const std::size_t take = std::min(n, segments_[seg_].size() - off_);
+            out.append(segments_[seg_].substr(off_, take));
+            off_ += take;
+            n -= take;
+        }
+    }
+
+    /// The next string; its formatting runs and phonetic data go to `tail` (when given) instead of away.
+    std::string string(RichTail* tail = nullptr) {
         const std::size_t count = word();
         const unsigned flags = byte();
         const std::size_t runs = (flags & 0x08) ? word() : 0;
@@ -455,12 +499,26 @@ class SegmentReader {
             const std::size_t avail = (seg.size() - off_) / charSize;
             if (avail == 0) bad("a shared string splits a character");
             const std::size_t take = std::min(avail, count - u.size());
-            for (std::size_t i = 0; i < take; ++i, off_ += charSize)
-                u.push_back(wide ? static_cast<char16_t>(get16(seg, off_))
-                                 : static_cast<char16_t>(static_cast<unsigned char>(seg[off_])));
+            // Written in place: a 60000-row sheet has a few hundred thousand characters here.
+            const std::size_t have = u.size();
+            u.resize(have + take);
+            char16_t* out = u.data() + have;
+            if (wide) {
+                for (std::size_t i = 0; i < take; ++i) out[i] = static_cast<char16_t>(get16(seg, off_ + 2 * i));
+            } else {
+                for (std::size_t i = 0; i < take; ++i)
+                    out[i] = static_cast<char16_t>(static_cast<unsigned char>(seg[off_ + i]));
+            }
+            off_ += take * charSize;
         }
-        skip(runs * 4);
-        skip(extra);
+        if (tail != nullptr && (runs > 0 || extra > 0)) {
+            tail->runs = static_cast<std::uint16_t>(runs);
+            tail->extLength = static_cast<std::uint32_t>(extra);
+            read(runs * 4 + extra, tail->bytes);
+        } else {
+            skip(runs * 4);
+            skip(extra);
+        }
         return toUtf8(u);
     }
 
@@ -515,21 +573,50 @@ void setNumber(Worksheet& ws, std::size_t row, std::size_t col, double value) {
     ws.numbers[{static_cast<std::uint32_t>(row), static_cast<std::uint32_t>(col)}] = value;
 }
 
-void readSheet(std::string_view stream, std::size_t pos, Worksheet& ws, const std::vector<std::string>& sst) {
+std::string errorText(unsigned code) {
+    switch (code) {
+        case 0x00: return "#NULL!";
+        case 0x07: return "#DIV/0!";
+        case 0x0F: return "#VALUE!";
+        case 0x17: return "#REF!";
+        case 0x1D: return "#NAME?";
+        case 0x24: return "#NUM!";
+        default: return "#N/A";
+    }
+}
+
+std::string boolOrErrorText(unsigned value, bool isError) {
+    if (isError) return errorText(value);
+    return value != 0 ? "TRUE" : "FALSE";
+}
+
+/// Reads the cells of one worksheet; returns the stream position after its EOF record. Formula cells read
+/// as their last computed value; embedded objects (charts) are passed over.
+std::size_t readSheet(std::string_view stream, std::size_t pos, Worksheet& ws, const std::vector<std::string>& sst) {
     if (pos >= stream.size()) bad("a worksheet lies outside the stream");
     RecordCursor cur(stream, pos);
     Record r;
     if (!cur.next(r) || r.type != kBof || r.data.size() < 4) bad("a worksheet does not start with BOF");
     if (get16(r.data, 0) != kBiff8) bad("a worksheet is not in BIFF8 format");
     if (get16(r.data, 2) != kBofWorksheet) bad("the workbook holds a sheet that is not a worksheet");
+    int embedded = 0;
+    // A formula whose text follows in a STRING record.
+    bool stringPending = false;
+    std::size_t pendingRow = 0, pendingColumn = 0;
     for (;;) {
         if (!cur.next(r)) bad("a worksheet ends without EOF");
         const std::string_view d = r.data;
+        if (embedded > 0) {
+            if (r.type == kBof) ++embedded;
+            if (r.type == kEof) --embedded;
+            continue;
+        }
         switch (r.type) {
             case kEof:
-                return;
+                return cur.position();
             case kBof:
-                bad("a worksheet holds an embedded object");
+                ++embedded;
+                break;
             case kLabelSst: {
                 if (d.size() < 10) bad("a text cell is truncated");
                 const std::uint32_t i = get32(d, 6);
@@ -564,12 +651,38 @@ void readSheet(std::string_view stream, std::size_t pos, Worksheet& ws, const st
                     setNumber(ws, row, first + k, rkValue(get32(d, 4 + 6 * k + 2)));
                 break;
             }
-            case kFormula:
-            case kArray:
-            case kShrFmla:
-                bad("formulas are not supported");
+            case kFormula: {
+                if (d.size() < 14) bad("a formula cell is truncated");
+                const std::size_t row = get16(d, 0), col = get16(d, 2);
+                if (get16(d, 12) != 0xFFFF) {
+                    const std::uint64_t bits = get32(d, 6) | (static_cast<std::uint64_t>(get32(d, 10)) << 32);
+                    double v = 0;
+                    std::memcpy(&v, &bits, sizeof v);
+                    setNumber(ws, row, col, v);
+                } else {
+                    const auto kind = static_cast<unsigned char>(d[6]);
+                    const auto value = static_cast<unsigned char>(d[8]);
+                    if (kind == 0) {
+                        stringPending = true;
+                        pendingRow = row;
+                        pendingColumn = col;
+                    }
+                    else if (kind == 1 || kind == 2)
+                        setCell(ws, row, col, boolOrErrorText(value, kind == 2));
+                    else
+                        setCell(ws, row, col, {});
+                }
+                break;
+            }
+            case kString:
+                if (stringPending) setCell(ws, pendingRow, pendingColumn, unicodeString(d, 0));
+                stringPending = false;
+                break;
             case kBoolErr:
-                bad("only text and number cells are supported");
+                if (d.size() < 8) bad("a cell is truncated");
+                setCell(ws, get16(d, 0), get16(d, 2),
+                        boolOrErrorText(static_cast<unsigned char>(d[6]), static_cast<unsigned char>(d[7]) != 0));
+                break;
             default:
                 break;  // formatting and layout records carry no cell text
         }
@@ -609,7 +722,9 @@ Worksheet& Workbook::addSheet(const std::string& name) {
     if (const std::string problem = sheetNameProblem(name); !problem.empty())
         throw WorkbookError(WorkbookErrc::Semantic, problem);
     if (find(name)) throw WorkbookError(WorkbookErrc::TableExists, "Table '" + name + "' already exists.");
-    sheets_.push_back(Worksheet{name, {}, {}});
+    Worksheet ws;
+    ws.name = name;
+    sheets_.push_back(std::move(ws));
     return sheets_.back();
 }
 
@@ -628,6 +743,50 @@ std::string numberText(double value) {
     return format("%.15g", value);
 }
 
+struct Workbook::Original {
+    struct RawRecord {
+        std::uint16_t type;
+        std::size_t offset;  // of the record header in `stream`
+        std::size_t length;  // header included
+    };
+    std::string stream;
+    std::vector<RawRecord> globals;  // from BOF to before EOF; the SST's CONTINUE records are not listed
+    std::vector<std::string> sst;
+    std::map<std::uint32_t, RichTail> rich;
+    std::uint32_t sstTotal = 0;
+    std::vector<std::size_t> sheetStarts;  // stream position of each sheet as read
+    bool hasCellFormats = false;
+};
+
+namespace {
+
+/// A sheet copied from the file read, moved from `oldStart` to `newStart`: the INDEX record holds stream
+/// positions (of the DEFCOLWIDTH and DBCELL records), which move with it; everything else is relative.
+void appendMovedSheet(std::string& out, std::string_view sheet, std::size_t oldStart, std::size_t newStart) {
+    const std::size_t base = out.size();
+    out.append(sheet);
+    const auto delta = static_cast<std::uint32_t>(newStart - oldStart);
+    RecordCursor cur(sheet, 0);
+    Record r;
+    int depth = 0;
+    while (cur.next(r)) {
+        if (r.type == kBof) ++depth;
+        if (r.type == kEof && --depth == 0) break;
+        if (r.type != kIndex || depth != 1 || r.data.size() < 16) continue;
+        const std::size_t dataAt = base + cur.position() - r.data.size();
+        auto patch = [&](std::size_t at) {
+            const std::uint32_t v = get32(out, at);
+            if (v == 0) return;
+            const std::uint32_t moved = v + delta;
+            for (int b = 0; b < 4; ++b) out[at + static_cast<std::size_t>(b)] = static_cast<char>(moved >> (8 * b));
+        };
+        patch(dataAt + 12);
+        for (std::size_t at = 16; at + 4 <= r.data.size(); at += 4) patch(dataAt + at);
+    }
+}
+
+}  // namespace
+
 std::string Workbook::toXls() const {
     if (sheets_.empty())
         throw WorkbookError(WorkbookErrc::Semantic, "A workbook needs at least one worksheet.");
@@ -639,6 +798,8 @@ std::string Workbook::toXls() const {
                 throw WorkbookError(WorkbookErrc::Semantic,
                                     "The worksheet '" + ws.name + "' has too many columns.");
     }
+    // A file without cell formats (a bare minimum some tools write) has nothing to keep but its cells.
+    if (original_ && original_->hasCellFormats) return toXlsKeepingOriginal();
     StringTable table;
     std::size_t cellCount = 0;
     for (const auto& ws : sheets_)
@@ -647,7 +808,7 @@ std::string Workbook::toXls() const {
     std::vector<std::string> sheetStreams;
     sheetStreams.reserve(sheets_.size());
     for (std::size_t i = 0; i < sheets_.size(); ++i)
-        sheetStreams.push_back(sheetStream(sheets_[i], i == 0, table));
+        sheetStreams.push_back(sheetStream(sheets_[i], i == 0, table, kCellXf));
 
     std::string out;
     record(out, kBof, bof(kBofGlobals));
@@ -685,20 +846,109 @@ std::string Workbook::toXls() const {
     return writeCompoundFile(out);
 }
 
+// A workbook read from a file is written as a spreadsheet program adds sheets to it: every global record
+// (fonts, number formats, cell formats, styles, names, ...) and every untouched sheet is copied as it was;
+// the shared strings keep their numbers and ours follow; one cell format of ours is added when the file
+// has none like it; new sheets are appended, so the sheet numbers that names and formulas use stay valid.
+std::string Workbook::toXlsKeepingOriginal() const {
+    const Original& o = *original_;
+    StringTable table;
+    table.rich = &o.rich;
+    table.strings.reserve(o.sst.size());
+    table.index.reserve(o.sst.size());
+    for (std::size_t k = 0; k < o.sst.size(); ++k) {
+        table.strings.push_back(&o.sst[k]);
+        if (o.rich.count(static_cast<std::uint32_t>(k)) == 0)
+            table.index.try_emplace(o.sst[k], static_cast<std::uint32_t>(k));
+    }
+    table.total = o.sstTotal;
+
+    // Our cell format: one of the file's own when it has an identical one, else appended after its last.
+    const std::string ours = xf(false);
+    std::size_t xfCount = 0, lastXf = SIZE_MAX, lastBoundSheet = SIZE_MAX;
+    std::optional<std::size_t> sameXf;
+    for (std::size_t k = 0; k < o.globals.size(); ++k) {
+        const auto& g = o.globals[k];
+        if (g.type == kXf) {
+            if (!sameXf && std::string_view(o.stream).substr(g.offset + 4, g.length - 4) == ours) sameXf = xfCount;
+            ++xfCount;
+            lastXf = k;
+        }
+        if (g.type == kBoundSheet) lastBoundSheet = k;
+    }
+    const bool appendXf = !sameXf.has_value();
+    const auto cellXf = static_cast<std::uint16_t>(sameXf.value_or(xfCount));
+    if (appendXf && xfCount >= 4050)
+        throw WorkbookError(WorkbookErrc::BadFile, "The workbook has no room for another cell format.");
+
+    std::vector<std::string> sheetStreams(sheets_.size());
+    for (std::size_t i = 0; i < sheets_.size(); ++i)
+        if (!sheets_[i].originalRecords) sheetStreams[i] = sheetStream(sheets_[i], false, table, cellXf);
+
+    std::string out;
+    std::vector<std::size_t> plyPositions;
+    bool sstWritten = false;
+    auto newBoundSheets = [&] {
+        for (std::size_t i = o.sheetStarts.size(); i < sheets_.size(); ++i) {
+            std::string d;
+            plyPositions.push_back(out.size() + 4);
+            put32(d, 0);
+            put8(d, 0);
+            put8(d, 0);
+            d += shortName(sheets_[i].name);
+            record(out, kBoundSheet, d);
+        }
+    };
+    for (std::size_t k = 0; k < o.globals.size(); ++k) {
+        const auto& g = o.globals[k];
+        if (g.type == kSst) {
+            writeSst(out, table);
+            sstWritten = true;
+            continue;
+        }
+        if (g.type == kExtSst) continue;
+        if (g.type == kBoundSheet) plyPositions.push_back(out.size() + 4);
+        out.append(o.stream, g.offset, g.length);
+        if (k == lastXf && appendXf) record(out, kXf, ours);
+        if (k == lastBoundSheet) newBoundSheets();
+    }
+    if (lastBoundSheet == SIZE_MAX) newBoundSheets();
+    if (!sstWritten) writeSst(out, table);
+    record(out, kEof, {});
+    for (std::size_t i = 0; i < sheets_.size(); ++i) {
+        const std::size_t pos = out.size();
+        for (int b = 0; b < 4; ++b)
+            out[plyPositions[i] + static_cast<std::size_t>(b)] = static_cast<char>(pos >> (8 * b));
+        if (const auto& span = sheets_[i].originalRecords) {
+            appendMovedSheet(out, std::string_view(o.stream).substr(span->first, span->second - span->first),
+                             span->first, pos);
+        } else {
+            out += sheetStreams[i];
+        }
+    }
+    return writeCompoundFile(out);
+}
+
 Workbook Workbook::fromXls(std::string_view file) {
-    const std::string stream = readWorkbookStream(file);
+    auto original = std::make_shared<Original>();
+    original->stream = readWorkbookStream(file);
+    const std::string& stream = original->stream;
     RecordCursor cur(stream, 0);
     Record r;
     if (!cur.next(r) || r.type != kBof || r.data.size() < 4)
         bad("the workbook stream does not start with BOF");
     if (get16(r.data, 0) != kBiff8) bad("the workbook is not in BIFF8 format (Excel 97 or later)");
     if (get16(r.data, 2) != kBofGlobals) bad("the workbook stream does not start with the workbook globals");
+    original->globals.push_back({kBof, 0, cur.position()});
 
     std::vector<SheetRef> refs;
-    std::vector<std::string> sst;
+    std::vector<std::string>& sst = original->sst;
     for (;;) {
+        const std::size_t at = cur.position();
         if (!cur.next(r)) bad("the workbook globals end without EOF");
         if (r.type == kEof) break;
+        original->globals.push_back({r.type, at, cur.position() - at});
+        if (r.type == kXf) original->hasCellFormats = true;
         if (r.type == kBoundSheet) {
             if (r.data.size() < 8) bad("a sheet entry is truncated");
             const std::size_t count = static_cast<unsigned char>(r.data[6]);
@@ -712,6 +962,7 @@ Workbook Workbook::fromXls(std::string_view file) {
             refs.push_back({get32(r.data, 0), toUtf8(u)});
         } else if (r.type == kSst) {
             if (r.data.size() < 8) bad("the shared string table is truncated");
+            original->sstTotal = get32(r.data, 0);
             const std::uint32_t unique = get32(r.data, 4);
             std::vector<std::string_view> segments{r.data.substr(8)};
             std::uint16_t type = 0;
@@ -721,18 +972,26 @@ Workbook Workbook::fromXls(std::string_view file) {
             }
             SegmentReader reader(std::move(segments));
             // Every string takes at least three bytes, so the record sizes bound this loop.
-            while (sst.size() < unique) sst.push_back(reader.string());
+            while (sst.size() < unique) {
+                RichTail tail;
+                sst.push_back(reader.string(&tail));
+                if (tail.runs > 0 || tail.extLength > 0)
+                    original->rich.emplace(static_cast<std::uint32_t>(sst.size() - 1), std::move(tail));
+            }
         }
     }
     Workbook wb;
     for (const auto& ref : refs) {
         Worksheet ws;
         ws.name = ref.name;
-        readSheet(stream, ref.pos, ws, sst);
+        const std::size_t end = readSheet(stream, ref.pos, ws, sst);
+        ws.originalRecords = std::make_pair(static_cast<std::size_t>(ref.pos), end);
+        original->sheetStarts.push_back(ref.pos);
         if (!sheetNameProblem(ws.name).empty() || wb.find(ws.name))
             bad("a worksheet name is invalid or repeated");
         wb.sheets_.push_back(std::move(ws));
     }
+    wb.original_ = std::move(original);
     return wb;
 }
 
@@ -775,43 +1034,8 @@ std::string readWholeFile(const std::string& path) {
 }
 
 void replaceFileAtomically(const std::string& path, std::string_view bytes) {
-    static std::atomic<unsigned> counter{0};
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = path + format(".tmp%ld.%u", static_cast<long>(::getpid()), counter++);
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) ioError("Cannot create a temporary file for", path, errno);
-    }
-    if (fd < 0) ioError("Cannot create a temporary file for", path, EEXIST);
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) (void)::fchmod(fd, st.st_mode & 07777);
-
-    auto fail = [&](const char* what, int err) {
-        ::close(fd);
-        ::unlink(temp.c_str());
-        ioError(what, path, err);
-    };
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            fail("Cannot write", errno);
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fsync(fd) != 0) fail("Cannot write", errno);
-    if (::close(fd) != 0) {
-        const int err = errno;
-        ::unlink(temp.c_str());
-        ioError("Cannot write", path, err);
-    }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        const int err = errno;
-        ::unlink(temp.c_str());
-        ioError("Cannot replace", path, err);
-    }
+    const SaveResult saved = saveFileSafely(path, bytes);
+    if (!saved.ok()) throw WorkbookError(WorkbookErrc::Io, saved.detail, saved.problem);
 }
 
 }  // namespace thermivo

@@ -2,6 +2,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +21,10 @@ struct Worksheet {
     /// Cells read as numbers, by (row, column): written back as numbers while their text is unchanged,
     /// so rewriting a workbook keeps the user's numbers numeric.
     std::map<std::pair<std::uint32_t, std::uint32_t>, double> numbers;
+    /// Where the sheet's records lie in the workbook stream it was read from. While set, the sheet is
+    /// written back record for record (its formats, formulas, column widths and all); adding a row clears
+    /// it, and the sheet is then written from `rows` alone.
+    std::optional<std::pair<std::size_t, std::size_t>> originalRecords;
 
     /// The text of a cell; empty outside the rows.
     const std::string& cell(std::size_t row, std::size_t column) const;
@@ -47,8 +53,15 @@ class Workbook {
     /// Writes to a temporary file in the same folder and renames it into place; throws WorkbookError (Io).
     void save(const std::string& path) const;
 
+    struct Original;
+
   private:
+    std::string toXlsKeepingOriginal() const;
+
     std::vector<Worksheet> sheets_;
+    /// What the file this workbook was read from holds beyond the cell texts: its workbook stream, the
+    /// global records (fonts, formats, styles, names ...) and the shared strings, which a save copies.
+    std::shared_ptr<const Original> original_;
 };
 
 /// Why a worksheet name is unusable ("" when it is fine): empty, too long, or holding one of []:*?/\.

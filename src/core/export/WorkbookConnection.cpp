@@ -161,6 +161,8 @@ void WorkbookConnection::execute(const std::string& sql) {
     if (ws->rows.size() >= Worksheet::kMaxRows)
         throw WorkbookError(WorkbookErrc::Semantic, "The worksheet '" + ws->name + "' is full.");
     ws->rows.push_back(std::move(row));
+    // The sheet no longer matches the records it was read from; it is written from its rows.
+    ws->originalRecords.reset();
     dirty_ = true;
 }
 

@@ -2,6 +2,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "app/SafeSave.h"
+
 namespace thermivo {
 
 /// What went wrong in the workbook layer; callers branch on it instead of parsing message texts.
@@ -19,11 +21,21 @@ enum class WorkbookErrc {
 class WorkbookError : public std::runtime_error {
   public:
     WorkbookError(WorkbookErrc code, const std::string& message) : std::runtime_error(message), code_(code) {}
+    WorkbookError(WorkbookErrc code, const std::string& message, SaveProblem problem)
+        : std::runtime_error(message), code_(code), problem_(problem) {}
     /// The kind of failure.
     WorkbookErrc code() const { return code_; }
+    /// Why a save failed, in the terms the user is told.
+    SaveProblem saveProblem() const {
+        if (problem_ != SaveProblem::None) return problem_;
+        if (code_ == WorkbookErrc::BadFile) return SaveProblem::WorkbookUnreadable;
+        if (code_ == WorkbookErrc::TableExists) return SaveProblem::WorkbookSheetExists;
+        return SaveProblem::WorkbookFailed;
+    }
 
   private:
     WorkbookErrc code_;
+    SaveProblem problem_ = SaveProblem::None;
 };
 
 }  // namespace thermivo

@@ -4,8 +4,9 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
+#include <QBuffer>
 
+#include "app/SafeSave.h"
 #include "app/UiText.h"
 #include "data/Recording.h"
 #include "print/CurvePage.h"
@@ -50,9 +51,11 @@ bool writePrintoutPdf(const Recording& rec, const PdfPrintOptions& options, cons
 bool writeJobPdf(const PrintJob& job, PrintMode mode, const QString& path, QString* error,
                  const QPageSize& paper) {
     const bool curve = mode == PrintMode::Curve;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(error, QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+    // The document is made in memory and saved by the program's one save rule (links followed, permissions
+    // kept, temporary file renamed into place).
+    QByteArray document;
+    QBuffer file(&document);
+    file.open(QIODevice::WriteOnly);
     {
         QPdfWriter writer(&file);
         writer.setResolution(kPdfResolution);
@@ -63,19 +66,16 @@ bool writeJobPdf(const PrintJob& job, PrintMode mode, const QString& path, QStri
             curve ? QPageLayout::Landscape : QPageLayout::Portrait,
             QMarginsF(kPdfMarginMm, kPdfMarginMm, kPdfMarginMm, kPdfMarginMm), QPageLayout::Millimeter));
         QPainter painter;
-        if (!painter.begin(&writer)) {
-            file.cancelWriting();
-            return fail(error, QStringLiteral("cannot start the PDF document %1").arg(path));
-        }
+        if (!painter.begin(&writer)) return fail(error, QStringLiteral("cannot start the PDF document %1").arg(path));
         const bool printed = printPages(writer, painter, job, mode);
         painter.end();
-        if (!printed) {
-            file.cancelWriting();
-            return fail(error, QStringLiteral("a page of %1 could not be started").arg(path));
-        }
+        if (!printed) return fail(error, QStringLiteral("a page of %1 could not be started").arg(path));
     }
-    if (!file.commit())
-        return fail(error, QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+    file.close();
+    const SaveResult saved =
+        saveFileSafely(path.toStdString(), std::string_view(document.constData(), static_cast<std::size_t>(document.size())));
+    if (!saved.ok())
+        return fail(error, QString::fromStdString(saveProblemMessage(saved.problem, saved.detail)));
     return true;
 }
 

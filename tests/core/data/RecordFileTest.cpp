@@ -277,28 +277,62 @@ TEST(RecordFileReject, WithoutTheBlockTheLastBodyBytesGoUnchecked) {
     EXPECT_FALSE(RecordFile::decode(again, *rec));
 }
 
-TEST(RecordFileWrite, ValuesThatDoNotFitFailCleanly) {
+TEST(RecordFileWrite, ValuesThatDoNotFitFailCleanlyWithTheirReason) {
     ScopedTimeZone tz("UTC");
     std::string error;
+    SaveProblem problem = SaveProblem::None;
     auto rec = makeRecording(KindTemp, 3);
-    rec->temperature[1] = 10000.0f;  // "10000.00" is 8 characters
-    EXPECT_TRUE(RecordFile::encode(*rec, kNumbers, &error).empty());
-    rec = makeRecording(KindTemp, 3);
-    rec->temperature[1] = -1000.0f;
-    EXPECT_TRUE(RecordFile::encode(*rec, kNumbers).empty());
-    rec->temperature[1] = -999.99f;
-    EXPECT_FALSE(RecordFile::encode(*rec, kNumbers).empty());
+    rec->temperature[1] = 99999.99f;  // neither "99999.99" nor "100000.0" fits, and "100000" is another value
+    EXPECT_TRUE(RecordFile::encode(*rec, kNumbers, &error, &problem).empty());
+    EXPECT_EQ(problem, SaveProblem::ValueTooWide);
+    rec->temperature[1] = 1234567.5f;
+    EXPECT_TRUE(RecordFile::encode(*rec, kNumbers, &error, &problem).empty());
+    EXPECT_EQ(problem, SaveProblem::ValueTooWide);
+    rec->tempMax = -99999.5f;
+    rec->temperature[1] = 1.0f;
+    EXPECT_TRUE(RecordFile::encode(*rec, kNumbers, &error, &problem).empty());
+    EXPECT_EQ(problem, SaveProblem::ValueTooWide);
 
     rec = makeRecording(KindTempCompact, 3, 1393668000, 100 * 60);
-    EXPECT_TRUE(RecordFile::encode(*rec, kNumbers).empty());
+    EXPECT_TRUE(RecordFile::encode(*rec, kNumbers, &error, &problem).empty());
+    EXPECT_EQ(problem, SaveProblem::CompactLayoutFull);
     rec = makeRecording(KindTempCompact, 10000, 1393668000, 60);
-    EXPECT_TRUE(RecordFile::encode(*rec, kNumbers).empty());
+    EXPECT_TRUE(RecordFile::encode(*rec, kNumbers, &error, &problem).empty());
+    EXPECT_EQ(problem, SaveProblem::CompactLayoutFull);
     rec = makeRecording(KindTempCompact, 9999, 1393668000, 99 * 60);
-    EXPECT_FALSE(RecordFile::encode(*rec, kNumbers).empty());
+    EXPECT_FALSE(RecordFile::encode(*rec, kNumbers, &error, &problem).empty());
+    EXPECT_EQ(problem, SaveProblem::None);
     rec = makeRecording(KindTemp, 3);
     EXPECT_TRUE(RecordFile::encode(*rec, {1, 2, 0, 4, 5}).empty());
     rec->sampleCount = 60001;
-    EXPECT_TRUE(RecordFile::encode(*rec, kNumbers).empty());
+    EXPECT_TRUE(RecordFile::encode(*rec, kNumbers, &error, &problem).empty());
+    EXPECT_EQ(problem, SaveProblem::TooManySamples);
+    rec = makeRecording(KindTemp, 3);
+    rec->values[Recording::ValSerial] = "DI20\xC3\xA9" "400007";
+    EXPECT_TRUE(RecordFile::encode(*rec, kNumbers, &error, &problem).empty());
+    EXPECT_EQ(problem, SaveProblem::SerialNotAscii);
+    rec = makeRecording(KindTemp, 3, -2300000000LL);  // 1897
+    EXPECT_TRUE(RecordFile::encode(*rec, kNumbers, &error, &problem).empty());
+    EXPECT_EQ(problem, SaveProblem::TimeOutOfRange);
+}
+
+TEST(RecordFileWrite, WidestTextThatFitsForValuesBeyondTwoDecimals) {
+    ScopedTimeZone tz("UTC");
+    auto rec = makeRecording(KindTemp, 4);
+    rec->temperature[0] = Recording::kNoValue;  // the no-value marker, "-1000.00" in "%4.2f"
+    rec->temperature[1] = 12345.6f;
+    rec->temperature[2] = 10000.0f;
+    rec->temperature[3] = -123456.0f;
+    const auto image = RecordFile::encode(*rec, kNumbers);
+    ASSERT_FALSE(image.empty());
+    EXPECT_EQ(plainBody(image).substr(82, 28), "-1000.012345.610000.0-123456");
+    auto back = std::make_unique<Recording>();
+    ASSERT_TRUE(RecordFile::decode(image, *back));
+    for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(back->temperature[i], rec->temperature[i]) << i;
+    // Values that fit keep the two decimals of "%4.2f".
+    rec->tempMax = 6.1f;
+    rec->tempMin = -12.345f;
+    EXPECT_EQ(plainBody(RecordFile::encode(*rec, kNumbers)).substr(47, 14), "6.10   -12.35 ");
 }
 
 TEST(RecordFileWrite, SavesThroughATemporaryFileAndNeverDamagesTheOldOne) {
@@ -315,7 +349,7 @@ TEST(RecordFileWrite, SavesThroughATemporaryFileAndNeverDamagesTheOldOne) {
     const auto before = readBytes(path);
     EXPECT_EQ(before.size(), 196u + 14u * 120u);
 
-    rec->humidity[7] = 123456.0f;  // does not fit: the save must fail and leave the old file
+    rec->humidity[7] = 1234567.5f;  // does not fit: the save must fail and leave the old file
     {
         RecordFile file(path, RecordFile::ModeWrite);
         EXPECT_FALSE(file.write(*rec));
