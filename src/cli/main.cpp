@@ -47,8 +47,8 @@ CLI::App* command(CLI::App& tool, const char* name, const char* description, con
 CLI::Validator unitChoice() { return CLI::IsMember({"C", "F"}, CLI::ignore_case).description(""); }
 const CLI::Validator kMinuteTime(
     [](std::string& value) {
-        return parseMinuteTime(value) ? std::string()
-                                      : "\"" + value + "\" is not a local time \"YYYY-M-D HH:MM\" that exists";
+        if (parseMinuteTime(value)) return std::string();
+        return "\"" + value + "\" is not a local time \"YYYY-MM-DD HH:MM\" (or \"YYYY-M-D H:MM\") that exists";
     },
     "", "minute time");
 
