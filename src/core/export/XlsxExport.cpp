@@ -1,15 +1,18 @@
 #include "export/XlsxExport.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "analysis/Statistics.h"
 #include "analysis/StatisticsText.h"
 #include "app/AppSettings.h"
+#include "app/SafeSave.h"
 #include "app/UiText.h"
 #include "data/LocalTime.h"
 #include "data/Recording.h"
@@ -319,32 +322,35 @@ bool xlsxExportAvailable() { return true; }
 
 bool writeRecordingXlsx(const Recording& rec, const std::string& path, const AppSettings& settings,
                         std::string* error) {
-    std::string temp = path + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
+    // The library writes only to a named file; it writes a private scratch file, whose bytes then take the
+    // program's one way into place (links followed, permissions kept, synced, renamed).
+    const char* tmpdir = std::getenv("TMPDIR");
+    std::string scratch =
+        std::string(tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp") + "/thermivo-xlsx.XXXXXX";
+    const int fd = ::mkstemp(scratch.data());
     if (fd < 0) {
-        if (error) *error = path + ": cannot create a file in that folder";
+        if (error) *error = path + ": cannot create a scratch file";
         return false;
-    }
-    // mkstemp creates 0600: keep the mode of the file being replaced, else the mode a plain create gives.
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) {
-        (void)::fchmod(fd, st.st_mode & 07777);
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        (void)::fchmod(fd, 0666 & ~mask);
     }
     ::close(fd);
     XlsxWriter writer(rec, settings);
-    const lxw_error status = writer.write(temp);
-    if (status != LXW_NO_ERROR) {
-        std::remove(temp.c_str());
-        if (error) *error = path + ": " + lxw_strerror(status);
+    const lxw_error status = writer.write(scratch);
+    std::string bytes;
+    bool read = false;
+    if (status == LXW_NO_ERROR) {
+        std::ifstream in(scratch, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        read = !in.bad();
+    }
+    std::remove(scratch.c_str());
+    if (status != LXW_NO_ERROR || !read) {
+        if (error)
+            *error = path + ": " + (status != LXW_NO_ERROR ? lxw_strerror(status) : "cannot read the scratch file");
         return false;
     }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        std::remove(temp.c_str());
-        if (error) *error = path + ": cannot replace the file";
+    const SaveResult saved = saveFileSafely(path, bytes);
+    if (!saved.ok()) {
+        if (error) *error = saveProblemText(saved.problem) + " (" + saved.detail + ")";
         return false;
     }
     return true;

@@ -151,4 +151,12 @@ TEST(XlsxExport, ChineseNamesFahrenheitAndFailuresLeaveNothing) {
     EXPECT_FALSE(error.empty());
     EXPECT_TRUE(std::filesystem::is_directory(dir.file("taken.xlsx")));
     EXPECT_EQ(entryCount(dir.path()), 3u);  // r.xlsx, expected.tsv or not, taken.xlsx
+
+    // A link to the user's workbook: the workbook it points to is replaced, the link stays a link.
+    const auto before = std::filesystem::file_size(dir.file("r.xlsx"));
+    std::filesystem::create_symlink("r.xlsx", dir.file("link.xlsx"));
+    auto longer = makeExportRecording(500);
+    ASSERT_TRUE(writeRecordingXlsx(*longer, dir.file("link.xlsx"), settings, &error)) << error;
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.xlsx")));
+    EXPECT_GT(std::filesystem::file_size(dir.file("r.xlsx")), before);
 }
