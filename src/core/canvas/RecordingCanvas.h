@@ -7,7 +7,7 @@ namespace thermivo {
 
 /// A canvas that records every call, so tests can check what a drawing routine produced.
 class RecordingCanvas : public Canvas {
-public:
+  public:
     struct Line {
         Point from, to;
         Pen pen;
@@ -45,14 +45,21 @@ public:
     void setBackgroundMode(BackgroundMode mode) override { mode_ = mode; }
     void moveTo(int x, int y) override { pos_ = {x, y}; }
     void lineTo(int x, int y) override {
-        ops.push_back(Line{pos_, {x, y}, pen_});
+        ops.emplace_back(std::in_place_type<Line>, Line{pos_, {x, y}, pen_});
         pos_ = {x, y};
     }
-    void polyline(const std::vector<Point>& points) override { ops.push_back(Polyline{points, pen_}); }
-    void rectangle(const Rect& r) override { ops.push_back(Rectangle{r, pen_, brush_}); }
-    void fillRect(const Rect& r, Rgb color) override { ops.push_back(Fill{r, color}); }
+    void polyline(const std::vector<Point>& points) override {
+        ops.emplace_back(std::in_place_type<Polyline>, Polyline{points, pen_});
+    }
+    void rectangle(const Rect& r) override {
+        ops.emplace_back(std::in_place_type<Rectangle>, Rectangle{r, pen_, brush_});
+    }
+    void fillRect(const Rect& r, Rgb color) override {
+        ops.emplace_back(std::in_place_type<Fill>, Fill{r, color});
+    }
     void textOut(int x, int y, std::string_view utf8) override {
-        ops.push_back(Text{{x, y}, std::string(utf8), font_, textColor_, background_, mode_});
+        ops.emplace_back(std::in_place_type<Text>,
+                         Text{{x, y}, std::string(utf8), font_, textColor_, background_, mode_});
     }
     /// A fixed-pitch estimate: each character is half the font height wide.
     Size textExtent(std::string_view utf8) override;
@@ -68,7 +75,7 @@ public:
 
     std::vector<Op> ops;
 
-private:
+  private:
     int dpiX_, dpiY_;
     Pen pen_{};
     Brush brush_{};

@@ -82,8 +82,10 @@ bool appendValueField(std::string& body, float value) {
 // A zero-padded count or interval of exactly `digits` characters ("%.5d"); a negative value read from a
 // file keeps its sign in the same width ("-0001"), as the reader takes it. False when it does not fit.
 bool appendIntegerField(std::string& body, long long value, std::size_t digits) {
-    const std::string text = value < 0 ? "-" + format("%.*lld", static_cast<int>(digits) - 1, -value)
-                                       : format("%.*lld", static_cast<int>(digits), value);
+    // Built by appending, not "-" + ...: GCC 12 at -O3 warns falsely (-Wrestrict) about the insert at the front.
+    std::string text = value < 0 ? "-" : "";
+    text += value < 0 ? format("%.*lld", static_cast<int>(digits) - 1, -value)
+                      : format("%.*lld", static_cast<int>(digits), value);
     if (text.size() != digits) return false;
     body += text;
     return true;
