@@ -16,26 +16,24 @@ SaveTargets saveTargets(const std::string& path, const std::string& name, int fi
         }
         t.statusName = t.recordName;
     }
+    // A workbook beside a record file is named after it: starting from the record file's path here would
+    // export into the record file itself.
+    const auto workbookTarget = [&](const std::string& ext, std::string& outPath, std::string& outName) {
+        outPath = t.recordFile && extension != ext ? t.recordPath : path;
+        outName = t.recordFile && extension != ext ? t.recordName : name;
+        if (extension != ext) {
+            (outPath += '.') += ext;
+            (outName += '.') += ext;
+        }
+        t.statusName = outName;
+    };
     if (extension == "xls" || filter == kFilterWorksheet) {
         t.workbook = true;
-        // Starting from the record file's path here would export into the record file itself.
-        t.workbookPath = t.recordFile && extension != "xls" ? t.recordPath : path;
-        t.workbookName = t.recordFile && extension != "xls" ? t.recordName : name;
-        if (extension != "xls") {
-            t.workbookPath += ".xls";
-            t.workbookName += ".xls";
-        }
-        t.statusName = t.workbookName;
+        workbookTarget("xls", t.workbookPath, t.workbookName);
     }
     if (extension == "xlsx" || filter == kFilterXlsx) {
         t.xlsx = true;
-        t.xlsxPath = t.recordFile && extension != "xlsx" ? t.recordPath : path;
-        t.xlsxName = t.recordFile && extension != "xlsx" ? t.recordName : name;
-        if (extension != "xlsx") {
-            t.xlsxPath += ".xlsx";
-            t.xlsxName += ".xlsx";
-        }
-        t.statusName = t.xlsxName;
+        workbookTarget("xlsx", t.xlsxPath, t.xlsxName);
     }
     return t;
 }
