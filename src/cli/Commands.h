@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,6 +39,10 @@ std::optional<std::int64_t> parseMinuteTime(const std::string& text);
 /// Writes the printout as a PDF with the current unit; an exit code.
 int writePdf(const Recording& rec, const PdfRequest& request);
 
+/// Runs `body` with what the PDF writers need (a GUI application on the offscreen platform); returns its
+/// exit code, or kExitFailure when this build has no PDF writer.
+int withPdfWriter(const std::string& path, const std::function<int()>& body);
+
 // What each command was asked for; main.cpp binds every option to one of these fields.
 struct InfoRequest {
     std::string path, unit, from, to;
@@ -51,6 +56,10 @@ struct ConvertRequest {
     std::string input, xls, xlsx, csv, unit, pages = "curve", from, to;
     PdfRequest pdf;
 };
+struct ReportCommandRequest {
+    std::string input, output, unit, from, to, comment;
+    double activationEnergy = kDefaultActivationEnergyKJPerMol;
+};
 struct InstrumentRequest {
     std::string port, output, interval;
     bool partial = false;  ///< keep the received samples of a download that failed
@@ -59,6 +68,7 @@ struct InstrumentRequest {
 int runInfo(const InfoRequest& request);
 int runConvert(ConvertRequest request);
 int runCreate(const CreateRequest& request);
+int runReport(const ReportCommandRequest& request);
 int runDownload(const InstrumentRequest& request);
 int runStatus(const InstrumentRequest& request);
 int runSetClock(const InstrumentRequest& request);

@@ -25,7 +25,9 @@ void quietRuntimeDirWarning(QtMsgType type, const QMessageLogContext& context, c
 }
 }  // namespace
 
-int writePdf(const Recording& rec, const PdfRequest& request) {
+int writePrintout(const Recording& rec, const PdfRequest& request);
+
+int withPdfWriter(const std::string&, const std::function<int()>& body) {
     // The page drawing needs fonts, which need a GUI application; no display is needed.
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     int argc = 1;
@@ -33,6 +35,14 @@ int writePdf(const Recording& rec, const PdfRequest& request) {
     char* argv[] = {name, nullptr};
     qInstallMessageHandler(quietRuntimeDirWarning);
     QGuiApplication app(argc, argv);
+    return body();
+}
+
+int writePdf(const Recording& rec, const PdfRequest& request) {
+    return withPdfWriter(request.path, [&] { return writePrintout(rec, request); });
+}
+
+int writePrintout(const Recording& rec, const PdfRequest& request) {
     PdfPrintOptions options;
     options.pages = request.textPages ? PdfPrintOptions::Pages::Text : PdfPrintOptions::Pages::Curve;
     options.curvePages = request.curvePages;
@@ -48,11 +58,12 @@ int writePdf(const Recording& rec, const PdfRequest& request) {
     return kExitOk;
 }
 #else
-int writePdf(const Recording&, const PdfRequest& request) {
-    std::fprintf(stderr, "thermivo-cli: %s: this build has no PDF writer (Qt 6 was not found)\n",
-                 request.path.c_str());
+int withPdfWriter(const std::string& path, const std::function<int()>&) {
+    std::fprintf(stderr, "thermivo-cli: %s: this build has no PDF writer (Qt 6 was not found)\n", path.c_str());
     return kExitFailure;
 }
+
+int writePdf(const Recording&, const PdfRequest& request) { return withPdfWriter(request.path, {}); }
 #endif
 
 }  // namespace thermivo::cli

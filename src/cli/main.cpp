@@ -1,5 +1,6 @@
 // thermivo-cli: the recording tools of Thermivo without windows.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -52,6 +53,21 @@ const CLI::Validator kMinuteTime(
     },
     "", "minute time");
 
+// nan and inf pass a plain range check (every comparison with nan is false), so finiteness is asked first.
+const CLI::Validator kActivationEnergy(
+    [](std::string& value) {
+        double v = 0;
+        std::size_t used = 0;
+        try {
+            v = std::stod(value, &used);
+        } catch (const std::exception&) {
+            used = 0;
+        }
+        if (used == value.size() && used > 0 && std::isfinite(v) && v > 0 && v <= 1e6) return std::string();
+        return "\"" + value + "\" is not an activation energy: give a number of kJ/mol greater than 0 and at most 1000000";
+    },
+    "", "activation energy");
+
 }  // namespace
 
 int usage(const std::string& problem) {
@@ -92,7 +108,7 @@ int main(int argc, char** argv) {
     c->add_option("--unit", info.unit, "Temperature unit of the texts")->type_name("C|F")->check(unitChoice());
     c->add_flag("--json", info.json, "Print the recording as JSON, the input of 'create --from-json'");
     c->add_option("--mkt-kj", info.activationEnergy, "Activation energy of the mean kinetic temperature (default: 83.144)")
-        ->type_name("KJ_PER_MOL")->check(CLI::PositiveNumber.description(""))->check(CLI::Range(0.0, 1e6).description(""));
+        ->type_name("KJ_PER_MOL")->check(kActivationEnergy);
     c->add_option("--from", info.from, "Statistics from this sample time on")->type_name("\"YYYY-MM-DD HH:MM\"")
         ->check(kMinuteTime);
     c->add_option("--to", info.to, "Statistics up to this sample time")->type_name("\"YYYY-MM-DD HH:MM\"")
@@ -125,6 +141,21 @@ int main(int argc, char** argv) {
         ->check(kMinuteTime);
     c->add_option("--unit", convert.unit, "Temperature unit")->type_name("C|F")->check(unitChoice());
     run[c] = [&convert] { return runConvert(convert); };
+
+    ReportCommandRequest report;
+    c = command(tool, "report", "Write the report of a recording for an audit as PDF: verdict, statistics, curve, excursions",
+                "thermivo-cli report day1.kvlu -o day1-report.pdf --unit C --comment \"Truck 7, route B\"");
+    c->add_option("FILE.kvlu", report.input, "The recording to read")->type_name("")->required();
+    c->add_option("-o", report.output, "The PDF file to write")->type_name("OUT.pdf")->required();
+    c->add_option("--from", report.from, "First sample time reported")->type_name("\"YYYY-MM-DD HH:MM\"")
+        ->check(kMinuteTime);
+    c->add_option("--to", report.to, "Last sample time reported")->type_name("\"YYYY-MM-DD HH:MM\"")
+        ->check(kMinuteTime);
+    c->add_option("--unit", report.unit, "Temperature unit")->type_name("C|F")->check(unitChoice());
+    c->add_option("--mkt-kj", report.activationEnergy, "Activation energy of the mean kinetic temperature (default: 83.144)")
+        ->type_name("KJ_PER_MOL")->check(kActivationEnergy);
+    c->add_option("--comment", report.comment, "A comment printed above the signatures")->type_name("TEXT");
+    run[c] = [&report] { return runReport(report); };
 
     InstrumentRequest download;
     c = command(tool, "download", "Download the instrument's samples into a record file",

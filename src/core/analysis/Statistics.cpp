@@ -90,22 +90,42 @@ RecordingStatistics computeStatistics(const Recording& rec, SampleRange range, d
     const float* temps = rec.temperature.data();
     s.mktCelsius = meanKineticTemperature(temps + range.first, range.count(), activationEnergyKJPerMol);
 
-    double sum = 0;
-    int valued = 0;
+    s.hasHumidity = rec.kind == KindTempHumi;
+    const auto extremes = [&](const float* values, std::optional<float>& lo, std::optional<float>& hi,
+                              std::int64_t& loTime, std::int64_t& hiTime) -> std::optional<double> {
+        double sum = 0;
+        int valued = 0;
+        for (int i = range.first; i < range.last; ++i) {
+            const float v = values[i];
+            if (!Recording::hasValue(v)) continue;
+            const std::int64_t t = rec.sampleTime[static_cast<std::size_t>(i)];
+            if (!lo || v < *lo) {
+                lo = v;
+                loTime = t;
+            }
+            if (!hi || v > *hi) {
+                hi = v;
+                hiTime = t;
+            }
+            sum += v;
+            ++valued;
+        }
+        if (valued == 0) return std::nullopt;
+        return sum / valued;
+    };
+    s.avgCelsius = extremes(temps, s.minCelsius, s.maxCelsius, s.minTime, s.maxTime);
+    if (s.hasHumidity)
+        s.avgPercent =
+            extremes(rec.humidity.data(), s.minPercent, s.maxPercent, s.minPercentTime, s.maxPercentTime);
     for (int i = range.first; i < range.last; ++i) {
-        const float t = temps[i];
-        if (!Recording::hasValue(t)) continue;
-        s.minCelsius = s.minCelsius ? std::min(*s.minCelsius, t) : t;
-        s.maxCelsius = s.maxCelsius ? std::max(*s.maxCelsius, t) : t;
-        sum += t;
-        ++valued;
+        const bool missing = !Recording::hasValue(temps[i]) ||
+                             (s.hasHumidity && !Recording::hasValue(rec.humidity[static_cast<std::size_t>(i)]));
+        if (missing) ++s.samplesWithoutValue;
     }
-    if (valued > 0) s.avgCelsius = sum / valued;
 
     if (rec.tempAlarmOn)
         s.temperature = limitStatistics(temps, rec.sampleTime.data(), range, rec.intervalSeconds, rec.tempLower,
                                         rec.tempUpper);
-    s.hasHumidity = rec.kind == KindTempHumi;
     if (s.hasHumidity && rec.humiAlarmOn)
         s.humidity = limitStatistics(rec.humidity.data(), rec.sampleTime.data(), range, rec.intervalSeconds,
                                      rec.humiLower, rec.humiUpper);

@@ -62,9 +62,16 @@ struct RecordingStatistics {
     /// Minimum, maximum and average of the temperature samples that carry a value; nothing without any.
     std::optional<float> minCelsius, maxCelsius;
     std::optional<double> avgCelsius;
+    /// Times of the first sample at the minimum and at the maximum.
+    std::int64_t minTime = 0, maxTime = 0;
+    /// Samples of the range without a temperature value (kind 4: or without a humidity value).
+    int samplesWithoutValue = 0;
     LimitStatistics temperature;
-    bool hasHumidity = false;  ///< kind 4: `humidity` applies
+    bool hasHumidity = false;  ///< kind 4: `humidity` and the humidity figures apply
     LimitStatistics humidity;
+    std::optional<float> minPercent, maxPercent;
+    std::optional<double> avgPercent;
+    std::int64_t minPercentTime = 0, maxPercentTime = 0;
 };
 
 /// Statistics of `range` of the recording with the given activation energy.

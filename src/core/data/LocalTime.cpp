@@ -1,6 +1,10 @@
 #include "data/LocalTime.h"
 
+#include <climits>
+#include <cstdlib>
 #include <ctime>
+#include <fstream>
+#include <unistd.h>
 
 #include "app/Format.h"
 
@@ -84,6 +88,55 @@ std::optional<std::int64_t> parseLocalMinutes(const std::string& text) {
         return std::nullopt;
     }
     return t;
+}
+
+int utcOffsetSeconds(std::int64_t seconds) {
+    const std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm tm{};
+    if (static_cast<std::int64_t>(t) != seconds || localtime_r(&t, &tm) == nullptr) return 0;
+    return static_cast<int>(tm.tm_gmtoff);
+}
+
+std::string formatUtcOffset(int offsetSeconds) {
+    const char sign = offsetSeconds < 0 ? '-' : '+';
+    const int a = offsetSeconds < 0 ? -offsetSeconds : offsetSeconds;
+    return format("%c%.2d:%.2d", sign, a / 3600, a / 60 % 60);
+}
+
+std::string formatLocalIso(std::int64_t seconds) {
+    const auto p = toLocal(seconds);
+    if (!p) return {};
+    return format("%.4d-%.2d-%.2dT%.2d:%.2d:%.2d", p->year, p->month, p->day, p->hour, p->minute, p->second) +
+           formatUtcOffset(utcOffsetSeconds(seconds));
+}
+
+std::string formatLocalWithOffset(std::int64_t seconds) {
+    const auto p = toLocal(seconds);
+    if (!p) return {};
+    return format("%.4d-%.2d-%.2d %.2d:%.2d:%.2d ", p->year, p->month, p->day, p->hour, p->minute, p->second) +
+           formatUtcOffset(utcOffsetSeconds(seconds));
+}
+
+std::string localZoneName() {
+    if (const char* tz = std::getenv("TZ"); tz != nullptr && *tz != '\0') {
+        std::string name = tz[0] == ':' ? tz + 1 : tz;
+        // A TZ naming a file gives the zone below the zoneinfo folder, like /etc/localtime does.
+        if (const auto at = name.find("zoneinfo/"); at != std::string::npos) name = name.substr(at + 9);
+        if (!name.empty()) return name;
+    }
+    char target[PATH_MAX];
+    const ssize_t n = readlink("/etc/localtime", target, sizeof target - 1);
+    if (n > 0) {
+        const std::string link(target, static_cast<std::size_t>(n));
+        if (const auto at = link.find("zoneinfo/"); at != std::string::npos) return link.substr(at + 9);
+    }
+    std::ifstream file("/etc/timezone");
+    std::string line;
+    if (std::getline(file, line) && !line.empty()) return line;
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    if (localtime_r(&now, &tm) != nullptr && tm.tm_zone != nullptr && *tm.tm_zone != '\0') return tm.tm_zone;
+    return "UTC";
 }
 
 std::int64_t nowSeconds() { return static_cast<std::int64_t>(std::time(nullptr)); }

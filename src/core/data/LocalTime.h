@@ -31,6 +31,22 @@ std::string formatLocalMinutes(std::int64_t seconds, const char* separator = " "
 /// change to daylight saving skips.
 std::optional<std::int64_t> parseLocalMinutes(const std::string& text);
 
+/// Offset of local time from UTC at that moment, seconds east of Greenwich (3600 for CET); 0 when unknown.
+int utcOffsetSeconds(std::int64_t seconds);
+
+/// An offset as ISO 8601 writes it: "+01:00", "-03:30", "+00:00".
+std::string formatUtcOffset(int offsetSeconds);
+
+/// ISO 8601 local time with its offset, "2014-03-05T07:07:00+01:00"; unambiguous in the repeated autumn hour.
+std::string formatLocalIso(std::int64_t seconds);
+
+/// "2014-03-05 07:07:00 +01:00": local time to the second with its UTC offset, for printed evidence.
+std::string formatLocalWithOffset(std::int64_t seconds);
+
+/// Name of the local time zone: the TZ variable when set (without a leading ':'), else the zone that
+/// /etc/localtime links to or /etc/timezone names, else the abbreviation (e.g. "CET"); "UTC" for none.
+std::string localZoneName();
+
 /// The current time, seconds since 1970.
 std::int64_t nowSeconds();
 
