@@ -93,8 +93,8 @@ TEST_F(CliReport, EveryFigureEqualsTheStatisticsModuleAndTheDigestEqualsSha256su
     has("Source file r.kvlu");
     has("SHA-256 " + digest);
     has("Made with Thermivo");
-    has("Temperature: Result: Limits exceeded (2 excursions, " +
-        durationText(stats.temperature.secondsAbove + stats.temperature.secondsBelow) + " outside the limits)");
+    has("Temperature: Result: Limits exceeded (excursions: 2, time outside the limits: " +
+        durationText(stats.temperature.secondsAbove + stats.temperature.secondsBelow) + ")");
     has("Humidity: Result: Within limits");
     has(temperatureText(*stats.mktCelsius, celsius));
     has("Maximum " + temperatureText(*stats.maxCelsius, celsius) + " at 2014-03-01 10:15:00 +00:00");
@@ -131,7 +131,7 @@ TEST_F(CliReport, ChineseReportCarriesTheSameFigures) {
     celsius.currentUnit = celsius.unitCelsius;
     const auto has = [&](const std::string& what) { EXPECT_NE(pdf.find(squeezed(what)), std::string::npos) << what; };
     has("冷链记录报告");
-    has("温度: 结果：超出限值（2 次超限，超限时间共 " +
+    has("温度: 结果：超出限值（超限次数 2，超限时间共 " +
         durationText(stats.temperature.secondsAbove + stats.temperature.secondsBelow) + "）");
     has("湿度: 结果：未超出限值");
     has(temperatureText(*stats.mktCelsius, celsius));

@@ -179,7 +179,7 @@ constexpr TextPair kTexts[] = {
     {2514, "生成时间", "Made at"},
     {2515, "生成用户", "Made by user"},
     {2516, "结果：未超出限值", "Result: Within limits"},
-    {2517, "结果：超出限值（%1 次超限，超限时间共 %2）", "Result: Limits exceeded (%1 excursions, %2 outside the limits)"},
+    {2517, "结果：超出限值（超限次数 %1，超限时间共 %2）", "Result: Limits exceeded (excursions: %1, time outside the limits: %2)"},
     {2518, "结果：未设置报警限值", "Result: No alarm limits set"},
     {2519, "温度", "Temperature"},
     {2520, "湿度", "Humidity"},

@@ -23,7 +23,8 @@ constexpr double kBottomMm = 273.0;  // the flow ends here; the footer lies belo
 constexpr double kFooterMm = 279.0;
 constexpr double kLeftMm = 8.0;
 constexpr double kRightMm = 192.0;
-constexpr double kValueMm = 62.0;
+constexpr double kValueMm = 72.0;
+constexpr double kStatValueMm = 86.0;  // the statistics' labels are longer
 constexpr double kLineMm = 5.2;
 constexpr double kTextMm = 3.0;   // em height of the body text
 constexpr double kTableTextMm = 2.6;
@@ -365,10 +366,11 @@ void ReportDocument::drawBlock(Canvas& canvas, const Block& b) const {
                 canvas.textOut(px(kLeftMm + 2), y, f.label);
                 return;
             }
-            const double indent = b.kind == Kind::StatLine ? 6 : 2;
+            const bool stat = b.kind == Kind::StatLine;
+            const double valueMm = stat ? kStatValueMm : kValueMm;
             canvas.setFont(body);
-            fitText(canvas, body, px(kLeftMm + indent), y, px(kValueMm + 10) - px(1), f.label);
-            fitText(canvas, body, px(kValueMm + 10), y, px(kRightMm), f.value);
+            fitText(canvas, body, px(kLeftMm + (stat ? 6 : 2)), y, px(valueMm - 1), f.label);
+            fitText(canvas, body, px(valueMm), y, px(kRightMm), f.value);
             return;
         }
         case Kind::Verdicts: {
@@ -591,14 +593,23 @@ void ReportDocument::drawCurve(Canvas& canvas, double topMm) const {
 
     // Legend.
     int x = left;
-    const int legendY = bottom + py(11);
+    int legendY = bottom + py(11);
+    // An entry that would run past the plot's right edge starts a second row.
+    const auto place = [&](const std::string& label) {
+        if (x > left && x + px(8.5) + canvas.textExtent(label).width > right) {
+            x = left;
+            legendY += py(5);
+        }
+    };
     const auto legendLine = [&](Rgb color, PenStyle style, const std::string& label) {
+        place(label);
         canvas.setPen(Pen{style, std::max(1.0, py(0.4) * 1.0), color});
         canvas.line(x, legendY + py(1.3), x + px(7), legendY + py(1.3));
         canvas.textOut(x + px(8.5), legendY, label);
         x += px(8.5) + canvas.textExtent(label).width + px(6);
     };
     const auto legendBox = [&](Rgb color, const std::string& label) {
+        place(label);
         canvas.fillRect({x, legendY, x + px(7), legendY + py(2.6)}, color);
         canvas.textOut(x + px(8.5), legendY, label);
         x += px(8.5) + canvas.textExtent(label).width + px(6);
