@@ -32,6 +32,7 @@
 #include "HisDataView.h"
 #include "StatisticsView.h"
 #include "Prompts.h"
+#include "ReportSave.h"
 #include "SummFormView.h"
 #include "WindowMessage.h"
 #include "app/AppSettings.h"
@@ -587,8 +588,14 @@ void CDeepColdThermivoDlg::saveCopy() {
     QString selected = RecordFileFilter();
     QString filters = RecordFileFilter() + QStringLiteral(";;") + WorksheetFilter();
     if (xlsxExportAvailable()) filters += QStringLiteral(";;") + XlsxFilter();
+    filters += QStringLiteral(";;") + reportFilter();
     const QString chosen = prompts().saveFileName(this, DefaultFileFolder(), filters, &selected);
     if (chosen.isEmpty()) return;
+    if (selected == reportFilter()) {
+        const ReportSaveResult report = saveReportBeside(this, RecordingToSave(), chosen);
+        if (!report.statusName.isEmpty()) SetStatusText(qs(text(report.ok ? 37 : 38)) + report.statusName);
+        return;
+    }
     const int filter = selected == WorksheetFilter() ? kFilterWorksheet
                        : selected == XlsxFilter()    ? kFilterXlsx
                                                      : kFilterRecordFile;

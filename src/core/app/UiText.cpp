@@ -218,10 +218,9 @@ constexpr TextPair kTexts[] = {
     {2553, "超限时段", "Excursion"},
     {2554, "未开启", "off"},
     {2555, "无数值", "no value"},
-    {2556, "报告…", "Report…"},
-    {2557, "保存报告", "Save report"},
-    {2558, "报告已保存到 {target}。", "The report was saved to {target}."},
-    {2559, "时区", "Time zone:"},
+    {2559, "时区:", "Time zone:"},
+    {2560, "报告旁的记录文件 %1 已存在。要替换它吗？", "The record file %1 beside the report exists. Replace it?"},
+    {2561, "报告 (*.pdf)", "Report (*.pdf)"},
     {2090, "记录仪中没有数据。", "The instrument holds no samples."},
     // Why a save failed, shown beside the failure text of the status line.
     {2100, "有数值超出数据文件中7个字符的字段宽度。", "A value does not fit the 7 characters of its field in the data file."},
