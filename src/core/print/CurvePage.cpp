@@ -163,13 +163,21 @@ StripSamples ComputeStripSamples(const PrintJob& job, const StripGeometry& geome
     while (d <= lastIndex && count < geometry.stripPoints) {
         const int b = static_cast<int>(std::ceil(d));
         const int last = std::min(b + width - 1, lastIndex);
-        int tMax = b, tMin = b, hMax = b, hMin = b;
-        for (int k = b + 1; k <= last; ++k) {
-            if (temp(k) > temp(tMax)) tMax = k;
-            if (temp(k) <= temp(tMin)) tMin = k;
-            if (humi(k) > humi(hMax)) hMax = k;
-            if (humi(k) <= humi(hMin)) hMin = k;
+        // Extremes among the samples with a value; a bucket without any keeps its first sample, which the
+        // drawing leaves out, so the curve shows a gap there.
+        int tMax = -1, tMin = -1, hMax = -1, hMin = -1;
+        for (int k = b; k <= last; ++k) {
+            if (Recording::hasValue(temp(k))) {
+                if (tMax < 0 || temp(k) > temp(tMax)) tMax = k;
+                if (tMin < 0 || temp(k) <= temp(tMin)) tMin = k;
+            }
+            if (Recording::hasValue(humi(k))) {
+                if (hMax < 0 || humi(k) > humi(hMax)) hMax = k;
+                if (hMin < 0 || humi(k) <= humi(hMin)) hMin = k;
+            }
         }
+        if (tMax < 0) tMax = tMin = b;
+        if (hMax < 0) hMax = hMin = b;
         const auto at = static_cast<std::size_t>(count);
         s.tempPointSamples[at] = std::min(tMax, tMin);
         s.tempPointSamples[at + 1] = std::max(tMax, tMin);
@@ -304,30 +312,42 @@ void drawStrip(const CurveLayout& l, const PrintJob& job, const StripGeometry& g
     const StripSamples samples = ComputeStripSamples(job, g, strip);
     const int base = o + static_cast<int>(l.gridStep) + l.plotTop;
     const int midHeight = static_cast<int>(4 * l.gridStep);
-    std::vector<Point> tempPoints, humiPoints;
-    tempPoints.reserve(static_cast<std::size_t>(samples.stripPointCount));
+    // A point without value ends a line: the curve has a gap there instead of diving to the marker.
+    std::vector<std::vector<Point>> tempLines(1), humiLines(1);
+    const auto add = [](std::vector<std::vector<Point>>& lines, bool valued, Point p) {
+        if (valued)
+            lines.back().push_back(p);
+        else if (!lines.back().empty())
+            lines.emplace_back();
+    };
     for (int i = 0; i < samples.stripPointCount; ++i) {
         const auto ii = static_cast<std::size_t>(i);
         const int x = static_cast<int>(i * g.pointSpacing) + l.plotLeft;
         const auto t = rec.temperature[static_cast<std::size_t>(sel.selFirst + samples.tempPointSamples[ii])];
         const int ty =
             l.tempFlat ? midHeight : toPixel((job.curveLabels.scaleTop - t) * l.tempPixelsPerDegree);
-        tempPoints.push_back({x, ty + base});
+        add(tempLines, Recording::hasValue(t), {x, ty + base});
         if (humi) {
             const auto h =
                 rec.humidity[static_cast<std::size_t>(sel.selFirst + samples.humiPointSamples[ii])];
             const int hy =
                 l.humiFlat ? midHeight : toPixel((job.curveLabels.humiScaleTop - h) * l.humiPixelsPerUnit);
-            humiPoints.push_back({x, hy + base});
+            add(humiLines, Recording::hasValue(h), {x, hy + base});
         }
     }
+    const auto draw = [&](std::vector<std::vector<Point>>& lines) {
+        for (auto& points : lines) {
+            if (points.size() == 1) points.push_back({points[0].x + 1, points[0].y});
+            if (!points.empty()) canvas.polyline(points);
+        }
+    };
 
     canvas.setPen(pagePen(l, PenStyle::Solid, 1, kBlack));
-    if (!tempPoints.empty()) canvas.polyline(tempPoints);
+    draw(tempLines);
     canvas.line(l.tempLegendX, l.tempLegendY, l.tempLegendX + l.legendLength, l.tempLegendY);
     if (humi) {
         canvas.setPen(pagePen(l, PenStyle::Solid, 3, kBlack));
-        if (!humiPoints.empty()) canvas.polyline(humiPoints);
+        draw(humiLines);
         canvas.line(l.humiLegendX, l.humiLegendY, l.humiLegendX + l.legendLength, l.humiLegendY);
     }
 

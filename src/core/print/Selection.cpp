@@ -19,29 +19,28 @@ bool SelectRange(const Recording& rec, std::int64_t start, std::int64_t end, Sel
         return true;
     }
 
-    const auto first = static_cast<std::size_t>(sel.selFirst);
-    sel.selFirstTime = rec.sampleTime[first];
+    sel.selFirstTime = rec.sampleTime[static_cast<std::size_t>(sel.selFirst)];
     sel.selLastTime = rec.sampleTime[static_cast<std::size_t>(sel.selLast)];
     sel.selCount = sel.selLast - sel.selFirst + 1;
 
-    float tMax = rec.temperature[first], tMin = tMax, tSum = 0;
-    float hMax = rec.humidity[first], hMin = hMax, hSum = 0;
-    for (int i = sel.selFirst; i <= sel.selLast; ++i) {
-        const float t = rec.temperature[static_cast<std::size_t>(i)];
-        const float h = rec.humidity[static_cast<std::size_t>(i)];
-        if (t > tMax) tMax = t;
-        if (t < tMin) tMin = t;
-        if (h > hMax) hMax = h;
-        if (h < hMin) hMin = h;
-        tSum += t;
-        hSum += h;
-    }
-    sel.selTempMax = tMax;
-    sel.selTempMin = tMin;
-    sel.selTempAvg = tSum / static_cast<float>(sel.selCount);
-    sel.selHumiMax = hMax;
-    sel.selHumiMin = hMin;
-    sel.selHumiAvg = hSum / static_cast<float>(sel.selCount);
+    // A sample without value is no reading: it counts for neither extreme nor the average.
+    const auto summarise = [&](const float* values, float& max, float& min, float& avg) {
+        bool any = false;
+        float sum = 0;
+        int valued = 0;
+        for (int i = sel.selFirst; i <= sel.selLast; ++i) {
+            const float v = values[i];
+            if (!Recording::hasValue(v)) continue;
+            if (!any || v > max) max = v;
+            if (!any || v < min) min = v;
+            any = true;
+            sum += v;
+            ++valued;
+        }
+        avg = valued > 0 ? sum / static_cast<float>(valued) : 0.0f;
+    };
+    summarise(rec.temperature.data(), sel.selTempMax, sel.selTempMin, sel.selTempAvg);
+    summarise(rec.humidity.data(), sel.selHumiMax, sel.selHumiMin, sel.selHumiAvg);
     return true;
 }
 

@@ -63,6 +63,29 @@ TEST(CurvePage, TwelveHundredSamplesOnTwoPagesUseConsecutiveSamples) {
     EXPECT_TRUE(polylinesOfWidth(canvas, 3).empty());  // no humidity for kind 1
 }
 
+TEST(CurvePage, AGapIsAGapInTheLineAndNotPartOfTheScale) {
+    auto rec = makeSawtoothRecording(120, KindTempHumi);
+    for (int i = 50; i < 53; ++i) rec->temperature[static_cast<std::size_t>(i)] = Recording::kNoValue;
+    rec->humidity[80] = Recording::kNoValue;
+    const PrintJob job = jobFor(*rec, 1);
+    EXPECT_FLOAT_EQ(job.curveLabels.scaleTop - 4 * job.curveLabels.scaleStep, -10.0f);  // not -1000
+    const CurveLayout layout = ComputeCurveLayout(job, 96, 96, 1.0);
+    RecordingCanvas canvas;
+    DrawCurvePage(layout, job, canvas, 1);
+    const auto temp = polylinesOfWidth(canvas, 1);
+    const auto humi = polylinesOfWidth(canvas, 3);
+    // Strip 2 draws samples 41..82 (a strip ends on the first sample of the next), with the gaps.
+    ASSERT_EQ(temp.size(), 4u);
+    ASSERT_EQ(humi.size(), 4u);
+    EXPECT_EQ(temp[1].points.size(), 9u);   // 41..49
+    EXPECT_EQ(temp[2].points.size(), 30u);  // 53..82
+    EXPECT_EQ(humi[1].points.size(), 39u);  // 41..79
+    EXPECT_EQ(humi[2].points.size(), 2u);   // 81..82
+    const int bottom = layout.plotTop + 2 * layout.stripPitch + layout.plotHeight;
+    for (const auto& line : temp)
+        for (const Point& p : line.points) EXPECT_LE(p.y, bottom);
+}
+
 TEST(CurvePage, SixtyThousandSamplesOnOnePageAreThinnedToTheScreenWidth) {
     auto rec = makeSawtoothRecording(60000);
     const PrintJob job = jobFor(*rec, 1);

@@ -62,3 +62,21 @@ TEST(SelectRange, NoSamplesGivesAnEmptySelection) {
     ASSERT_TRUE(SelectRange(*rec, rec->startTime, rec->stopTime, sel));
     EXPECT_EQ(sel.selCount, 0);
 }
+
+TEST(SelectRange, SamplesWithoutValueAreNoReadings) {
+    auto rec = makeSawtoothRecording(10, KindTempHumi);
+    for (int i = 0; i < 10; ++i) {
+        rec->temperature[static_cast<std::size_t>(i)] = 4.0f + static_cast<float>(i);
+        rec->humidity[static_cast<std::size_t>(i)] = 50.0f;
+    }
+    rec->temperature[3] = rec->humidity[3] = Recording::kNoValue;
+    rec->temperature[0] = Recording::kNoValue;  // also the first sample, where the extremes used to start
+    Selection sel;
+    ASSERT_TRUE(SelectRange(*rec, rec->startTime, rec->stopTime, sel));
+    EXPECT_EQ(sel.selCount, 10);  // the rows stay; the text pages show them with an empty value
+    EXPECT_FLOAT_EQ(sel.selTempMin, 5.0f);
+    EXPECT_FLOAT_EQ(sel.selTempMax, 13.0f);
+    EXPECT_FLOAT_EQ(sel.selTempAvg, (5 + 6 + 8 + 9 + 10 + 11 + 12 + 13) / 8.0f);
+    EXPECT_FLOAT_EQ(sel.selHumiMin, 50.0f);
+    EXPECT_FLOAT_EQ(sel.selHumiAvg, 50.0f);
+}
