@@ -4,6 +4,7 @@
 #include "Commands.h"
 #include "app/SafeSave.h"
 #include "app/AppSettings.h"
+#include "app/Sha256.h"
 #include "app/UiText.h"
 #include "data/Recording.h"
 #include "export/RecordingExport.h"
@@ -44,7 +45,7 @@ int runConvert(ConvertRequest request) {
     }
     if (!xlsx.empty()) {
         std::string error;
-        if (!writeRecordingXlsx(*rec, xlsx, AppSettings::instance(), &error)) {
+        if (!writeRecordingXlsx(*rec, xlsx, AppSettings::instance(), &error, sha256HexOfFile(input).value_or(""))) {
             std::fprintf(stderr, "%s%s\n(%s)\n", text(38).c_str(), xlsx.c_str(), error.c_str());
             status = kExitFailure;
         } else {

@@ -9,7 +9,9 @@
 #include "analysis/StatisticsText.h"
 #include "app/SafeSave.h"
 #include "app/AppSettings.h"
+#include "app/Sha256.h"
 #include "app/UiText.h"
+#include "data/LocalTime.h"
 #include "data/RecordFile.h"
 #include "RecordingJson.h"
 
@@ -28,6 +30,16 @@ constexpr std::pair<int, std::uint32_t> kSummaryRows[] = {
     {Recording::ValHumiMin, Recording::MaskHumiMin},     {Recording::ValHumiAvg, Recording::MaskHumiAvg},
     {Recording::ValHumiUpper, Recording::MaskHumiUpper}, {Recording::ValHumiLower, Recording::MaskHumiLower},
 };
+
+// A JSON string of a text that holds no control characters (zone names, hex digits).
+std::string jsonString(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
 
 std::string trimLeft(const std::string& s) {
     const auto first = s.find_first_not_of(' ');
@@ -74,8 +86,18 @@ int runInfo(const InfoRequest& request) {
     if (!loadRecording(path, *rec)) return kExitFailure;
     const RecordingStatistics stats =
         computeStatistics(*rec, sampleRangeBetween(*rec, from, to), activationEnergy);
+    // Unix seconds mean nothing to a reader in another zone without the zone they were shown in.
+    const std::string zone = localZoneName();
+    const int offset = utcOffsetSeconds(rec->startTime);
+    const std::string digest = sha256HexOfFile(path).value_or("");
     if (json) {
-        std::fputs(recordingToJson(*rec, {{"statistics", statisticsJson(stats)}}).c_str(), stdout);
+        const std::string timeZone =
+            "{\"name\": " + jsonString(zone) + ", \"utcOffsetSeconds\": " + std::to_string(offset) + "}";
+        std::fputs(recordingToJson(*rec, {{"timeZone", timeZone},
+                                          {"sha256", jsonString(digest)},
+                                          {"statistics", statisticsJson(stats)}})
+                       .c_str(),
+                   stdout);
         return kExitOk;
     }
     for (const auto& [index, bit] : kSummaryRows) {
@@ -83,6 +105,8 @@ int runInfo(const InfoRequest& request) {
         const auto k = static_cast<std::size_t>(index);
         std::printf("%s %s\n", trimLeft(rec->labels[k]).c_str(), rec->values[k].c_str());
     }
+    std::printf("%s %s (UTC%s)\n", text(2559).c_str(), zone.c_str(), formatUtcOffset(offset).c_str());
+    std::printf("%s: %s\n", text(2512).c_str(), digest.c_str());
     std::printf("%s\n", text(2300).c_str());
     for (const auto& line : statisticsLines(stats, AppSettings::instance())) {
         if (line.second.empty())

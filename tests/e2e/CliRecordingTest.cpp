@@ -86,7 +86,7 @@ TEST(CliRecording, ConvertToWorkbookAndCsv) {
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string csv = slurp(dir.file("r.csv"));
     EXPECT_EQ(csv.rfind("\xEF\xBB\xBF", 0), 0u);
-    EXPECT_NE(csv.find("2,2014-03-01 10:05:00,-2.00,50.00,,\r\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("2,2014-03-01T10:05:00+00:00,-2.00,50.00,,\r\n"), std::string::npos) << csv;
 
     r = cli(dir, "convert '" + dir.file("r.kvlu") + "' --xls '" + dir.file("r.xls") + "'");  // Summary exists
     EXPECT_EQ(r.status, 1);

@@ -38,7 +38,7 @@ TEST(CliUsage, TheToolAndEveryCommandHaveTheirOwnHelp) {
     for (const char* code : {"\n  0  done", "\n  1  failed", "\n  2  usage", "\n  3  nothing to do"})
         EXPECT_NE(r.out.find(code), std::string::npos) << code;
     const auto commands = listedCommands(r.out);
-    EXPECT_EQ(commands, (std::vector<std::string>{"info", "create", "convert", "download", "status", "set-clock",
+    EXPECT_EQ(commands, (std::vector<std::string>{"info", "create", "convert", "report", "download", "status", "set-clock",
                                                   "start"}));
     for (const auto& name : commands) {
         r = cli(dir, name + " --help");

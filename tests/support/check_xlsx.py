@@ -3,8 +3,10 @@
 usage: check_xlsx.py WORKBOOK EXPECTED.tsv
 The TSV holds the header row, then one row per sample: num, 'YYYY-mm-dd HH:MM' or '', temperature or '',
 humidity or '' (kind 4 only), alarm, humidity alarm (kind 4 only).
-Prints 'sheets: ...', 'rows: N', 'types: ...', 'chart: ...' and 'mismatch: ...' lines, then 'done'.
+Prints 'sheets: ...', 'rows: N', 'types: ...', 'chart: ...' and 'mismatch: ...' lines, then 'done'. A small
+workbook is also loaded whole, and the chart as openpyxl reads it is printed ('openpyxl chart: ...').
 """
+import os
 import sys
 import zipfile
 
@@ -60,9 +62,17 @@ def main():
         charts = [n for n in z.namelist() if n.startswith("xl/charts/chart")]
         for name in charts:
             xml = z.read(name).decode("utf-8")
-            print("chart: %s line=%s series=%d" % (name, "<c:lineChart>" in xml, xml.count("<c:ser>")))
+            print("chart: %s line=%s scatter=%s series=%d" % (
+                name, "<c:lineChart>" in xml, "<c:scatterChart>" in xml, xml.count("<c:ser>")))
             for ref in xml.split("<c:f>")[1:]:
                 print("ref: " + ref.split("</c:f>")[0])
+    if os.path.getsize(path) < 200000:
+        whole = openpyxl.load_workbook(path)
+        for sheet in whole.chartsheets:
+            for chart in sheet._charts:
+                print("openpyxl chart: %s x=%s format=%s series=%d" % (
+                    chart.tagname, chart.x_axis.tagname,
+                    getattr(chart.x_axis.number_format, "formatCode", chart.x_axis.number_format), len(chart.series)))
     print("done")
 
 

@@ -21,6 +21,13 @@ std::string jsonNumber(double v) {
     const auto res = std::to_chars(buf, buf + sizeof buf, v);
     return std::string(buf, res.ptr);
 }
+// A float sample value with the digits it has (99.99, not the 99.98999786376953 of its double).
+std::string jsonNumber(float v) {
+    if (!std::isfinite(v)) return "null";
+    char buf[32];
+    const auto res = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, res.ptr);
+}
 std::string jsonQuote(const std::string& s) { return "\"" + s + "\""; }
 
 std::string limitJson(const LimitStatistics& l, bool humidity, const std::string& pad) {

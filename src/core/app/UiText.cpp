@@ -221,6 +221,7 @@ constexpr TextPair kTexts[] = {
     {2559, "时区:", "Time zone:"},
     {2560, "报告旁的记录文件 %1 已存在。要替换它吗？", "The record file %1 beside the report exists. Replace it?"},
     {2561, "报告 (*.pdf)", "Report (*.pdf)"},
+    {2562, "UTC偏移", "UTC offset"},
     {2090, "记录仪中没有数据。", "The instrument holds no samples."},
     // Why a save failed, shown beside the failure text of the status line.
     {2100, "有数值超出数据文件中7个字符的字段宽度。", "A value does not fit the 7 characters of its field in the data file."},

@@ -34,11 +34,10 @@ void csvLine(std::string& out, const std::vector<std::string>& fields) {
     out += "\r\n";
 }
 
+// ISO 8601 with the offset, so the hour that the end of daylight saving repeats reads as two different hours.
 std::string csvTime(std::int64_t t) {
     if (t == 0) return {};
-    const auto p = toLocal(t);
-    if (!p) return {};
-    return format("%.4d-%.2d-%.2d %.2d:%.2d:%.2d", p->year, p->month, p->day, p->hour, p->minute, p->second);
+    return formatLocalIso(t);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -12,6 +13,8 @@
 #include "analysis/Statistics.h"
 #include "analysis/StatisticsText.h"
 #include "app/AppSettings.h"
+#include "app/Format.h"
+#include "app/Provenance.h"
 #include "app/SafeSave.h"
 #include "app/UiText.h"
 #include "data/LocalTime.h"
@@ -28,7 +31,8 @@ namespace thermivo {
 
 bool xlsxExportAvailable() { return false; }
 
-bool writeRecordingXlsx(const Recording&, const std::string& path, const AppSettings&, std::string* error) {
+bool writeRecordingXlsx(const Recording&, const std::string& path, const AppSettings&, std::string* error,
+                        const std::string&) {
     if (error) *error = path + ": this build cannot write .xlsx workbooks (libxlsxwriter was missing)";
     return false;
 }
@@ -67,6 +71,14 @@ double shortestDouble(float v) {
     return d;
 }
 
+/// A value as the two decimals its cell shows (49.784 °F is 49.78, without a binary tail).
+double twoDecimalValue(double v) {
+    const std::string text = format("%.2f", v);
+    double d = v;
+    std::from_chars(text.data(), text.data() + text.size(), d);
+    return d;
+}
+
 std::string trimmed(const std::string& s) {
     const auto first = s.find_first_not_of(' ');
     if (first == std::string::npos) return {};
@@ -80,8 +92,8 @@ std::string withUnit(const std::string& label, const std::string& unit) { return
 
 class XlsxWriter {
 public:
-    XlsxWriter(const Recording& rec, const AppSettings& settings)
-        : rec_(rec), settings_(settings), humidity_(rec.kind == KindTempHumi) {}
+    XlsxWriter(const Recording& rec, const AppSettings& settings, std::string sourceSha256)
+        : rec_(rec), settings_(settings), humidity_(rec.kind == KindTempHumi), sourceSha256_(std::move(sourceSha256)) {}
 
     lxw_error write(const std::string& path) {
         lxw_workbook_options options{};
@@ -89,6 +101,7 @@ public:
         wb_ = workbook_new_opt(path.c_str(), &options);
         if (wb_ == nullptr) return LXW_ERROR_CREATING_XLSX_FILE;
         makeFormats();
+        setProperties();
         const std::string summaryName = text(34), dataName = text(29), chartName = text(2316);
         lxw_worksheet* summary = workbook_add_worksheet(wb_, summaryName.c_str());
         lxw_worksheet* data = workbook_add_worksheet(wb_, dataName.c_str());
@@ -97,6 +110,7 @@ public:
             workbook_close(wb_);
             return LXW_ERROR_SHEETNAME_ALREADY_USED;
         }
+        summaryName_ = summaryName;
         writeSummary(summary);
         writeData(data);
         addChart(chartSheet, dataName);
@@ -104,6 +118,24 @@ public:
     }
 
 private:
+    // The package's application entry is fixed by the library; the maker is named in the document's own
+    // properties (author, comments) and in custom properties a reader lists under "Generator" and "Source".
+    void setProperties() {
+        const std::string user = systemUserName();
+        const std::string program = thermivoNameAndVersion();
+        const std::string title = rec_.serialText();
+        const std::string comments =
+            program + (sourceSha256_.empty() ? std::string() : ", source SHA-256 " + sourceSha256_);
+        lxw_doc_properties properties{};
+        properties.title = const_cast<char*>(title.c_str());
+        properties.author = const_cast<char*>(user.c_str());
+        properties.company = const_cast<char*>("Thermivo");
+        properties.comments = const_cast<char*>(comments.c_str());
+        workbook_set_properties(wb_, &properties);
+        workbook_set_custom_property_string(wb_, "Generator", program.c_str());
+        if (!sourceSha256_.empty()) workbook_set_custom_property_string(wb_, "Source SHA-256", sourceSha256_.c_str());
+    }
+
     void makeFormats() {
         bold_ = workbook_add_format(wb_);
         format_set_bold(bold_);
@@ -122,7 +154,10 @@ private:
         if (const auto d = serialDate(t)) worksheet_write_number(ws, row, col, *d, date_);
     }
     void temperature(lxw_worksheet* ws, lxw_row_t row, lxw_col_t col, double celsius) {
-        worksheet_write_number(ws, row, col, settings_.toDisplay(celsius), twoDecimals_);
+        worksheet_write_number(ws, row, col, twoDecimalValue(settings_.toDisplay(celsius)), twoDecimals_);
+    }
+    void percent(lxw_worksheet* ws, lxw_row_t row, lxw_col_t col, double value) {
+        worksheet_write_number(ws, row, col, twoDecimalValue(value), twoDecimals_);
     }
 
     void writeSummary(lxw_worksheet* ws) {
@@ -160,6 +195,15 @@ private:
             label(ws, row, 0, labelOf(Recording::ValDescription));
             label(ws, row++, 1, rec_.description());
         }
+        // Dates in the cells are local times: the zone and its offset at the start say which.
+        label(ws, row, 0, text(2506));
+        label(ws, row++, 1, localZoneName() + " (UTC" + formatUtcOffset(utcOffsetSeconds(rec_.startTime)) + ")");
+        if (!sourceSha256_.empty()) {
+            label(ws, row, 0, text(2511) + " " + text(2512));
+            label(ws, row++, 1, sourceSha256_);
+        }
+        label(ws, row, 0, text(2513));
+        label(ws, row++, 1, thermivoNameAndVersion());
         const struct {
             std::uint32_t bit;
             int index;
@@ -183,7 +227,7 @@ private:
             if (f.isTemperature)
                 temperature(ws, row++, 1, shortestDouble(f.value));
             else
-                worksheet_write_number(ws, row++, 1, shortestDouble(f.value), twoDecimals_);
+                percent(ws, row++, 1, shortestDouble(f.value));
         }
 
         const RecordingStatistics s = computeStatistics(rec_);
@@ -207,6 +251,34 @@ private:
         statsRows(s.temperature, "");
         if (s.hasHumidity) statsRows(s.humidity, text(2321) + ": ");
 
+        // The chart's limit lines: each a two-point series from the first to the last sample time.
+        const int n = rec_.usableSamples();
+        const auto limitRow = [&](const std::string& name, double value, bool isTemperature) {
+            label(ws, row, 0, name);
+            date(ws, row, 1, rec_.sampleTime[0]);
+            date(ws, row, 2, rec_.sampleTime[static_cast<std::size_t>(n - 1)]);
+            for (lxw_col_t c : {lxw_col_t{3}, lxw_col_t{4}}) {
+                if (isTemperature)
+                    temperature(ws, row, c, value);
+                else
+                    percent(ws, row, c, value);
+            }
+            limitRows_.push_back({row, name, isTemperature});
+            ++row;
+        };
+        if (n > 0 && (rec_.tempAlarmOn || (humidity_ && rec_.humiAlarmOn))) {
+            ++row;
+            label(ws, row++, 0, text(2525), bold_);
+            if (rec_.tempAlarmOn) {
+                limitRow(withUnit(trimmed(text(13)), unit), rec_.tempUpper, true);
+                limitRow(withUnit(trimmed(text(14)), unit), rec_.tempLower, true);
+            }
+            if (humidity_ && rec_.humiAlarmOn) {
+                limitRow(withUnit(trimmed(text(18)), humi), rec_.humiUpper, false);
+                limitRow(withUnit(trimmed(text(19)), humi), rec_.humiLower, false);
+            }
+        }
+
         const auto excursionTable = [&](const LimitStatistics& l, bool humidity) {
             if (!l.alarmOn) return;
             ++row;
@@ -222,7 +294,7 @@ private:
                 date(ws, row, 2, e.end);
                 worksheet_write_number(ws, row, 3, static_cast<double>(e.seconds), integer_);
                 if (humidity)
-                    worksheet_write_number(ws, row, 4, shortestDouble(e.extreme), twoDecimals_);
+                    percent(ws, row, 4, shortestDouble(e.extreme));
                 else
                     temperature(ws, row, 4, shortestDouble(e.extreme));
                 ++row;
@@ -241,7 +313,6 @@ private:
         worksheet_set_column(ws, humidity_ ? 4 : 3, humidity_ ? 5 : 3, 12, nullptr);
         lastCol_ = humidity_ ? 5 : 3;
         worksheet_freeze_panes(ws, 1, 0);
-        worksheet_autofilter(ws, 0, 0, static_cast<lxw_row_t>(n), lastCol_);
 
         label(ws, 0, 0, text(30), bold_);
         label(ws, 0, 1, text(31), bold_);
@@ -250,6 +321,18 @@ private:
         if (humidity_) label(ws, 0, col++, withUnit(text(33), settings_.humidityUnit), bold_);
         label(ws, 0, col++, text(2314), bold_);
         if (humidity_) label(ws, 0, col, text(60), bold_);
+        // Where daylight saving begins or ends within the recording, a last column gives each row's offset,
+        // so the repeated autumn hour is told apart.
+        bool offsetChanges = false;
+        for (int i = 1; i < n && !offsetChanges; ++i)
+            offsetChanges = utcOffsetSeconds(rec_.sampleTime[static_cast<std::size_t>(i)]) !=
+                            utcOffsetSeconds(rec_.sampleTime[0]);
+        const lxw_col_t offsetCol = lastCol_ + 1;
+        if (offsetChanges) {
+            label(ws, 0, offsetCol, text(2562), bold_);
+            lastCol_ = offsetCol;
+        }
+        worksheet_autofilter(ws, 0, 0, static_cast<lxw_row_t>(n), lastCol_);
 
         for (int i = 0; i < n; ++i) {
             const auto k = static_cast<std::size_t>(i);
@@ -261,7 +344,7 @@ private:
             col = 3;
             if (humidity_) {
                 const float h = rec_.humidity[k];
-                if (Recording::hasValue(h)) worksheet_write_number(ws, row, col, shortestDouble(h), twoDecimals_);
+                if (Recording::hasValue(h)) percent(ws, row, col, shortestDouble(h));
                 ++col;
             }
             const int side = temperatureAlarmSide(rec_, t);
@@ -271,34 +354,42 @@ private:
                 const int hside = humidityAlarmSide(rec_, rec_.humidity[k]);
                 if (hside != 0) worksheet_write_string(ws, row, col, alarmKeyword(hside), nullptr);
             }
+            if (offsetChanges) label(ws, row, offsetCol, formatUtcOffset(utcOffsetSeconds(rec_.sampleTime[k])));
         }
         rows_ = n;
     }
 
+    // A scatter chart against the sample times: a line chart would put the dates on a category axis, which
+    // stacks the samples of one day on one position.
     void addChart(lxw_chartsheet* sheet, const std::string& dataName) {
-        lxw_chart* chart = workbook_add_chart(wb_, LXW_CHART_LINE);
+        lxw_chart* chart = workbook_add_chart(wb_, LXW_CHART_SCATTER_STRAIGHT);
+        const auto series = [&](const std::string& sheetName, lxw_row_t r0, lxw_col_t x0, lxw_row_t r1,
+                                lxw_col_t x1, lxw_col_t y0, lxw_col_t y1, const std::string& name,
+                                lxw_color_t color, std::uint8_t dash) {
+            lxw_chart_series* se = chart_add_series(chart, nullptr, nullptr);
+            chart_series_set_categories(se, sheetName.c_str(), r0, x0, r1, x1);
+            chart_series_set_values(se, sheetName.c_str(), r0, y0, r1, y1);
+            chart_series_set_name(se, name.c_str());
+            chart_series_set_marker_type(se, LXW_CHART_MARKER_NONE);
+            lxw_chart_line line{};
+            line.color = color;
+            line.width = 1.0f;
+            line.dash_type = dash;
+            chart_series_set_line(se, &line);
+        };
         if (rows_ > 0) {
             const auto last = static_cast<lxw_row_t>(rows_);
-            lxw_chart_series* t = chart_add_series(chart, nullptr, nullptr);
-            chart_series_set_categories(t, dataName.c_str(), 1, 1, last, 1);
-            chart_series_set_values(t, dataName.c_str(), 1, 2, last, 2);
-            const std::string tName = withUnit(text(32), settings_.currentUnit);
-            chart_series_set_name(t, tName.c_str());
-            lxw_chart_line tLine{};
-            tLine.color = 0xB732B7;  // the curve colour of the chart view
-            tLine.width = 1.0f;
-            chart_series_set_line(t, &tLine);
-            if (humidity_) {
-                lxw_chart_series* h = chart_add_series(chart, nullptr, nullptr);
-                chart_series_set_categories(h, dataName.c_str(), 1, 1, last, 1);
-                chart_series_set_values(h, dataName.c_str(), 1, 3, last, 3);
-                const std::string hName = withUnit(text(33), settings_.humidityUnit);
-                chart_series_set_name(h, hName.c_str());
-                lxw_chart_line hLine{};
-                hLine.color = 0x2E9BD6;
-                hLine.width = 1.0f;
-                chart_series_set_line(h, &hLine);
-            }
+            // The curve colour of the chart view.
+            series(dataName, 1, 1, last, 1, 2, 2, withUnit(text(32), settings_.currentUnit), 0xB732B7,
+                   LXW_CHART_LINE_DASH_SOLID);
+            if (humidity_)
+                series(dataName, 1, 1, last, 1, 3, 3, withUnit(text(33), settings_.humidityUnit), 0x2E9BD6,
+                       LXW_CHART_LINE_DASH_SOLID);
+            for (const LimitRow& l : limitRows_)
+                series(summaryName_, l.row, 1, l.row, 2, 3, 4, l.name, l.temperature ? 0xC00000 : 0xB46E00,
+                       LXW_CHART_LINE_DASH_DASH);
+            if (const auto first = serialDate(rec_.sampleTime[0])) chart_axis_set_min(chart->x_axis, *first);
+            if (const auto end = serialDate(rec_.sampleTime[last - 1])) chart_axis_set_max(chart->x_axis, *end);
         }
         const std::string title = rec_.serialText().empty() ? text(2316) : rec_.serialText();
         chart_title_set_name(chart, title.c_str());
@@ -314,6 +405,14 @@ private:
     lxw_format *bold_ = nullptr, *date_ = nullptr, *twoDecimals_ = nullptr, *integer_ = nullptr;
     lxw_col_t lastCol_ = 3;
     int rows_ = 0;
+    const std::string sourceSha256_;
+    struct LimitRow {
+        lxw_row_t row;
+        std::string name;
+        bool temperature;
+    };
+    std::vector<LimitRow> limitRows_;
+    std::string summaryName_;
 };
 
 }  // namespace
@@ -321,7 +420,7 @@ private:
 bool xlsxExportAvailable() { return true; }
 
 bool writeRecordingXlsx(const Recording& rec, const std::string& path, const AppSettings& settings,
-                        std::string* error) {
+                        std::string* error, const std::string& sourceSha256) {
     // The library writes only to a named file; it writes a private scratch file, whose bytes then take the
     // program's one way into place (links followed, permissions kept, synced, renamed).
     const char* tmpdir = std::getenv("TMPDIR");
@@ -333,7 +432,7 @@ bool writeRecordingXlsx(const Recording& rec, const std::string& path, const App
         return false;
     }
     ::close(fd);
-    XlsxWriter writer(rec, settings);
+    XlsxWriter writer(rec, settings, sourceSha256);
     const lxw_error status = writer.write(scratch);
     std::string bytes;
     bool read = false;

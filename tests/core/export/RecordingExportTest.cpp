@@ -19,11 +19,11 @@ TEST(RecordingCsv, TemperatureInTheChosenUnitAndHumidityForKind4) {
     rec->temperature[4] = 1.5f;
     EXPECT_EQ(recordingCsv(*rec, celsius),
               "\xEF\xBB\xBFNum,RecordTime,Temperature (\u00B0C),Alarm\r\n"
-              "1,2014-05-13 16:53:20,2.00,\r\n"
-              "2,2014-05-13 16:54:20,,\r\n"
-              "3,2014-05-13 16:55:20,2.02,\r\n"
-              "4,2014-05-13 16:56:20,8.00,\r\n"
-              "5,2014-05-13 16:57:20,1.50,low\r\n");
+              "1,2014-05-13T16:53:20+00:00,2.00,\r\n"
+              "2,2014-05-13T16:54:20+00:00,,\r\n"
+              "3,2014-05-13T16:55:20+00:00,2.02,\r\n"
+              "4,2014-05-13T16:56:20+00:00,8.00,\r\n"
+              "5,2014-05-13T16:57:20+00:00,1.50,low\r\n");
 
     AppSettings fahrenheit;
     fahrenheit.setLanguage(kLanguageEnglishUs);

@@ -13,6 +13,7 @@
 #include "ExportTestSupport.h"
 #include "app/AppSettings.h"
 #include "app/Format.h"
+#include "app/Provenance.h"
 #include "data/LocalTime.h"
 
 using namespace thermivo;
@@ -74,7 +75,7 @@ std::string side(float v, bool on, float lo, float hi) {
 TEST(XlsxExport, SixtyThousandKindFourSamplesReadBackAsNumbersAndDates) {
     if (!xlsxExportAvailable()) GTEST_SKIP() << "built without libxlsxwriter";
     if (!haveOpenpyxl()) GTEST_SKIP() << "/usr/bin/python3 has no openpyxl (Debian: python3-openpyxl)";
-    thermivo::testing::ScopedTimeZone berlin("Europe/Berlin");  // the recording crosses no DST change
+    thermivo::testing::ScopedTimeZone berlin("Europe/Berlin");  // the recording crosses the end of DST
     AppSettings celsius;
     celsius.setLanguage(kLanguageEnglishUs);
     celsius.currentUnit = celsius.unitCelsius;
@@ -107,9 +108,11 @@ TEST(XlsxExport, SixtyThousandKindFourSamplesReadBackAsNumbersAndDates) {
     EXPECT_NE(out.find("types: 0:int 1:datetime 2:float "), std::string::npos) << out;
     EXPECT_NE(out.find(" 3:float "), std::string::npos) << out;
     EXPECT_NE(out.find(" 4:str 5:str\n"), std::string::npos) << out;
-    for (const char* wrong : {"0:float", "0:str", "1:str", "1:int", "1:float", "2:str", "3:str", "4:int", "5:int"})
+    for (const char* wrong :
+         {"0:float", "0:str", "1:str", "1:int", "1:float", "2:str", "3:str", "4:int", "5:int", "6:int"})
         EXPECT_EQ(out.find(wrong), std::string::npos) << wrong;
-    EXPECT_NE(out.find("line=True series=2"), std::string::npos) << out;
+    // Against time: a scatter chart; both curves and the four limit lines.
+    EXPECT_NE(out.find("line=False scatter=True series=6"), std::string::npos) << out;
     EXPECT_NE(out.find("ref: Data!$C$2:$C$60001"), std::string::npos) << out;
     EXPECT_NE(out.find("ref: Data!$D$2:$D$60001"), std::string::npos) << out;
 }
@@ -132,13 +135,18 @@ TEST(XlsxExport, ChineseNamesFahrenheitAndFailuresLeaveNothing) {
     if (haveOpenpyxl()) {
         std::ofstream(dir.file("expected.tsv"))
             << "\u5E8F\u53F7\t\u65F6\u95F4\t\u6E29\u5EA6 (\u00B0F)\t\u62A5\u8B66\n"
-            << "1\t2014-05-13 16:53\t41\t\n2\t2014-05-13 16:54\t35.6180000305176\t\n"
-            << "3\t2014-05-13 16:55\t35.6360000610352\t\n";
+            << "1\t2014-05-13 16:53\t41\t\n2\t2014-05-13 16:54\t35.62\t\n"  // the two decimals shown
+            << "3\t2014-05-13 16:55\t35.64\t\n";
         const std::string out = run("/usr/bin/python3 '" + kChecker + "' '" + dir.file("r.xlsx") + "' '" +
                                     dir.file("expected.tsv") + "' 2>&1");
         EXPECT_NE(out.find("sheets: \u6982\u8FF0|\u6570\u636E|\u66F2\u7EBF\u56FE\n"), std::string::npos) << out;
         EXPECT_NE(out.find("rows: 4 of 4\n"), std::string::npos) << out;
-        EXPECT_NE(out.find("line=True series=1"), std::string::npos) << out;
+        EXPECT_NE(out.find("mismatches: 0\n"), std::string::npos) << out;
+        EXPECT_NE(out.find("line=False scatter=True series=3"), std::string::npos) << out;  // curve, two limits
+        // openpyxl reads a scatter chart whose x axis is a value axis showing dates.
+        EXPECT_NE(out.find("openpyxl chart: scatterChart x=valAx format=yyyy-mm-dd hh:mm series=3"),
+                  std::string::npos)
+            << out;
     }
 
     // A folder that does not exist: a clear error and no file anywhere.
@@ -159,4 +167,37 @@ TEST(XlsxExport, ChineseNamesFahrenheitAndFailuresLeaveNothing) {
     ASSERT_TRUE(writeRecordingXlsx(*longer, dir.file("link.xlsx"), settings, &error)) << error;
     EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.xlsx")));
     EXPECT_GT(std::filesystem::file_size(dir.file("r.xlsx")), before);
+}
+
+TEST(XlsxExport, NamesItsMakerTheZoneAndTheSourceDigest) {
+    if (!xlsxExportAvailable()) GTEST_SKIP() << "built without libxlsxwriter";
+    if (!haveOpenpyxl()) GTEST_SKIP() << "/usr/bin/python3 has no openpyxl (Debian: python3-openpyxl)";
+    thermivo::testing::ScopedTimeZone berlin("Europe/Berlin");
+    AppSettings celsius;
+    celsius.setLanguage(kLanguageEnglishUs);
+    celsius.currentUnit = celsius.unitCelsius;
+    auto rec = makeExportRecording(5);
+    rec->startTime = 1414281600;  // 2014-10-26 02:00 CEST; at 03:00 the clocks go back to 02:00 CET
+    rec->intervalSeconds = 1800;
+    rec->buildSampleTimes();
+    TempDir dir;
+    std::string error;
+    const std::string digest(64, 'c');
+    ASSERT_TRUE(writeRecordingXlsx(*rec, dir.file("r.xlsx"), celsius, &error, digest)) << error;
+    const std::string out = run("/usr/bin/python3 -c \"import openpyxl,sys\n"
+                                "wb = openpyxl.load_workbook(sys.argv[1])\n"
+                                "print('creator=' + str(wb.properties.creator))\n"
+                                "for r in list(wb['Summary'].iter_rows(values_only=True)) + list(wb['Data'].iter_rows(values_only=True)):\n"
+                                "    print('|'.join('' if v is None else str(v) for v in r))\n"
+                                "\" '" + dir.file("r.xlsx") + "' 2>&1");
+    EXPECT_NE(out.find("creator=" + systemUserName() + "\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("Time zone|Europe/Berlin (UTC+02:00)"), std::string::npos) << out;
+    EXPECT_NE(out.find("Source file SHA-256|" + digest), std::string::npos) << out;
+    EXPECT_NE(out.find("Made with|Thermivo "), std::string::npos) << out;
+    EXPECT_NE(out.find("Temp Upper Limit (\u00B0C)|2014-10-26 02:00:00|2014-10-26 03:00:00|8|8"), std::string::npos)
+        << out;
+    // The Data sheet's last column tells the repeated hour apart.
+    EXPECT_NE(out.find("Num|RecordTime|Temperature (\u00B0C)|Alarm|UTC offset\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("2|2014-10-26 02:30:00|2.01||+02:00\n3|2014-10-26 02:00:00|2.02||+01:00\n"), std::string::npos)
+        << out;
 }
