@@ -2,8 +2,12 @@
 
 #include <unistd.h>
 
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <optional>
+#include <utility>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -89,6 +93,105 @@ std::string trimmed(const std::string& s) {
 }
 
 std::string withUnit(const std::string& label, const std::string& unit) { return label + " (" + unit + ")"; }
+
+// --- the package's application entry ----------------------------------------------------------------------
+// The library writes "Microsoft Excel" as the application of every package it makes. The entry is replaced by
+// one naming this program: the other entries are copied byte for byte, the new one is stored uncompressed.
+
+std::uint32_t crc32Of(const std::string& bytes) {
+    static const auto table = [] {
+        std::array<std::uint32_t, 256> t{};
+        for (std::uint32_t i = 0; i < 256; ++i) {
+            std::uint32_t c = i;
+            for (int k = 0; k < 8; ++k) c = (c & 1) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[i] = c;
+        }
+        return t;
+    }();
+    std::uint32_t c = 0xFFFFFFFFu;
+    for (unsigned char b : bytes) c = table[(c ^ b) & 0xFF] ^ (c >> 8);
+    return c ^ 0xFFFFFFFFu;
+}
+
+std::uint32_t le(const std::string& z, std::size_t at, int bytes) {
+    std::uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(z[at + static_cast<std::size_t>(i)]);
+    return v;
+}
+
+void putLe(std::string& z, std::size_t at, std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) z[at + static_cast<std::size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+/// The package with entry `name` replaced by `content`; nothing when the package is not a plain zip as the
+/// library writes it (then the caller keeps it as it is).
+std::optional<std::string> replaceZipEntry(const std::string& zip, const std::string& name, const std::string& content) {
+    constexpr std::uint32_t kEnd = 0x06054b50, kCentral = 0x02014b50, kLocal = 0x04034b50, kDescriptor = 0x08074b50;
+    if (zip.size() < 22) return std::nullopt;
+    std::size_t end = zip.size() - 22;
+    while (le(zip, end, 4) != kEnd) {
+        if (end == 0 || zip.size() - end > 22 + 65535) return std::nullopt;
+        --end;
+    }
+    const std::uint32_t entries = le(zip, end + 10, 2), cdSize = le(zip, end + 12, 4), cdOffset = le(zip, end + 16, 4);
+    if (static_cast<std::size_t>(cdOffset) + cdSize > end) return std::nullopt;
+    std::string out, central;
+    const std::uint32_t crc = crc32Of(content);
+    bool replaced = false;
+    std::size_t at = cdOffset;
+    for (std::uint32_t e = 0; e < entries; ++e) {
+        if (at + 46 > end || le(zip, at, 4) != kCentral) return std::nullopt;
+        const std::uint32_t flags = le(zip, at + 8, 2), csize = le(zip, at + 20, 4);
+        const std::uint32_t nlen = le(zip, at + 28, 2), elen = le(zip, at + 30, 2), clen = le(zip, at + 32, 2);
+        const std::uint32_t local = le(zip, at + 42, 4);
+        if (at + 46 + nlen + elen + clen > end || local + 30 > cdOffset || le(zip, local, 4) != kLocal) return std::nullopt;
+        const std::string entryName = zip.substr(at + 46, nlen);
+        const std::size_t data = local + 30 + le(zip, local + 26, 2) + le(zip, local + 28, 2);
+        std::size_t stop = data + csize;
+        if ((flags & 8) != 0) stop += stop + 4 <= cdOffset && le(zip, stop, 4) == kDescriptor ? 16 : 12;
+        if (stop > cdOffset) return std::nullopt;
+        std::string header = zip.substr(at, 46 + nlen + elen + clen);
+        putLe(header, 42, static_cast<std::uint32_t>(out.size()), 4);
+        if (entryName == name) {
+            std::string lh = zip.substr(local, 30);
+            putLe(lh, 6, flags & ~8u, 2);
+            putLe(lh, 8, 0, 2);  // stored
+            putLe(lh, 14, crc, 4);
+            putLe(lh, 18, static_cast<std::uint32_t>(content.size()), 4);
+            putLe(lh, 22, static_cast<std::uint32_t>(content.size()), 4);
+            putLe(lh, 26, nlen, 2);
+            putLe(lh, 28, 0, 2);
+            out += lh + entryName + content;
+            header = header.substr(0, 46) + entryName;
+            putLe(header, 8, flags & ~8u, 2);
+            putLe(header, 10, 0, 2);
+            putLe(header, 16, crc, 4);
+            putLe(header, 20, static_cast<std::uint32_t>(content.size()), 4);
+            putLe(header, 24, static_cast<std::uint32_t>(content.size()), 4);
+            putLe(header, 30, 0, 2);
+            putLe(header, 32, 0, 2);
+            replaced = true;
+        } else {
+            out.append(zip, local, stop - local);
+        }
+        central += header;
+        at += 46 + nlen + elen + clen;
+    }
+    if (!replaced) return std::nullopt;
+    std::string tail = zip.substr(end);
+    putLe(tail, 12, static_cast<std::uint32_t>(central.size()), 4);
+    putLe(tail, 16, static_cast<std::uint32_t>(out.size()), 4);
+    return out + central + tail;
+}
+
+std::string applicationProperties() {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+           "<Properties xmlns=\"http://schemas.openxmlformats.org/officeDocument/2006/extended-properties\" "
+           "xmlns:vt=\"http://schemas.openxmlformats.org/officeDocument/2006/docPropsVTypes\">"
+           "<Application>" + thermivoNameAndVersion() + "</Application><DocSecurity>0</DocSecurity>"
+           "<ScaleCrop>false</ScaleCrop><Company>Thermivo</Company><LinksUpToDate>false</LinksUpToDate>"
+           "<SharedDoc>false</SharedDoc><HyperlinksChanged>false</HyperlinksChanged></Properties>";
+}
 
 class XlsxWriter {
 public:
@@ -447,6 +550,7 @@ bool writeRecordingXlsx(const Recording& rec, const std::string& path, const App
             *error = path + ": " + (status != LXW_NO_ERROR ? lxw_strerror(status) : "cannot read the scratch file");
         return false;
     }
+    if (auto named = replaceZipEntry(bytes, "docProps/app.xml", applicationProperties())) bytes = std::move(*named);
     const SaveResult saved = saveFileSafely(path, bytes);
     if (!saved.ok()) {
         if (error) *error = saveProblemText(saved.problem) + " (" + saved.detail + ")";

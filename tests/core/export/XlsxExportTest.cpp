@@ -184,12 +184,18 @@ TEST(XlsxExport, NamesItsMakerTheZoneAndTheSourceDigest) {
     std::string error;
     const std::string digest(64, 'c');
     ASSERT_TRUE(writeRecordingXlsx(*rec, dir.file("r.xlsx"), celsius, &error, digest)) << error;
-    const std::string out = run("/usr/bin/python3 -c \"import openpyxl,sys\n"
+    const std::string out = run("/usr/bin/python3 -c \"import openpyxl,sys,zipfile\n"
+                                "z = zipfile.ZipFile(sys.argv[1])\n"
+                                "print('zip=' + str(z.testzip()))\n"
+                                "print(z.read('docProps/app.xml').decode())\n"
                                 "wb = openpyxl.load_workbook(sys.argv[1])\n"
                                 "print('creator=' + str(wb.properties.creator))\n"
                                 "for r in list(wb['Summary'].iter_rows(values_only=True)) + list(wb['Data'].iter_rows(values_only=True)):\n"
                                 "    print('|'.join('' if v is None else str(v) for v in r))\n"
                                 "\" '" + dir.file("r.xlsx") + "' 2>&1");
+    EXPECT_NE(out.find("zip=None\n"), std::string::npos) << out;  // every entry's checksum is right
+    EXPECT_NE(out.find("<Application>" + thermivoNameAndVersion() + "</Application>"), std::string::npos) << out;
+    EXPECT_EQ(out.find("Microsoft"), std::string::npos) << out;
     EXPECT_NE(out.find("creator=" + systemUserName() + "\n"), std::string::npos) << out;
     EXPECT_NE(out.find("Time zone|Europe/Berlin (UTC+02:00)"), std::string::npos) << out;
     EXPECT_NE(out.find("Source file SHA-256|" + digest), std::string::npos) << out;
