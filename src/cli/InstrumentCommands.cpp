@@ -133,6 +133,8 @@ int runStatus(const InstrumentRequest& a) {
 int runSetClock(const InstrumentRequest& a) {
     HeadlessSession s(a.port);
     if (!s.connect()) return kExitFailure;
+    // The clock as it was goes into the history beside the new time; without a status reply it reads unknown.
+    waitForStatus(s);
     s.takeStatus();
     s.controller().onCalibrationClicked();
     const std::string ok = text(131), failed = text(132);

@@ -135,7 +135,9 @@ void compareWithKept(HistoryLog& log, const RecordingStore& store, const Recordi
 std::string recordingFingerprint(const Recording& rec) {
     Sha256 h;
     const int n = rec.usableSamples();
-    h.update(format("%s|%lld|%lld|%d|", fileSerial(rec.serialText()).c_str(), static_cast<long long>(rec.startTime),
+    // The start as the record file keeps it, local wall time: a file read in another time zone still
+    // matches the download it was written from.
+    h.update(format("%s|%s|%lld|%d|", fileSerial(rec.serialText()).c_str(), RecordingStore::startName(rec.startTime).c_str(),
                     static_cast<long long>(rec.intervalSeconds), n));
     const bool humidity = rec.kind == KindTempHumi;
     std::vector<std::int64_t> values;
