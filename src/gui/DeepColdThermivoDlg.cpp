@@ -24,12 +24,14 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <optional>
 
 #include "Artwork.h"
 #include "ControlIds.h"
 #include "DialogUnits.h"
 #include "FittedText.h"
 #include "HisDataView.h"
+#include "HistoryView.h"
 #include "StatisticsView.h"
 #include "Prompts.h"
 #include "SummFormView.h"
@@ -39,8 +41,11 @@
 #include "app/UiText.h"
 #include "app/SafeSave.h"
 #include "data/RecordFile.h"
+#include "data/RecordingStore.h"
 #include "export/SaveTargets.h"
 #include "export/XlsxExport.h"
+#include "history/FileVerify.h"
+#include "history/HistoryLog.h"
 
 namespace thermivo {
 
@@ -265,6 +270,10 @@ bool CDeepColdThermivoDlg::OnInitDialog() {
     statsView_ = new CStatisticsView(tab, rec_);
     statsView_->setObjectName(QStringLiteral("statisticsView"));
     tab->addTab(statsView_, qs(text(2300)));
+    historyView_ = new CHistoryView(tab, rec_);
+    historyView_->setObjectName(QStringLiteral("historyView"));
+    historyView_->SetHistory(history_);
+    tab->addTab(historyView_, qs(text(2900)));
     connect(statsView_, &CStatisticsView::excursionActivated, this, [this](int sample) {
         Tab()->setCurrentWidget(chartView_);
         chartView_->JumpToSample(sample);
@@ -425,6 +434,7 @@ void CDeepColdThermivoDlg::showAbout() {
 }
 
 void CDeepColdThermivoDlg::OnTabSelChange(int index) {
+    if (historyView_ != nullptr && Tab()->widget(index) == historyView_) historyView_->CameToFront();
     if (chartView_ == nullptr) return;
     if (index == 0) chartView_->show();
     if (index == 1) chartView_->hide();
@@ -453,6 +463,16 @@ void CDeepColdThermivoDlg::switchUnit(const std::string& unit) {
 void CDeepColdThermivoDlg::refreshChart() {
     if (chartView_ != nullptr) chartView_->RefreshChart();
     if (statsView_ != nullptr) statsView_->Refresh();
+    RefreshHistory();
+}
+
+void CDeepColdThermivoDlg::SetHistory(HistoryLog* history) {
+    history_ = history;
+    if (historyView_ != nullptr) historyView_->SetHistory(history);
+}
+
+void CDeepColdThermivoDlg::RefreshHistory() {
+    if (historyView_ != nullptr) historyView_->Refresh();
 }
 
 // --- print and exit --------------------------------------------------------------------------------------
@@ -601,8 +621,13 @@ void CDeepColdThermivoDlg::saveCopy() {
         failed = targets.recordName;
     if (targets.workbook && !saveWorksheet(QString::fromStdString(targets.workbookPath)) && failed.empty())
         failed = targets.workbookName;
-    if (targets.xlsx && !writeRecordingXlsx(rec_, targets.xlsxPath, AppSettings::instance()) && failed.empty())
-        failed = targets.xlsxName;
+    if (targets.xlsx) {
+        if (writeRecordingXlsx(rec_, targets.xlsxPath, AppSettings::instance()))
+            recordFile(history_, HistoryEvent::FileExported, targets.xlsxPath, RecordingToSave(), {{"format", "xlsx"}});
+        else if (failed.empty())
+            failed = targets.xlsxName;
+    }
+    RefreshHistory();
     SetStatusText(failed.empty() ? qs(text(37) + targets.statusName) : qs(text(38) + failed));
 }
 
@@ -610,6 +635,7 @@ bool CDeepColdThermivoDlg::saveRecordFile(const QString& path) {
     RecordFile file(path.toStdString(), RecordFile::ModeWrite);
     const bool ok = file.isOpen() && file.write(RecordingToSave());
     file.close();
+    if (ok) recordFile(history_, HistoryEvent::FileSaved, path.toStdString(), RecordingToSave());
     // The status line only names the file; the box says why, as for every save of the program.
     if (!ok) prompts().message(this, qs(saveProblemMessage(file.problem(), file.error())));
     return ok;
@@ -623,7 +649,9 @@ bool CDeepColdThermivoDlg::saveWorksheet(const QString& path) {
         summView_->FillSummaryList();
     }
     if (!exportWorksheet) return false;
-    return exportWorksheet(*this, path);
+    const bool ok = exportWorksheet(*this, path);
+    if (ok) recordFile(history_, HistoryEvent::FileExported, path.toStdString(), RecordingToSave(), {{"format", "xls"}});
+    return ok;
 }
 
 void CDeepColdThermivoDlg::OnOpenFile() {
@@ -658,10 +686,25 @@ void CDeepColdThermivoDlg::OpenRecordFile(const QString& path, const QString& na
     summView_->RefreshSummary(true);
     // A rejected file leaves an empty recording, and the band must not keep the previous file's figures.
     if (!ok) summView_->ClearValues();
+    std::optional<HistoryEntry> opened;
+    if (ok && history_ != nullptr) opened = fileEntry(HistoryEvent::FileOpened, path.toStdString(), rec_);
     refreshChart();
     if (lock.owns_lock()) lock.unlock();
     UpdatePrintButton();
-    SetStatusText(qs(ok ? text(39) : text(40)) + name);
+    QString verdict, verdictDetail;
+    if (ok && history_ != nullptr) {
+        // Checked before the opening is recorded, though an opening never vouches for a file.
+        const RecordingStore store(recordingsFolder_.isEmpty() ? RecordingStore::defaultRoot()
+                                                               : recordingsFolder_.toStdString());
+        const FileVerdict v = verifyFile(*history_, store, path.toStdString());
+        verdict = QStringLiteral(" · ") + qs(verdictShortText(v));
+        verdictDetail = qs(verdictText(v));
+        history_->record(*opened);
+        RefreshHistory();
+    }
+    SetStatusText(qs(ok ? text(39) : text(40)) + name + verdict);
+    if (!verdictDetail.isEmpty())
+        Control(IDC_STATUS)->setToolTip(Control(IDC_STATUS)->toolTip() + QLatin1Char('\n') + verdictDetail);
     post(WM_DATA_INDICATOR, 0, 0);
     post(WM_DOWNLOAD_PROGRESS, 0, 0);
     file.close();

@@ -166,22 +166,28 @@ HistoryEntry downloadEntry(HistoryEvent event, const Recording& rec) {
     return e;
 }
 
-HistoryEntry fileEntry(HistoryEvent event, const std::string& path, const Recording& rec, const HistoryDetails& extra) {
+HistoryEntry recordingEntry(HistoryEvent event, const Recording& rec, const HistoryDetails& details) {
     HistoryEntry e;
     e.event = event;
     e.serial = fileSerial(rec.serialText());
-    std::error_code ec;
-    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
-    e.details.emplace_back("path", ec ? path : absolute.lexically_normal().string());
-    e.details.insert(e.details.end(), extra.begin(), extra.end());
+    e.details = details;
     e.details.emplace_back("samples", std::to_string(rec.usableSamples()));
     if (rec.startTime != 0) e.details.emplace_back("start", historyUtcText(rec.startTime));
+    e.samplesSha256 = recordingFingerprint(rec);
+    return e;
+}
+
+HistoryEntry fileEntry(HistoryEvent event, const std::string& path, const Recording& rec, const HistoryDetails& extra) {
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    HistoryDetails details = {{"path", ec ? path : absolute.lexically_normal().string()}};
+    details.insert(details.end(), extra.begin(), extra.end());
+    HistoryEntry e = recordingEntry(event, rec, details);
     if (const auto sha = sha256HexOfFile(path)) {
         e.fileSha256 = *sha;
     } else {
         e.details.emplace_back("unreadable", "yes");
     }
-    e.samplesSha256 = recordingFingerprint(rec);
     return e;
 }
 

@@ -21,6 +21,10 @@ std::string historyUtcText(std::int64_t seconds);
 /// a complete one also carries the fingerprint of its samples.
 HistoryEntry downloadEntry(HistoryEvent event, const Recording& rec);
 
+/// The row of something done with a recording that left no file (a printout sent to a printer): serial
+/// number, sample count, start and fingerprint after the given details.
+HistoryEntry recordingEntry(HistoryEvent event, const Recording& rec, const HistoryDetails& details);
+
 /// The row of a file written or read: its path, SHA-256 (of the file now on disk) and the recording's
 /// serial number, sample count and fingerprint. `extra` details follow the path.
 HistoryEntry fileEntry(HistoryEvent event, const std::string& path, const Recording& rec,
