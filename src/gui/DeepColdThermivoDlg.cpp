@@ -691,20 +691,20 @@ void CDeepColdThermivoDlg::OpenRecordFile(const QString& path, const QString& na
     refreshChart();
     if (lock.owns_lock()) lock.unlock();
     UpdatePrintButton();
-    QString verdict, verdictDetail;
+    SetStatusText(qs(ok ? text(39) : text(40)) + name);
     if (ok && history_ != nullptr) {
         // Checked before the opening is recorded, though an opening never vouches for a file.
         const RecordingStore store(recordingsFolder_.isEmpty() ? RecordingStore::defaultRoot()
                                                                : recordingsFolder_.toStdString());
         const FileVerdict v = verifyFile(*history_, store, path.toStdString());
-        verdict = QStringLiteral(" · ") + qs(verdictShortText(v));
-        verdictDetail = qs(verdictText(v));
         history_->record(*opened);
         RefreshHistory();
+        // The verdict first, so that a long file name is what the narrow line cuts; the whole of it, with
+        // the opening, is the tooltip.
+        const QString opening = Control(IDC_STATUS)->toolTip();
+        SetStatusText(QLatin1Char(' ') + qs(verdictShortText(v)) + QStringLiteral(" · ") + name);
+        Control(IDC_STATUS)->setToolTip(opening + QLatin1Char('\n') + qs(verdictText(v)));
     }
-    SetStatusText(qs(ok ? text(39) : text(40)) + name + verdict);
-    if (!verdictDetail.isEmpty())
-        Control(IDC_STATUS)->setToolTip(Control(IDC_STATUS)->toolTip() + QLatin1Char('\n') + verdictDetail);
     post(WM_DATA_INDICATOR, 0, 0);
     post(WM_DOWNLOAD_PROGRESS, 0, 0);
     file.close();

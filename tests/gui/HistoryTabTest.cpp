@@ -53,8 +53,9 @@ TEST_F(HistoryTab, OpenSaveAndAnEditedCopyAreRecordedListedAndTold) {
     EXPECT_EQ(dlg->Tab()->tabText(2), "History");
 
     dlg->OpenRecordFile(qs(original), "original.kvlu");
-    EXPECT_EQ(status(*dlg), " This file has opened: original.kvlu · original download");
-    EXPECT_TRUE(dlg->Control(IDC_STATUS)->toolTip().contains("Original download of " + qs(rec_->serialText())))
+    EXPECT_EQ(status(*dlg), " Original download · original.kvlu");
+    EXPECT_TRUE(dlg->Control(IDC_STATUS)->toolTip().startsWith("This file has opened: original.kvlu\nOriginal download of " +
+                                                                qs(rec_->serialText())))
         << dlg->Control(IDC_STATUS)->toolTip().toStdString();
 
     // A new description: saved in the same minute, the file could otherwise equal the original byte for byte.
@@ -85,19 +86,19 @@ TEST_F(HistoryTab, OpenSaveAndAnEditedCopyAreRecordedListedAndTold) {
     EXPECT_EQ(table->item(2, CHistoryView::ColEvent)->text(), "Download complete");
     EXPECT_TRUE(table->item(0, CHistoryView::ColDetails)->text().startsWith("path=" + qs(saved)));
     EXPECT_EQ(table->item(0, CHistoryView::ColProgram)->text(), "thermivo test");
-    shot(*dlg, "history-tab-en.png");
 
     // The saved copy came from the original; a copy with one sample changed elsewhere is caught.
     dlg->OpenRecordFile(qs(saved), "saved.kvlu");
-    EXPECT_EQ(status(*dlg), " This file has opened: saved.kvlu · written from an original");
+    EXPECT_EQ(status(*dlg), " Written from an original · saved.kvlu");
     const std::string edited = dir_.file("edited.kvlu");
     const std::string command = "/usr/bin/python3 '" THERMIVO_TEST_SUPPORT_DIR "/change-record-sample.py' '" + saved +
                                 "' '" + edited + "' 50 12.34 2 2016";
     ASSERT_EQ(std::system(command.c_str()), 0);
     dlg->OpenRecordFile(qs(edited), "edited.kvlu");
-    EXPECT_EQ(status(*dlg),
-              " This file has opened: edited.kvlu · not in the history, sample 50 differs from the original");
+    EXPECT_EQ(status(*dlg), " Sample 50 changed · edited.kvlu");
+    EXPECT_TRUE(dlg->Control(IDC_STATUS)->toolTip().contains("Not known to this computer's history\nSample 50 ("));
     EXPECT_EQ(table->rowCount(), 5);  // the two openings
+    shot(*dlg, "history-tab-en.png");
 }
 
 TEST_F(HistoryTab, ChineseTextsAndNoRecordingYet) {
@@ -110,7 +111,7 @@ TEST_F(HistoryTab, ChineseTextsAndNoRecordingYet) {
     EXPECT_EQ(dlg->HistoryView()->table()->rowCount(), 0);
 
     dlg->OpenRecordFile(qs(original), "original.kvlu");
-    EXPECT_TRUE(status(*dlg).endsWith(qs(" · 原始下载"))) << status(*dlg).toStdString();
+    EXPECT_EQ(status(*dlg), qs(" 原始下载 · original.kvlu"));
     QTableWidget* table = dlg->HistoryView()->table();
     ASSERT_EQ(table->rowCount(), 2);
     EXPECT_EQ(table->item(0, CHistoryView::ColEvent)->text(), qs("打开文件"));

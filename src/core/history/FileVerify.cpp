@@ -262,17 +262,17 @@ std::string verdictText(const FileVerdict& v) {
 }
 
 std::string verdictShortText(const FileVerdict& v) {
-    std::string out;
+    // A changed sample says more than where the file came from.
+    if (v.samples == FileVerdict::DifferFromOriginal)
+        return textWith(kTextShortDiffers, {std::to_string(std::max(v.firstDifference, 1))});
     switch (v.origin) {
         case FileVerdict::Unreadable: return text(kTextShortUnreadable);
-        case FileVerdict::OriginalDownload: out = text(kTextShortOriginal); break;
-        case FileVerdict::WrittenFromOriginal: out = text(kTextShortFromOriginal); break;
-        case FileVerdict::WrittenOther: out = text(kTextShortWritten); break;
-        case FileVerdict::Unknown: out = text(kTextShortUnknown); break;
+        case FileVerdict::OriginalDownload: return text(kTextShortOriginal);
+        case FileVerdict::WrittenFromOriginal: return text(kTextShortFromOriginal);
+        case FileVerdict::WrittenOther: return text(kTextShortWritten);
+        case FileVerdict::Unknown: break;
     }
-    if (v.samples == FileVerdict::DifferFromOriginal)
-        out += textWith(kTextShortDiffers, {std::to_string(std::max(v.firstDifference, 1))});
-    return out;
+    return text(kTextShortUnknown);
 }
 
 }  // namespace thermivo

@@ -72,7 +72,7 @@ FileVerdict verifyFile(HistoryLog& log, const RecordingStore& store, const std::
 
 /// The verdict in the user's language: one line of origin, then for a record file one of its samples.
 std::string verdictText(const FileVerdict& v);
-/// One short text for a status line.
+/// One short text for a status line: the first changed sample, else where the file came from.
 std::string verdictShortText(const FileVerdict& v);
 
 }  // namespace thermivo
