@@ -18,6 +18,8 @@ ensure_packages cups cups-client cups-filters libcups2-dev
 ensure_packages libxlsxwriter-dev pkgconf python3-openpyxl
 # Header-only libraries of the command-line tool (JSON, argument parsing).
 ensure_packages nlohmann-json3-dev libcli11-dev
+# The history of downloads and files.
+ensure_packages libsqlite3-dev
 # The package and its checks; Qt's own translations for the dialogs.
 ensure_packages help2man dpkg-dev lintian appstream shared-mime-info xdg-utils libglib2.0-bin qt6-translations-l10n \
   bash-completion

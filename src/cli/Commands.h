@@ -9,6 +9,7 @@
 
 namespace thermivo {
 struct Recording;
+class HistoryLog;
 }
 
 namespace thermivo::cli {
@@ -65,6 +66,19 @@ struct InstrumentRequest {
     bool partial = false;  ///< keep the received samples of a download that failed
 };
 
+struct HistoryRequest {
+    std::string serial;
+    bool json = false, verify = false;
+};
+struct VerifyRequest {
+    std::string path;
+    bool json = false;
+};
+
+/// The history this run appends to ($XDG_DATA_HOME/thermivo/history.sqlite); a row it cannot write is
+/// told once on stderr and the command goes on.
+HistoryLog& history();
+
 int runInfo(const InfoRequest& request);
 int runConvert(ConvertRequest request);
 int runCreate(const CreateRequest& request);
@@ -73,5 +87,7 @@ int runDownload(const InstrumentRequest& request);
 int runStatus(const InstrumentRequest& request);
 int runSetClock(const InstrumentRequest& request);
 int runStart(const InstrumentRequest& request);
+int runHistory(const HistoryRequest& request);
+int runVerify(const VerifyRequest& request);
 
 }  // namespace thermivo::cli

@@ -10,6 +10,7 @@
 #include "export/RecordingExport.h"
 #include "export/WorkbookError.h"
 #include "export/XlsxExport.h"
+#include "history/FileVerify.h"
 
 namespace thermivo::cli {
 
@@ -40,6 +41,7 @@ int runConvert(ConvertRequest request) {
             if (!r.error.empty()) std::fprintf(stderr, "(%s)\n", r.error.c_str());
             status = kExitFailure;
         } else {
+            recordFile(&history(), HistoryEvent::FileExported, xls, *rec, {{"from", input}, {"format", "xls"}});
             std::fprintf(stderr, "%s%s\n", text(37).c_str(), xls.c_str());
         }
     }
@@ -49,6 +51,7 @@ int runConvert(ConvertRequest request) {
             std::fprintf(stderr, "%s%s\n(%s)\n", text(38).c_str(), xlsx.c_str(), error.c_str());
             status = kExitFailure;
         } else {
+            recordFile(&history(), HistoryEvent::FileExported, xlsx, *rec, {{"from", input}, {"format", "xlsx"}});
             std::fprintf(stderr, "%s%s\n", text(37).c_str(), xlsx.c_str());
         }
     }
@@ -60,6 +63,7 @@ int runConvert(ConvertRequest request) {
                          error.c_str());
             status = kExitFailure;
         } else {
+            recordFile(&history(), HistoryEvent::FileExported, csv, *rec, {{"from", input}, {"format", "csv"}});
             std::fprintf(stderr, "%s%s\n", text(37).c_str(), csv.c_str());
         }
     }
@@ -67,6 +71,7 @@ int runConvert(ConvertRequest request) {
         if (writePdf(*rec, pdf) != kExitOk) {
             status = kExitFailure;
         } else {
+            recordFile(&history(), HistoryEvent::FilePrinted, pdf.path, *rec, {{"from", input}, {"to", "pdf"}});
             std::fprintf(stderr, "%s%s\n", text(37).c_str(), pdf.path.c_str());
         }
     }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "Commands.h"
 #include "app/UiText.h"
 
 namespace thermivo::cli {
@@ -69,6 +70,7 @@ HeadlessSession::HeadlessSession(const std::string& portPath)
       controller_(link_, view_, ports_) {
     // A path named on the command line counts as a bridge, whatever its device is.
     ports_.addExplicitPort(portPath);
+    controller_.setHistory(&history());
 }
 
 HeadlessSession::~HeadlessSession() { link_.closePort(); }

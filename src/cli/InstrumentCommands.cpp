@@ -8,6 +8,7 @@
 #include "app/UiText.h"
 #include "data/LocalTime.h"
 #include "data/RecordFile.h"
+#include "history/FileVerify.h"
 
 namespace thermivo::cli {
 
@@ -45,6 +46,7 @@ void savePartial(HeadlessSession& s, const std::string& output) {
         std::fprintf(stderr, "%s%s\n(%s)\n", text(38).c_str(), output.c_str(), file.error().c_str());
         return;
     }
+    recordFile(&history(), HistoryEvent::FileSaved, output, *rec, {{"from", "partial download"}});
     std::fprintf(stderr, "%s%s\n", textWith(2057, {received, announced}).c_str(), output.c_str());
 }
 
@@ -102,6 +104,7 @@ int runDownload(const InstrumentRequest& a) {
                      saveProblemText(file.problem()).c_str(), file.error().c_str());
         return kExitFailure;
     }
+    recordFile(&history(), HistoryEvent::FileSaved, a.output, rec, {{"from", "download"}});
     std::fprintf(stderr, "%s\n%s%s\n", done.c_str(), text(37).c_str(), a.output.c_str());
     return kExitOk;
 }
@@ -130,6 +133,8 @@ int runStatus(const InstrumentRequest& a) {
 int runSetClock(const InstrumentRequest& a) {
     HeadlessSession s(a.port);
     if (!s.connect()) return kExitFailure;
+    // The clock as it was goes into the history beside the new time; without a status reply it reads unknown.
+    waitForStatus(s);
     s.takeStatus();
     s.controller().onCalibrationClicked();
     const std::string ok = text(131), failed = text(132);

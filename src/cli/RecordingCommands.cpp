@@ -13,6 +13,7 @@
 #include "app/UiText.h"
 #include "data/LocalTime.h"
 #include "data/RecordFile.h"
+#include "history/FileVerify.h"
 #include "RecordingJson.h"
 
 namespace thermivo::cli {
@@ -138,6 +139,7 @@ int runCreate(const CreateRequest& request) {
                      saveProblemText(file.problem()).c_str(), file.error().c_str());
         return kExitFailure;
     }
+    recordFile(&history(), HistoryEvent::FileSaved, output, *rec, {{"from", input}});
     std::fprintf(stderr, "%s%s\n", text(37).c_str(), output.c_str());
     return kExitOk;
 }

@@ -24,7 +24,7 @@ namespace {
 constexpr const char* kExitStatus =
     "Exit status:\n"
     "  0  done\n"
-    "  1  failed: a file refused, a download or a save failed\n"
+    "  1  failed: a file refused, a download or a save failed, a broken history, samples unlike the original\n"
     "  2  usage: an unknown command or option, a missing or malformed value, malformed JSON input\n"
     "  3  nothing to do: the instrument holds no samples";
 
@@ -183,6 +183,22 @@ int main(int argc, char** argv) {
     c->add_option("--port", start.port, "The instrument's serial device")->type_name("PATH")->required();
     c->add_option("--interval", start.interval, "Minutes between samples")->type_name("MINUTES")->required();
     run[c] = [&start] { return runStart(start); };
+
+    HistoryRequest historyRequest;
+    c = command(tool, "history", "List this computer's history of downloads, clock settings and files, or check it",
+                "thermivo-cli history --serial DI202612001");
+    c->add_option("--serial", historyRequest.serial, "Only the events of this instrument")->type_name("SERIAL");
+    c->add_flag("--json", historyRequest.json, "Print the events (or the check) as JSON");
+    c->add_flag("--verify", historyRequest.verify,
+                "Check that no row was changed or deleted; exit status 1 names the first broken row");
+    run[c] = [&historyRequest] { return runHistory(historyRequest); };
+
+    VerifyRequest verify;
+    c = command(tool, "verify", "Say where a file comes from, and whether its samples equal the kept original",
+                "thermivo-cli verify day1.kvlu");
+    c->add_option("FILE", verify.path, "The file to check: a recording, workbook, CSV or PDF")->type_name("")->required();
+    c->add_flag("--json", verify.json, "Print the result as JSON");
+    run[c] = [&verify] { return runVerify(verify); };
 
     std::vector<std::string> args(argv + 1, argv + argc);
     // "thermivo-cli help [COMMAND]" is the same as --help.

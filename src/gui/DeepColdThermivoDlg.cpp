@@ -24,12 +24,14 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <optional>
 
 #include "Artwork.h"
 #include "ControlIds.h"
 #include "DialogUnits.h"
 #include "FittedText.h"
 #include "HisDataView.h"
+#include "HistoryView.h"
 #include "StatisticsView.h"
 #include "Prompts.h"
 #include "ReportSave.h"
@@ -40,8 +42,11 @@
 #include "app/UiText.h"
 #include "app/SafeSave.h"
 #include "data/RecordFile.h"
+#include "data/RecordingStore.h"
 #include "export/SaveTargets.h"
 #include "export/XlsxExport.h"
+#include "history/FileVerify.h"
+#include "history/HistoryLog.h"
 
 namespace thermivo {
 
@@ -266,6 +271,10 @@ bool CDeepColdThermivoDlg::OnInitDialog() {
     statsView_ = new CStatisticsView(tab, rec_);
     statsView_->setObjectName(QStringLiteral("statisticsView"));
     tab->addTab(statsView_, qs(text(2300)));
+    historyView_ = new CHistoryView(tab, rec_);
+    historyView_->setObjectName(QStringLiteral("historyView"));
+    historyView_->SetHistory(history_);
+    tab->addTab(historyView_, qs(text(2900)));
     connect(statsView_, &CStatisticsView::excursionActivated, this, [this](int sample) {
         Tab()->setCurrentWidget(chartView_);
         chartView_->JumpToSample(sample);
@@ -426,6 +435,7 @@ void CDeepColdThermivoDlg::showAbout() {
 }
 
 void CDeepColdThermivoDlg::OnTabSelChange(int index) {
+    if (historyView_ != nullptr && Tab()->widget(index) == historyView_) historyView_->CameToFront();
     if (chartView_ == nullptr) return;
     if (index == 0) chartView_->show();
     if (index == 1) chartView_->hide();
@@ -454,6 +464,16 @@ void CDeepColdThermivoDlg::switchUnit(const std::string& unit) {
 void CDeepColdThermivoDlg::refreshChart() {
     if (chartView_ != nullptr) chartView_->RefreshChart();
     if (statsView_ != nullptr) statsView_->Refresh();
+    RefreshHistory();
+}
+
+void CDeepColdThermivoDlg::SetHistory(HistoryLog* history) {
+    history_ = history;
+    if (historyView_ != nullptr) historyView_->SetHistory(history);
+}
+
+void CDeepColdThermivoDlg::RefreshHistory() {
+    if (historyView_ != nullptr) historyView_->Refresh();
 }
 
 // --- print and exit --------------------------------------------------------------------------------------
@@ -608,8 +628,13 @@ void CDeepColdThermivoDlg::saveCopy() {
         failed = targets.recordName;
     if (targets.workbook && !saveWorksheet(QString::fromStdString(targets.workbookPath)) && failed.empty())
         failed = targets.workbookName;
-    if (targets.xlsx && !writeRecordingXlsx(rec_, targets.xlsxPath, AppSettings::instance()) && failed.empty())
-        failed = targets.xlsxName;
+    if (targets.xlsx) {
+        if (writeRecordingXlsx(rec_, targets.xlsxPath, AppSettings::instance()))
+            recordFile(history_, HistoryEvent::FileExported, targets.xlsxPath, RecordingToSave(), {{"format", "xlsx"}});
+        else if (failed.empty())
+            failed = targets.xlsxName;
+    }
+    RefreshHistory();
     SetStatusText(failed.empty() ? qs(text(37) + targets.statusName) : qs(text(38) + failed));
 }
 
@@ -617,6 +642,7 @@ bool CDeepColdThermivoDlg::saveRecordFile(const QString& path) {
     RecordFile file(path.toStdString(), RecordFile::ModeWrite);
     const bool ok = file.isOpen() && file.write(RecordingToSave());
     file.close();
+    if (ok) recordFile(history_, HistoryEvent::FileSaved, path.toStdString(), RecordingToSave());
     // The status line only names the file; the box says why, as for every save of the program.
     if (!ok) prompts().message(this, qs(saveProblemMessage(file.problem(), file.error())));
     return ok;
@@ -630,7 +656,9 @@ bool CDeepColdThermivoDlg::saveWorksheet(const QString& path) {
         summView_->FillSummaryList();
     }
     if (!exportWorksheet) return false;
-    return exportWorksheet(*this, path);
+    const bool ok = exportWorksheet(*this, path);
+    if (ok) recordFile(history_, HistoryEvent::FileExported, path.toStdString(), RecordingToSave(), {{"format", "xls"}});
+    return ok;
 }
 
 void CDeepColdThermivoDlg::OnOpenFile() {
@@ -665,10 +693,25 @@ void CDeepColdThermivoDlg::OpenRecordFile(const QString& path, const QString& na
     summView_->RefreshSummary(true);
     // A rejected file leaves an empty recording, and the band must not keep the previous file's figures.
     if (!ok) summView_->ClearValues();
+    std::optional<HistoryEntry> opened;
+    if (ok && history_ != nullptr) opened = fileEntry(HistoryEvent::FileOpened, path.toStdString(), rec_);
     refreshChart();
     if (lock.owns_lock()) lock.unlock();
     UpdatePrintButton();
     SetStatusText(qs(ok ? text(39) : text(40)) + name);
+    if (ok && history_ != nullptr) {
+        // Checked before the opening is recorded, though an opening never vouches for a file.
+        const RecordingStore store(recordingsFolder_.isEmpty() ? RecordingStore::defaultRoot()
+                                                               : recordingsFolder_.toStdString());
+        const FileVerdict v = verifyFile(*history_, store, path.toStdString());
+        history_->record(*opened);
+        RefreshHistory();
+        // The verdict first, so that a long file name is what the narrow line cuts; the whole of it, with
+        // the opening, is the tooltip.
+        const QString opening = Control(IDC_STATUS)->toolTip();
+        SetStatusText(QLatin1Char(' ') + qs(verdictShortText(v)) + QStringLiteral(" · ") + name);
+        Control(IDC_STATUS)->setToolTip(opening + QLatin1Char('\n') + qs(verdictText(v)));
+    }
     post(WM_DATA_INDICATOR, 0, 0);
     post(WM_DOWNLOAD_PROGRESS, 0, 0);
     file.close();

@@ -20,6 +20,8 @@ namespace thermivo {
 class CSummFormView;
 class CHisDataView;
 class CStatisticsView;
+class CHistoryView;
+class HistoryLog;
 
 /// The program's only top-level window: instrument controls along the top and right, the summary band,
 /// and the chart view in a tab. It owns the views; the recording belongs to the application object.
@@ -48,6 +50,13 @@ class CDeepColdThermivoDlg : public QDialog, public MessageSink {
     CSummFormView* SummaryView() const { return summView_; }
     CHisDataView* ChartView() const { return chartView_; }
     CStatisticsView* StatisticsView() const { return statsView_; }
+    CHistoryView* HistoryView() const { return historyView_; }
+    /// Where opened, saved, exported and printed files are recorded, and what the History page lists;
+    /// nullptr (the default) records nothing.
+    void SetHistory(HistoryLog* history);
+    HistoryLog* History() const { return history_; }
+    /// Makes the History page read the history again (after an event was recorded elsewhere).
+    void RefreshHistory();
     QTabWidget* Tab() const;
     Recording& GetRecording() { return rec_; }
     /// The recording a Save in progress writes (the received part of an incomplete download), else the
@@ -142,6 +151,8 @@ class CDeepColdThermivoDlg : public QDialog, public MessageSink {
     const Recording* saving_ = nullptr;
     QString recordingsFolder_;
     CStatisticsView* statsView_ = nullptr;
+    CHistoryView* historyView_ = nullptr;
+    HistoryLog* history_ = nullptr;
 };
 
 /// The About box: name, version and purpose of the program; it only closes.

@@ -11,6 +11,8 @@
 #include "Prompts.h"
 #include "QtTranslations.h"
 #include "export/RecordingExport.h"
+#include "history/FileVerify.h"
+#include "history/HistoryLog.h"
 #include "print/KvrcPrintDlg.h"
 
 namespace thermivo {
@@ -75,6 +77,16 @@ void CKelvoraThermivoApp::ConnectWindow(CDeepColdThermivoDlg& dlg) {
         // The preview runs its own event loop: it shows a copy, so the reader thread is never kept waiting.
         const auto copy = window.SnapshotRecording();
         CKvrcPrintDlg preview(*copy, &window, window.LayoutFactor());
+        preview.printed = [&window, &copy](const PrintOutcome& outcome) {
+            if (outcome.result == PrintOutcome::Result::Saved) {
+                recordFile(window.History(), HistoryEvent::FilePrinted, outcome.target, *copy,
+                           {{"to", "pdf"}, {"pages", std::to_string(outcome.pages)}});
+            } else if (window.History() != nullptr) {
+                window.History()->record(recordingEntry(HistoryEvent::FilePrinted, *copy,
+                                                        {{"printer", outcome.target}, {"pages", std::to_string(outcome.pages)}}));
+            }
+            window.RefreshHistory();
+        };
         preview.exec();
     };
     dlg.exportWorksheet = [](CDeepColdThermivoDlg& window, const QString& path) {
@@ -96,10 +108,17 @@ int CKelvoraThermivoApp::InitInstance() {
     QApplication::setWindowIcon(appIcon());
 
     CDeepColdThermivoDlg dlg(*recording_);
+    HistoryLog history(HistoryLog::defaultPath(), "thermivo " THERMIVO_VERSION);
+    // Told after the action that could not be recorded has finished, never from inside it.
+    history.setFailureNotice([&dlg](const std::string& m) {
+        QTimer::singleShot(0, &dlg, [&dlg, text = QString::fromStdString(m)] { prompts().message(&dlg, text); });
+    });
+    dlg.SetHistory(&history);
     dlg.SetCommandLine(options_.commandLine);
     dlg.SetLinkOptions(options_.portPaths, options_.simulate);
     ConnectWindow(dlg);
     InstrumentSide instrument(dlg, *recording_, options_.portPaths, options_.simulate);
+    instrument.controller().setHistory(&history);
 
     if (!options_.screenshotPath.isEmpty()) {
         const QString path = options_.screenshotPath;

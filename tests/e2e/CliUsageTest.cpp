@@ -39,7 +39,7 @@ TEST(CliUsage, TheToolAndEveryCommandHaveTheirOwnHelp) {
         EXPECT_NE(r.out.find(code), std::string::npos) << code;
     const auto commands = listedCommands(r.out);
     EXPECT_EQ(commands, (std::vector<std::string>{"info", "create", "convert", "report", "download", "status", "set-clock",
-                                                  "start"}));
+                                                  "start", "history", "verify"}));
     for (const auto& name : commands) {
         r = cli(dir, name + " --help");
         EXPECT_EQ(r.status, 0) << name;

@@ -18,7 +18,7 @@ expect() {
     failures=$((failures + 1))
   fi
 }
-expect "thermivo-cli " "info create convert report download status set-clock start --help --version"
+expect "thermivo-cli " "info create convert report download status set-clock start history verify --help --version"
 expect "thermivo-cli s" "status set-clock start"
 expect "thermivo-cli convert --c" "--csv --curve-pages"
 expect "thermivo-cli info --unit " "C F"

@@ -40,9 +40,10 @@ TEST_F(MainWindow, EnglishCaptionsAndStartState) {
     EXPECT_EQ(caption(*dlg, IDC_START_RECORD), "Start Record");
     EXPECT_EQ(caption(*dlg, IDC_CELSIUS), QString::fromUtf8("\u00B0C"));
     EXPECT_EQ(caption(*dlg, IDC_FAHRENHEIT), QString::fromUtf8("\u00B0F"));
-    EXPECT_EQ(dlg->Tab()->count(), 2);
+    EXPECT_EQ(dlg->Tab()->count(), 3);
     EXPECT_EQ(dlg->Tab()->tabText(0), "Recorded Data");
     EXPECT_EQ(dlg->Tab()->tabText(1), "Statistics");
+    EXPECT_EQ(dlg->Tab()->tabText(2), "History");
     EXPECT_EQ(dlg->SummaryView()->Label(0)->text(), " Serial Number:");
 
     EXPECT_FALSE(dlg->Control(IDC_CALIBRATION)->isEnabled());

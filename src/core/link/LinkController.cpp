@@ -12,6 +12,9 @@
 #include "data/LocalTime.h"
 #include "data/Recording.h"
 #include "data/RecordingStore.h"
+#include "app/Sha256.h"
+#include "history/FileVerify.h"
+#include "history/HistoryLog.h"
 
 namespace thermivo {
 
@@ -232,10 +235,20 @@ void LinkController::replyTick() {
             case PendingClockSet:
                 if (replyCountdown_ == 0) message = text(kTextClockFailed);
                 break;
-            case PendingClockSet | kAnswered:
+            case PendingClockSet | kAnswered: {
                 replyCountdown_ = 0;
                 message = text(kTextClockSet);
+                HistoryEntry entry;
+                entry.event = HistoryEvent::ClockSet;
+                {
+                    auto lock = link_.lockRecording();
+                    entry.serial = link_.recording().serialText();
+                }
+                entry.details = {{"old", clockBefore_ != 0 ? historyUtcText(clockBefore_) : "unknown"},
+                                 {"new", historyUtcText(clockSent_)}};
+                record(entry);
                 break;
+            }
             case PendingHeader | kAnswered: {
                 replyCountdown_ = 0;
                 std::string caption;
@@ -250,12 +263,21 @@ void LinkController::replyTick() {
                 view_.startTimer(TIMER_POLL, kPollTimerMs);
                 break;
             }
-            case PendingStart | kAnswered:
+            case PendingStart | kAnswered: {
                 replyCountdown_ = 0;
                 held_.sampleCount = 0;  // the new recording replaced the old one
                 message = text(kTextRecording);
                 view_.setEnabled(IDC_START_RECORD, true);
+                HistoryEntry entry;
+                entry.event = HistoryEvent::RecordingStarted;
+                {
+                    auto lock = link_.lockRecording();
+                    entry.serial = link_.recording().serialText();
+                    entry.details = {{"interval", std::to_string(link_.recording().startIntervalMinutes) + " min"}};
+                }
+                record(entry);
                 break;
+            }
             default:
                 if (!hasAnsweredBit(code) && replyCountdown_ == 0) {
                     message = text(kTextNoAnswer);
@@ -330,16 +352,19 @@ void LinkController::downloadTick() {
     if (loaded >= count) {
         view_.stopTimer(TIMER_REPLY);
         view_.stopTimer(TIMER_DOWNLOAD);
+        HistoryEntry entry;
         {
             auto lock = link_.lockRecording();
             Recording& rec = link_.recording();
             rec.samplesLoaded = std::clamp(rec.sampleCount, 0, Recording::kCapacity);
             rec.buildSampleTimes();
-            keepDownload(rec);
+            keepDownload(rec, entry);
             view_.redrawIndicator();
             view_.refreshSummary(true);
             view_.refreshChart();
         }
+        // Outside the lock: a log that cannot be written may ask the window to say so.
+        record(entry);
         downloadBusy_ = false;
         link_.pendingCode.store(PendingNone);
         link_.downloadMode.store(0);
@@ -413,11 +438,16 @@ void LinkController::downloadFailed() {
     view_.setEnabled(IDC_PRINT, true);
     enableFileButtons(true);
     std::int32_t loaded = 0, count = 0;
+    HistoryEntry entry;
     {
         auto lock = link_.lockRecording();
         loaded = link_.recording().usableSamples();
         count = link_.recording().sampleCount;
+        if (history_ != nullptr)
+            entry = downloadEntry(loaded > 0 ? HistoryEvent::DownloadPartial : HistoryEvent::DownloadFailed,
+                                  link_.recording());
     }
+    record(entry);
     if (loaded > 0 && loaded < count)
         view_.setToolTip(IDC_STATUS, textWith(kTextSamplesArrived, {std::to_string(loaded), std::to_string(count)}));
 }
@@ -426,12 +456,22 @@ void LinkController::enableFileButtons(bool enabled) {
     for (const int id : {IDC_SAVE, IDC_OPEN, IDC_CELSIUS, IDC_FAHRENHEIT}) view_.setEnabled(id, enabled);
 }
 
-void LinkController::keepDownload(Recording& rec) {
+void LinkController::keepDownload(Recording& rec, HistoryEntry& entry) {
     keptText_.clear();
+    if (history_ != nullptr) entry = downloadEntry(HistoryEvent::DownloadComplete, rec);
     if (store_ == nullptr || rec.sampleCount <= 0) return;
     // Written before the lock is let go: nothing (a Connect, a replug) can clear the samples first.
     const RecordingStore::Kept kept = store_->keep(rec);
     keptText_ = kept.ok ? textWith(kTextCopyKept, {kept.path}) : textWith(kTextCopyFailed, {kept.path, kept.error});
+    if (history_ == nullptr) return;
+    entry.details.emplace_back("original", kept.path);
+    if (!kept.ok) entry.details.emplace_back("not-kept", kept.error);
+    // The original is named by the file as it lies on disk: verify finds it by this digest.
+    if (const auto sha = kept.ok ? sha256HexOfFile(kept.path) : std::nullopt) entry.fileSha256 = *sha;
+}
+
+void LinkController::record(const HistoryEntry& entry) {
+    if (history_ != nullptr) history_->record(entry);
 }
 
 std::string LinkController::startQuestion() const {
@@ -455,6 +495,11 @@ void LinkController::pollTick() {
 void LinkController::onCalibrationClicked() {
     if (!link_.instrumentConnected.load() || link_.pendingCode.load() != PendingNone) return;
     view_.setText(IDC_STATUS, std::string(54, ' '));
+    {
+        auto lock = link_.lockRecording();
+        clockBefore_ = link_.recording().instrumentClock;
+    }
+    clockSent_ = nowSeconds();
     link_.clockSetRequest();
 }
 

@@ -9,6 +9,8 @@
 namespace thermivo {
 
 class RecordingStore;
+class HistoryLog;
+struct HistoryEntry;
 
 /// The instrument side of the main window: port discovery, connection, status polling, the download with
 /// its retries, clock setting and the start of a recording. It owns no window: it talks to one through
@@ -37,6 +39,8 @@ public:
     /// Where complete downloads are kept at once, and where Start Record looks for a copy of the
     /// instrument's recording; nullptr (the default) keeps nothing and warns of nothing.
     void setRecordingStore(const RecordingStore* store) { store_ = store; }
+    /// Where downloads, clock settings and starts are recorded; nullptr (the default) records nothing.
+    void setHistory(HistoryLog* history) { history_ = history; }
 
     /// The search at the end of the window's initialisation: the highest-numbered bridge port wins.
     void startupSearch();
@@ -74,7 +78,8 @@ private:
     void statusDecoded();
     std::string captionWithState(const std::string& serial, std::int32_t state, int otherTextId) const;
     void enableFileButtons(bool enabled);
-    void keepDownload(Recording& rec);
+    void keepDownload(Recording& rec, HistoryEntry& entry);
+    void record(const HistoryEntry& entry);
     std::string startQuestion() const;
 
     /// What the instrument's last header announced: the recording a new start would erase.
@@ -99,6 +104,10 @@ private:
     int quietTicks_ = 0;
     int resends_ = 0;
     const RecordingStore* store_ = nullptr;
+    HistoryLog* history_ = nullptr;
+    // What the clock read before a Set Clock request, and the time the request sent.
+    std::int64_t clockBefore_ = 0;
+    std::int64_t clockSent_ = 0;
     HeldRecording held_;
     std::string keptText_;  ///< where the last complete download was kept, or why it could not be
 };

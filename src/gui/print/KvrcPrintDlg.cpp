@@ -710,6 +710,7 @@ void CKvrcPrintDlg::onPrint() {
     job_.pageTotal = pageTotal_;
     const PrintOutcome outcome = availablePrinters().isEmpty() ? offerPdfInstead() : printOnPrinter();
     setPrintControlsEnabled(true);
+    if (outcome.succeeded() && printed) printed(outcome);
     report(outcome);
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <QDialog>
 #include <QImage>
 #include <QPointer>
@@ -93,6 +94,9 @@ class CKvrcPrintDlg : public QDialog {
     float layoutFactor() const { return layoutFactor_; }
     /// What the last Print did, as told to the user ("" before the first one).
     const QString& printStatus() const { return printStatus_; }
+
+    /// Told of every printout that was sent or saved as a PDF.
+    std::function<void(const PrintOutcome&)> printed;
 
   protected:
     /// Runs the platform's print dialog on `printer`; false when the user cancels. Tests replace it.

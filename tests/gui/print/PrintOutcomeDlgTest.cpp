@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
+#include <vector>
 
 #include "app/AppSettings.h"
 #include "core/print/PrintTestData.h"
@@ -83,9 +84,13 @@ TEST(PrintOutcomeDlg, WithoutPrinterPrintOffersAPdfOfTheSamePages) {
     QueueDlg dlg(*rec);
     setCurvePages(dlg, 3);
     auto* print = control<QPushButton>(dlg, CKvrcPrintDlg::IDC_PRINT);
+    // What the history is told: only printouts that were made.
+    std::vector<PrintOutcome> printed;
+    dlg.printed = [&printed](const PrintOutcome& o) { printed.push_back(o); };
 
     // Declined: the preview says why nothing was printed, and asks nothing more.
     QTest::mouseClick(print, Qt::LeftButton);
+    EXPECT_TRUE(printed.empty());
     ASSERT_EQ(prompts.offers.size(), 1);
     EXPECT_EQ(prompts.offers[0], QStringLiteral("No printer is installed, so the pages cannot be printed.\n"
                                                 "Save them as a PDF file instead?|Save as PDF…"));
@@ -105,6 +110,9 @@ TEST(PrintOutcomeDlg, WithoutPrinterPrintOffersAPdfOfTheSamePages) {
         << prompts.lastDirectory.toStdString();
     EXPECT_EQ(pdfPages(curves + QStringLiteral(".pdf")), 3);
     EXPECT_EQ(dlg.printStatus(), QStringLiteral("Saved 3 pages to %1.pdf.").arg(curves));
+    ASSERT_EQ(printed.size(), 1u);
+    EXPECT_EQ(printed[0].result, PrintOutcome::Result::Saved);
+    EXPECT_EQ(printed[0].target, (curves + QStringLiteral(".pdf")).toStdString());
     PdfPrintOptions cli;
     cli.curvePages = 3;
     const QString fromCli = dir.filePath(QStringLiteral("cli.pdf"));
