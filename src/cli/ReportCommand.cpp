@@ -8,6 +8,8 @@
 #include "app/UiText.h"
 #include "data/LocalTime.h"
 #include "data/Recording.h"
+#include "data/RecordingStore.h"
+#include "history/FileVerify.h"
 #include "report/Report.h"
 
 #ifdef THERMIVO_HAVE_PDF
@@ -53,6 +55,7 @@ int runReport(const ReportCommandRequest& request) {
     r.madeAt = nowSeconds();
     r.user = systemUserName();
     r.program = thermivoNameAndVersion();
+    r.origin = verdictText(verifyFile(history(), RecordingStore(RecordingStore::defaultRoot()), request.input));
     const ReportContent content = buildReportContent(*rec, r, AppSettings::instance());
 #ifdef THERMIVO_HAVE_PDF
     return withPdfWriter(request.output, [&] {
@@ -61,6 +64,7 @@ int runReport(const ReportCommandRequest& request) {
             std::fprintf(stderr, "thermivo-cli: %s: %s\n", request.output.c_str(), error.toUtf8().constData());
             return kExitFailure;
         }
+        recordFile(&history(), HistoryEvent::ReportMade, request.output, *rec, {{"from", request.input}});
         std::fprintf(stderr, "%s%s\n", text(37).c_str(), request.output.c_str());
         return kExitOk;
     });

@@ -612,7 +612,8 @@ void CDeepColdThermivoDlg::saveCopy() {
     const QString chosen = prompts().saveFileName(this, DefaultFileFolder(), filters, &selected);
     if (chosen.isEmpty()) return;
     if (selected == reportFilter()) {
-        const ReportSaveResult report = saveReportBeside(this, RecordingToSave(), chosen);
+        const ReportSaveResult report = saveReportBeside(this, RecordingToSave(), chosen, history_);
+        RefreshHistory();
         if (!report.statusName.isEmpty()) SetStatusText(qs(text(report.ok ? 37 : 38)) + report.statusName);
         return;
     }

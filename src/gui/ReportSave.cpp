@@ -11,6 +11,8 @@
 #include "app/UiText.h"
 #include "data/LocalTime.h"
 #include "data/RecordFile.h"
+#include "data/RecordingStore.h"
+#include "history/FileVerify.h"
 #include "print/ReportPdf.h"
 #include "report/Report.h"
 
@@ -18,7 +20,8 @@ namespace thermivo {
 
 QString reportFilter() { return qs(text(2561)); }
 
-ReportSaveResult saveReportBeside(QWidget* parent, const Recording& rec, const QString& chosen) {
+ReportSaveResult saveReportBeside(QWidget* parent, const Recording& rec, const QString& chosen,
+                                  HistoryLog* history) {
     QString pdf = chosen;
     if (!pdf.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) pdf += QLatin1String(".pdf");
     const QFileInfo info(pdf);
@@ -35,6 +38,7 @@ ReportSaveResult saveReportBeside(QWidget* parent, const Recording& rec, const Q
         prompts().message(parent, qs(saveProblemMessage(file.problem(), file.error())));
         return {false, recordName};
     }
+    recordFile(history, HistoryEvent::FileSaved, record.toStdString(), rec);
     const auto digest = sha256HexOfFile(record.toStdString());
     if (!digest) return {false, recordName};
     ReportRequest request;
@@ -43,12 +47,16 @@ ReportSaveResult saveReportBeside(QWidget* parent, const Recording& rec, const Q
     request.madeAt = nowSeconds();
     request.user = systemUserName();
     request.program = thermivoNameAndVersion();
+    if (history != nullptr)
+        request.origin = verdictText(
+            verifyFile(*history, RecordingStore(RecordingStore::defaultRoot()), record.toStdString()));
     const ReportContent content = buildReportContent(rec, request, AppSettings::instance());
     QString error;
     if (!writeReportPdf(rec, content, pdf, &error)) {
         prompts().message(parent, error);
         return {false, info.fileName()};
     }
+    recordFile(history, HistoryEvent::ReportMade, pdf.toStdString(), rec, {{"from", recordName.toStdString()}});
     return {true, info.fileName()};
 }
 

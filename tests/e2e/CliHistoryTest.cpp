@@ -34,9 +34,10 @@ void tamper(const TempDir& dir, const std::string& sql) {
 
 }  // namespace
 
-// A download (with its saved file), an export standing in for the report, and a clock set: four rows, each
-// chained to the one before. An edited detail, then a deleted row, is named by `history --verify`.
-TEST(CliHistory, DownloadSaveExportAndClockSetChainAndTamperingIsNamed) {
+// A download (with its saved file), a report of that file, and a clock set: four rows, each chained to the one
+// before. The report says the file came from the original. An edited detail, then a deleted row, is named by
+// `history --verify`.
+TEST(CliHistory, DownloadSaveReportAndClockSetChainAndTamperingIsNamed) {
     TempDir dir;
     SimConfig c;
     c.samples = simulatedCurve(300, 11);
@@ -44,9 +45,10 @@ TEST(CliHistory, DownloadSaveExportAndClockSetChainAndTamperingIsNamed) {
     c.intervalMinutes = 5;
     PtyInstrument instrument(c);
     ASSERT_TRUE(instrument.start()) << instrument.error();
-    const std::string kvlu = dir.file("trip.kvlu"), csv = dir.file("trip.csv");
+    const std::string kvlu = dir.file("trip.kvlu"), csv = dir.file("trip.csv"), pdf = dir.file("trip.pdf");
     ASSERT_EQ(cli(dir, "download --port " + instrument.path() + " -o '" + kvlu + "'").status, 0);
-    ASSERT_EQ(cli(dir, "convert '" + kvlu + "' --csv '" + csv + "'").status, 0);
+    const CliRun report = cli(dir, "report '" + kvlu + "' -o '" + pdf + "'");
+    ASSERT_EQ(report.status, 0) << report.err;
     const CliRun clock = cli(dir, "set-clock --port " + instrument.path());
     ASSERT_EQ(clock.status, 0) << clock.err;
 
@@ -54,8 +56,8 @@ TEST(CliHistory, DownloadSaveExportAndClockSetChainAndTamperingIsNamed) {
     ASSERT_EQ(listed.status, 0) << listed.err;
     const auto rows = nlohmann::json::parse(listed.out);
     ASSERT_EQ(rows.size(), 4u) << listed.out;
-    const std::vector<std::string> events = {"download-complete", "file-saved", "file-exported", "clock-set"};
-    // The download's row, then its saved file, the export and the clock.
+    const std::vector<std::string> events = {"download-complete", "file-saved", "report-made", "clock-set"};
+    // The download's row, then its saved file, the report and the clock.
     EXPECT_EQ(rows[0]["event"], events[0]);
     EXPECT_EQ(rows[1]["event"], events[1]);
     EXPECT_EQ(rows[2]["event"], events[2]);
@@ -71,17 +73,21 @@ TEST(CliHistory, DownloadSaveExportAndClockSetChainAndTamperingIsNamed) {
     EXPECT_EQ(rows[0]["details"]["start"], "2025-12-01T08:00Z");
     EXPECT_EQ(rows[1]["file_sha256"], *sha256HexOfFile(kvlu));
     EXPECT_EQ(rows[1]["samples_sha256"], rows[0]["samples_sha256"]);
-    EXPECT_EQ(rows[2]["file_sha256"], *sha256HexOfFile(csv));
+    EXPECT_EQ(rows[2]["file_sha256"], *sha256HexOfFile(pdf));
+    // The report itself tells what the history knew of its source file when it was made.
+    const std::string pdfText = commandOutput("pdftotext -enc UTF-8 '" + pdf + "' - 2>/dev/null");
+    EXPECT_NE(pdfText.find("Origin"), std::string::npos) << pdfText;
+    EXPECT_NE(pdfText.find("from the original of"), std::string::npos) << pdfText;
     // The instrument's clock as its last status gave it, and the computer's time sent.
     EXPECT_NE(rows[3]["details"]["old"], "unknown") << rows[3];
     EXPECT_EQ(rows[3]["details"]["new"].get<std::string>().size(), 17u) << rows[3];
 
-    // The saved file and the export both carry the samples of the download.
+    // The saved file and the report both carry the samples of the download.
     const CliRun saved = cli(dir, "verify '" + kvlu + "'");
     EXPECT_EQ(saved.status, 0) << saved.err;
     EXPECT_EQ(saved.out.rfind("Written by Thermivo on ", 0), 0u) << saved.out;
     EXPECT_NE(saved.out.find(" from the original of "), std::string::npos) << saved.out;
-    EXPECT_NE(cli(dir, "verify '" + csv + "'").out.find(" from the original of "), std::string::npos);
+    EXPECT_NE(cli(dir, "verify '" + pdf + "'").out.find(" from the original of "), std::string::npos);
 
     CliRun check = cli(dir, "history --verify");
     EXPECT_EQ(check.status, 0) << check.out;

@@ -222,6 +222,7 @@ constexpr TextPair kTexts[] = {
     {2560, "报告旁的记录文件 %1 已存在。要替换它吗？", "The record file %1 beside the report exists. Replace it?"},
     {2561, "报告 (*.pdf)", "Report (*.pdf)"},
     {2562, "UTC偏移", "UTC offset"},
+    {2563, "来源", "Origin"},
     // The history of downloads and files, and what it says of a file.
     {2900, "历史记录", "History"},
     {2901, "%1 的原始下载，%2，由 %3 下载", "Original download of %1 on %2 by %3"},

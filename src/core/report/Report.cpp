@@ -162,6 +162,12 @@ ReportContent buildReportContent(const Recording& rec, const ReportRequest& requ
     id.push_back({text(2510), n > 0 ? format("%.2f %%", 100.0 * (n - s.samplesWithoutValue) / n) : "-"});
     id.push_back({text(2511), request.sourceName});
     id.push_back({text(2512), request.sourceSha256});
+    // The history's verdict may take two lines (origin, then the samples against the kept original).
+    for (std::size_t at = 0, line = 0; at < request.origin.size(); ++line) {
+        const std::size_t end = std::min(request.origin.find('\n', at), request.origin.size());
+        id.push_back({line == 0 ? text(2563) : std::string(), request.origin.substr(at, end - at)});
+        at = end + 1;
+    }
     id.push_back({text(2513), request.program});
     id.push_back({text(2514), timeOrEmpty(request.madeAt)});
     id.push_back({text(2515), request.user});

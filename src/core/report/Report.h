@@ -22,6 +22,9 @@ struct ReportRequest {
     std::int64_t madeAt = 0;  ///< seconds since 1970
     std::string user;
     std::string program;  ///< "Thermivo 0.1.0"
+    /// What this computer's history says of the source file (whether it is a verified original), one line
+    /// each; empty when it was not asked.
+    std::string origin;
 };
 
 /// One labelled line of the report. The identity block is a list of these, so a further line (e.g. whether
