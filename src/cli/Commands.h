@@ -54,6 +54,7 @@ struct ConvertRequest {
 struct InstrumentRequest {
     std::string port, output, interval;
     bool partial = false;  ///< keep the received samples of a download that failed
+    bool noKeep = false;   ///< keep no copy of a complete download in the recordings folder
 };
 
 int runInfo(const InfoRequest& request);

@@ -493,7 +493,8 @@ void CDeepColdThermivoDlg::OnPrint() {
 }
 
 void CDeepColdThermivoDlg::reject() {
-    if (!prompts().askYesNo(this, qs(text(130)))) return;
+    // Leaving in the middle of a download loses it: the question says so, and No is its default.
+    if (!prompts().askYesNo(this, qs(text(DownloadRunning() ? 2422 : 130)))) return;
     QDialog::reject();
 }
 
@@ -574,7 +575,7 @@ void CDeepColdThermivoDlg::OnSaveData() {
     if (!copy->hasSamples()) return;
     if (copy->isIncomplete()) {
         const QString question =
-            qs(textWith(2055, {std::to_string(copy->usableSamples()), std::to_string(copy->sampleCount)}));
+            qs(textWith(2055, {std::to_string(copy->arrivedSamples()), std::to_string(copy->sampleCount)}));
         if (!prompts().askYesNo(this, question)) return;
         copy->cutToReceivedSamples();
     }
@@ -601,7 +602,10 @@ void CDeepColdThermivoDlg::saveCopy() {
         failed = targets.recordName;
     if (targets.workbook && !saveWorksheet(QString::fromStdString(targets.workbookPath)) && failed.empty())
         failed = targets.workbookName;
-    if (targets.xlsx && !writeRecordingXlsx(rec_, targets.xlsxPath, AppSettings::instance()) && failed.empty())
+    // The copy being saved, never the live recording: the reader may write into that one, and a partial save
+    // must describe only the samples it writes.
+    if (targets.xlsx && !writeRecordingXlsx(RecordingToSave(), targets.xlsxPath, AppSettings::instance()) &&
+        failed.empty())
         failed = targets.xlsxName;
     SetStatusText(failed.empty() ? qs(text(37) + targets.statusName) : qs(text(38) + failed));
 }

@@ -26,11 +26,12 @@ inline void writeText(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
-/// Runs thermivo-cli with a fixed language and time zone (UTC), capturing both streams in `dir`.
+/// Runs thermivo-cli with a fixed language and time zone (UTC), capturing both streams in `dir`; complete
+/// downloads are kept below `dir`/data, never in the user's own folder.
 inline CliRun cli(const TempDir& dir, const std::string& args, const std::string& lang = "en_US.UTF-8") {
     const std::string out = dir.file("stdout"), err = dir.file("stderr");
-    const std::string cmd = "env -u LC_ALL -u LC_MESSAGES LANG=" + lang + " TZ=UTC " THERMIVO_CLI " " + args +
-                            " >'" + out + "' 2>'" + err + "'";
+    const std::string cmd = "env -u LC_ALL -u LC_MESSAGES LANG=" + lang + " TZ=UTC XDG_DATA_HOME='" +
+                            dir.file("data") + "' " THERMIVO_CLI " " + args + " >'" + out + "' 2>'" + err + "'";
     const int rc = std::system(cmd.c_str());
     return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, slurp(out), slurp(err)};
 }
