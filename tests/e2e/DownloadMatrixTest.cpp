@@ -120,12 +120,14 @@ Outcome download(const SimConfig& config, std::chrono::milliseconds tick) {
     link.closePort();
     out.loaded = rec->samplesLoaded;
     // A sample counts as wrong when it differs from the instrument's; below the loaded count every sample
-    // must be there, above it only true samples may have been stored ahead.
+    // must be there (or, after a failure, marked as missing), above it only true samples may have been
+    // stored ahead.
     for (std::size_t i = 0; i < config.samples.size(); ++i) {
         const auto raw = protocol::encodeValue(config.samples[i]);
         const float truth = protocol::decodeValue(raw[0], raw[1]);
         const float v = rec->temperature[i];
-        if (v != truth && (static_cast<int>(i) < out.loaded || v != 0.0f)) ++out.wrong;
+        const bool marked = !out.complete && v == Recording::kNoValue;
+        if (v != truth && !marked && (static_cast<int>(i) < out.loaded || v != 0.0f)) ++out.wrong;
     }
     return out;
 }

@@ -225,6 +225,23 @@ TEST_F(DownloadWindow, WhileADownloadRunsNothingCanEraseTheRecordingAndExitAsks)
     EXPECT_EQ(prompts_.questions.last(), qs(text(130)));
 }
 
+TEST_F(DownloadWindow, AnUnplugRightAfterTheLastBlockLeavesACompleteKeptDownload) {
+    SimConfig c = instrument(400);
+    c.faults.unplugAfter = 24;  // the last block: samples 384-399
+    PtyInstrument sim(c);
+    ASSERT_TRUE(sim.start()) << sim.error();
+    open(sim.path());
+    prompts_.yesNo = {true};
+    click(IDC_DOWNLOAD);
+    ASSERT_TRUE(waitForStatus(text(28), 30000)) << status(*dlg_).toStdString();
+    EXPECT_EQ(rec_->samplesLoaded, 400);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sim.unplugged(); }, 5000));
+    const auto copy = readFile(RecordingStore(recordingsFolder()).pathFor(c.serial, c.start));
+    EXPECT_EQ(copy->sampleCount, 400);
+    for (int i = 0; i < 400; ++i)
+        ASSERT_NEAR(copy->temperature[static_cast<std::size_t>(i)], c.samples[static_cast<std::size_t>(i)], 0.005) << i;
+}
+
 TEST_F(DownloadWindow, AnEmptyInstrumentLoadsNothing) {
     PtyInstrument sim(instrument(0));
     ASSERT_TRUE(sim.start()) << sim.error();

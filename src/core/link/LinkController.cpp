@@ -167,8 +167,9 @@ void LinkController::portChange(std::int64_t port) {
     view_.setEnabled(IDC_CALIBRATION, false);
     view_.setEnabled(IDC_START_RECORD, false);
     if (port <= 0) {
-        // What arrived of a download that the unplug cut short stays said until the next action.
-        if (arrivedText_.empty() || view_.text(IDC_STATUS) != arrivedText_) view_.setText(IDC_STATUS, "");
+        // How the last download ended (an unplug may follow its last block, or cut it short) stays said
+        // until the next action.
+        if (outcomeText_.empty() || view_.text(IDC_STATUS) != outcomeText_) view_.setText(IDC_STATUS, "");
         // Release the old device so a re-plugged instrument can be opened again.
         link_.closePort();
         link_.portNumber.store(0);
@@ -293,7 +294,7 @@ void LinkController::onDownloadClicked() {
         link_.decoder().planFirstRequest(!completedSerial_.empty() &&
                                          link_.recording().serialText() == completedSerial_);
     }
-    arrivedText_.clear();
+    outcomeText_.clear();
     watch_.start(count);
     link_.headerRequest(true);
     downloadBusy_ = true;
@@ -377,6 +378,7 @@ void LinkController::downloadComplete() {
     }
     finishDownload();
     view_.setText(IDC_STATUS, text(count > 0 ? kTextDownloadDone : kTextNoSamples));
+    outcomeText_ = view_.text(IDC_STATUS);
     if (count > 0 && !keptText_.empty()) view_.setToolTip(IDC_STATUS, keptText_);
     link_.sink().post(WM_DOWNLOAD_PROGRESS, 0, count > 0 ? 1 : 0);
     if (!storeProblem_.empty()) view_.showMessage(std::exchange(storeProblem_, std::string()));
@@ -430,7 +432,7 @@ void LinkController::downloadFailed() {
         // Said in the status line itself, until the next action replaces it.
         view_.setText(IDC_STATUS, textWith(kTextSamplesArrived, {std::to_string(loaded), std::to_string(count)}));
         view_.setToolTip(IDC_STATUS, text(kTextDownloadFailed));
-        arrivedText_ = view_.text(IDC_STATUS);
+        outcomeText_ = view_.text(IDC_STATUS);
     } else {
         view_.setText(IDC_STATUS, text(kTextDownloadFailed));
     }

@@ -96,7 +96,7 @@ private:
     bool downloadBusy_ = false;
     bool startAfterStatus_ = false;  ///< Start Record waits for the status reply it asked for
     DownloadWatch watch_;
-    std::string arrivedText_;  ///< the status text after a download that ended short
+    std::string outcomeText_;  ///< the status text a download ended with
     std::string completedSerial_;  ///< serial number of the instrument whose download last completed
     const RecordingStore* store_ = nullptr;
     HeldRecording held_;
