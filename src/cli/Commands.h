@@ -64,6 +64,7 @@ struct ReportCommandRequest {
 struct InstrumentRequest {
     std::string port, output, interval;
     bool partial = false;  ///< keep the received samples of a download that failed
+    bool noKeep = false;   ///< keep no copy of a complete download in the recordings folder
 };
 
 struct HistoryRequest {

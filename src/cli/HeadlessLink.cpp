@@ -49,6 +49,8 @@ void HeadlessView::setProgress(int controlId, int position) {
     std::fflush(stderr);
 }
 
+void HeadlessView::showMessage(const std::string& t) { std::fprintf(stderr, "%s\n", t.c_str()); }
+
 void HeadlessView::startTimer(int timerId, int milliseconds) {
     const std::chrono::milliseconds period(milliseconds);
     timers_[timerId] = {period, Clock::now() + period};

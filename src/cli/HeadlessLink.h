@@ -45,6 +45,7 @@ public:
     void showHumidityRows(bool) override {}
     void refreshSummary(bool) override {}
     void refreshChart() override {}
+    void showMessage(const std::string& text) override;
 
     /// Status-line texts set since the last call, oldest first.
     std::deque<std::string> takeStatus();

@@ -1,4 +1,8 @@
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 #include "Commands.h"
@@ -9,6 +13,7 @@
 #include "data/LocalTime.h"
 #include "data/RecordFile.h"
 #include "history/FileVerify.h"
+#include "data/RecordingStore.h"
 
 namespace thermivo::cli {
 
@@ -17,6 +22,9 @@ namespace {
 using std::chrono::seconds;
 
 constexpr int kTextNoSamples = 2090;
+constexpr int kTextMissingInside = 2425;
+constexpr int kTextNothingArrived = 2426;
+constexpr int kTextOutputFolder = 2427;
 
 // The first status reply after connecting: clock, state and battery.
 bool waitForStatus(HeadlessSession& s) {
@@ -30,6 +38,7 @@ bool waitForStatus(HeadlessSession& s) {
 }
 
 // The samples that arrived, saved as a recording of their own; the download still counts as failed.
+// Samples missing inside it carry the no-value marker, and the file ends with the last sample that arrived.
 void savePartial(HeadlessSession& s, const std::string& output) {
     s.link().closePort();
     auto rec = std::make_unique<Recording>();
@@ -37,9 +46,18 @@ void savePartial(HeadlessSession& s, const std::string& output) {
         auto lock = s.link().lockRecording();
         *rec = s.recording();
     }
-    if (!rec->hasSamples()) return;
-    const std::string received = std::to_string(rec->usableSamples());
+    if (!rec->hasSamples() || rec->arrivedSamples() <= 0) {
+        std::fprintf(stderr, "%s\n", text(kTextNothingArrived).c_str());
+        return;
+    }
+    const std::string received = std::to_string(rec->arrivedSamples());
     const std::string announced = std::to_string(rec->sampleCount);
+    int first = -1, last = -1;
+    for (int i = 0; i < rec->usableSamples(); ++i) {
+        if (Recording::hasValue(rec->temperature[static_cast<std::size_t>(i)])) continue;
+        if (first < 0) first = i;
+        last = i;
+    }
     rec->cutToReceivedSamples();
     RecordFile file(output, RecordFile::ModeWrite);
     if (!file.isOpen() || !file.write(*rec)) {
@@ -48,13 +66,38 @@ void savePartial(HeadlessSession& s, const std::string& output) {
     }
     recordFile(&history(), HistoryEvent::FileSaved, output, *rec, {{"from", "partial download"}});
     std::fprintf(stderr, "%s%s\n", textWith(2057, {received, announced}).c_str(), output.c_str());
+    if (rec->samplesMissing > 0) {
+        std::fprintf(stderr, "%s\n",
+                     textWith(kTextMissingInside, {std::to_string(rec->samplesMissing), announced,
+                                                   std::to_string(first), std::to_string(last)})
+                         .c_str());
+    }
+}
+
+// The folder the output goes to must take a file before minutes are spent on the download.
+bool outputFolderWritable(const std::string& output) {
+    std::filesystem::path folder = std::filesystem::path(output).parent_path();
+    if (folder.empty()) folder = ".";
+    std::error_code ec;
+    const bool isDir = std::filesystem::is_directory(folder, ec);
+    if (isDir && ::access(folder.c_str(), W_OK) == 0) return true;
+    const SaveProblem problem = !isDir          ? SaveProblem::FolderMissing
+                                : errno == EROFS ? SaveProblem::ReadOnlyDisk
+                                                 : SaveProblem::PermissionDenied;
+    const std::string why = saveProblemText(problem);
+    std::fprintf(stderr, "%s\n", textWith(kTextOutputFolder, {folder.string(), why}).c_str());
+    return false;
 }
 
 }  // namespace
 
 int runDownload(const InstrumentRequest& a) {
+    if (!outputFolderWritable(a.output)) return kExitFailure;
     HeadlessSession s(a.port);
     s.view().showProgress = true;
+    // The same rule as the window: every complete download is kept in the recordings folder as well.
+    const RecordingStore store(RecordingStore::defaultRoot());
+    if (!a.noKeep) s.controller().setRecordingStore(&store);
     if (!s.connect()) return kExitFailure;
     const std::string empty = text(kTextNoSamples);
     std::int32_t announced = 0;
@@ -72,7 +115,7 @@ int runDownload(const InstrumentRequest& a) {
     const std::string done = text(28), failed = text(141);
     // The controller ends every download by itself; the limit only guards against a controller fault.
     const auto limit = seconds(LinkController::downloadLimitTicks(Recording::kCapacity) + 60);
-    s.runUntil([&] { const auto t = s.view().text(IDC_STATUS); return t == done || t == failed; }, limit);
+    s.runUntil([&] { return !s.controller().downloadBusy(); }, limit);
     const std::string outcome = s.view().text(IDC_STATUS);
     Recording& rec = s.recording();
     std::int32_t loaded = 0, count = 0;
@@ -83,7 +126,7 @@ int runDownload(const InstrumentRequest& a) {
         count = rec.sampleCount;
         present = rec.hasSamples();
     }
-    if (outcome == done && count <= 0) {
+    if (outcome == empty) {
         std::fprintf(stderr, "%s\n", empty.c_str());
         return kExitNoSamples;
     }
@@ -97,6 +140,7 @@ int runDownload(const InstrumentRequest& a) {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::fprintf(stderr, "%s\n", format("%d samples in %.1f s", loaded, seconds).c_str());
     s.link().closePort();
+    if (!s.controller().keptText().empty()) std::fprintf(stderr, "%s\n", s.controller().keptText().c_str());
     rec.formatTemperatureTexts();
     RecordFile file(a.output, RecordFile::ModeWrite);
     if (!file.isOpen() || !file.write(rec)) {

@@ -163,6 +163,7 @@ int main(int argc, char** argv) {
     c->add_option("--port", download.port, "The instrument's serial device")->type_name("PATH")->required();
     c->add_option("-o", download.output, "The record file to write")->type_name("OUT.kvlu")->required();
     c->add_flag("--partial", download.partial, "After a failed download, save the samples that arrived");
+    c->add_flag("--no-keep", download.noKeep, "Keep no copy of the download in the recordings folder");
     run[c] = [&download] { return runDownload(download); };
 
     InstrumentRequest status;

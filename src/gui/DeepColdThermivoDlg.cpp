@@ -514,7 +514,8 @@ void CDeepColdThermivoDlg::OnPrint() {
 }
 
 void CDeepColdThermivoDlg::reject() {
-    if (!prompts().askYesNo(this, qs(text(130)))) return;
+    // Leaving in the middle of a download loses it: the question says so, and No is its default.
+    if (!prompts().askYesNo(this, qs(text(DownloadRunning() ? 2422 : 130)))) return;
     QDialog::reject();
 }
 
@@ -595,7 +596,7 @@ void CDeepColdThermivoDlg::OnSaveData() {
     if (!copy->hasSamples()) return;
     if (copy->isIncomplete()) {
         const QString question =
-            qs(textWith(2055, {std::to_string(copy->usableSamples()), std::to_string(copy->sampleCount)}));
+            qs(textWith(2055, {std::to_string(copy->arrivedSamples()), std::to_string(copy->sampleCount)}));
         if (!prompts().askYesNo(this, question)) return;
         copy->cutToReceivedSamples();
     }
@@ -629,8 +630,10 @@ void CDeepColdThermivoDlg::saveCopy() {
         failed = targets.recordName;
     if (targets.workbook && !saveWorksheet(QString::fromStdString(targets.workbookPath)) && failed.empty())
         failed = targets.workbookName;
+    // The copy being saved, never the live recording: the reader may write into that one, and a partial save
+    // must describe only the samples it writes.
     if (targets.xlsx) {
-        if (writeRecordingXlsx(rec_, targets.xlsxPath, AppSettings::instance()))
+        if (writeRecordingXlsx(RecordingToSave(), targets.xlsxPath, AppSettings::instance()))
             recordFile(history_, HistoryEvent::FileExported, targets.xlsxPath, RecordingToSave(), {{"format", "xlsx"}});
         else if (failed.empty())
             failed = targets.xlsxName;

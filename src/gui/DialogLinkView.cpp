@@ -96,6 +96,8 @@ bool DialogLinkView::askYesNo(const std::string& question) { return prompts().as
 // The window's Yes/No box already has No as its default button.
 bool DialogLinkView::askYesNoDefaultNo(const std::string& question) { return askYesNo(question); }
 
+void DialogLinkView::showMessage(const std::string& t) { prompts().message(&dlg_, qs(t)); }
+
 void DialogLinkView::setToolTip(int controlId, const std::string& t) {
     if (QWidget* w = dlg_.Control(controlId)) w->setToolTip(qs(t));
 }

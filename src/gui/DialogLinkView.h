@@ -36,6 +36,7 @@ class DialogLinkView : public QObject, public LinkView {
     void refreshSummary(bool dataPresent) override;
     void refreshChart() override;
     void setToolTip(int controlId, const std::string& text) override;
+    void showMessage(const std::string& text) override;
     bool askYesNoDefaultNo(const std::string& question) override;
 
     /// True while the link timer with this id runs (for tests).

@@ -35,7 +35,7 @@ void tamper(const TempDir& dir, const std::string& sql) {
 }  // namespace
 
 // A download (with its saved file), a report of that file, and a clock set: four rows, each chained to the one
-// before. The report says the file came from the original. An edited detail, then a deleted row, is named by
+// before. The report names its source as the original download. An edited detail, then a deleted row, is named by
 // `history --verify`.
 TEST(CliHistory, DownloadSaveReportAndClockSetChainAndTamperingIsNamed) {
     TempDir dir;
@@ -71,22 +71,25 @@ TEST(CliHistory, DownloadSaveReportAndClockSetChainAndTamperingIsNamed) {
     }
     EXPECT_EQ(rows[0]["details"]["samples"], "300");
     EXPECT_EQ(rows[0]["details"]["start"], "2025-12-01T08:00Z");
+    // The tool keeps the original as the window does, and its row names the kept file by digest.
+    EXPECT_EQ(rows[0]["file_sha256"], *sha256HexOfFile(kvlu));
     EXPECT_EQ(rows[1]["file_sha256"], *sha256HexOfFile(kvlu));
     EXPECT_EQ(rows[1]["samples_sha256"], rows[0]["samples_sha256"]);
     EXPECT_EQ(rows[2]["file_sha256"], *sha256HexOfFile(pdf));
     // The report itself tells what the history knew of its source file when it was made.
     const std::string pdfText = commandOutput("pdftotext -enc UTF-8 '" + pdf + "' - 2>/dev/null");
     EXPECT_NE(pdfText.find("Origin"), std::string::npos) << pdfText;
-    EXPECT_NE(pdfText.find("from the original of"), std::string::npos) << pdfText;
+    EXPECT_NE(pdfText.find("Original download of " + c.serial), std::string::npos) << pdfText;
     // The instrument's clock as its last status gave it, and the computer's time sent.
     EXPECT_NE(rows[3]["details"]["old"], "unknown") << rows[3];
     EXPECT_EQ(rows[3]["details"]["new"].get<std::string>().size(), 17u) << rows[3];
 
-    // The saved file and the report both carry the samples of the download.
+    // The file the download saved holds the very bytes of the kept original, so it is that original; the
+    // report carries the samples of the download.
     const CliRun saved = cli(dir, "verify '" + kvlu + "'");
     EXPECT_EQ(saved.status, 0) << saved.err;
-    EXPECT_EQ(saved.out.rfind("Written by Thermivo on ", 0), 0u) << saved.out;
-    EXPECT_NE(saved.out.find(" from the original of "), std::string::npos) << saved.out;
+    EXPECT_EQ(saved.out.rfind("Original download of " + c.serial + " on ", 0), 0u) << saved.out;
+    EXPECT_NE(saved.out.find("Its samples equal the kept original "), std::string::npos) << saved.out;
     EXPECT_NE(cli(dir, "verify '" + pdf + "'").out.find(" from the original of "), std::string::npos);
 
     CliRun check = cli(dir, "history --verify");

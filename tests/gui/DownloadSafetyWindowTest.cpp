@@ -1,15 +1,19 @@
 // The window around a download against the virtual instrument: the file buttons, Save of what arrived,
 // the kept copy, and the warning before Start Record erases a recording.
+#include <QAbstractItemView>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <filesystem>
 
 #include "DialogLinkView.h"
+#include "HisDataView.h"
 #include "InstrumentSide.h"
 #include "KelvoraThermivoApp.h"
 #include "MainWindowFixture.h"
 #include "data/RecordingStore.h"
+#include "export/XlsxExport.h"
 #include "sim/PtyInstrument.h"
 
 namespace thermivo::testing {
@@ -54,6 +58,32 @@ SimConfig instrument(int samples) {
     c.state = 0;
     c.battery = 1000;
     return c;
+}
+
+// Every row of both sheets of a workbook as "sheet|first cell|second cell", and "sheet|rows|n" per sheet.
+std::string sheetRows(const std::string& path) {
+    const std::string script =
+        "import sys, openpyxl\n"
+        "wb = openpyxl.load_workbook(sys.argv[1], read_only=True)\n"
+        "for n, name in enumerate(wb.sheetnames[:2]):\n"
+        "    rows = 0\n"
+        "    for row in wb[name].iter_rows(values_only=True):\n"
+        "        rows += 1\n"
+        "        cells = ['' if v is None else str(int(v)) if isinstance(v, (int, float)) and float(v).is_integer()"
+        " else str(v) for v in row[:2]]\n"
+        "        if n == 0: print('%d|%s' % (n, '|'.join(cells)))\n"
+        "    print('%d|rows|%d' % (n, rows))\n";
+    QProcess p;
+    p.start("/usr/bin/python3", {"-c", qs(script), qs(path)});
+    p.waitForFinished(60000);
+    return p.readAllStandardOutput().toStdString() + p.readAllStandardError().toStdString();
+}
+
+std::string trimmedLabel(int index) {
+    std::string s = Recording().labels[static_cast<std::size_t>(index)];
+    while (!s.empty() && (s.back() == ' ' || s.back() == ':')) s.pop_back();
+    while (!s.empty() && s.front() == ' ') s.erase(s.begin());
+    return s;
 }
 
 std::unique_ptr<Recording> readFile(const std::string& path) {
@@ -102,12 +132,20 @@ TEST_F(DownloadWindow, AFailedDownloadLocksTheFileButtonsThenOffersWhatArrived) 
     ASSERT_TRUE(side_->controller().downloadBusy());
     for (const int id : {IDC_SAVE, IDC_OPEN, IDC_PRINT, IDC_CELSIUS, IDC_FAHRENHEIT}) EXPECT_FALSE(enabled(id)) << id;
 
-    ASSERT_TRUE(waitForStatus(text(141), 30000)) << status(*dlg_).toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !side_->controller().downloadBusy(); }, 30000));
+    QApplication::sendPostedEvents();
     const int received = rec_->samplesLoaded;
     ASSERT_GE(received, 16 * 150);
     ASSERT_LT(received, 3000);
+    // The status line says what arrived, also after the removal of the unplugged port went through.
+    QTest::qWait(1500);
     const QString arrived = qs(textWith(2056, {std::to_string(received), "3000"}));
-    EXPECT_EQ(static_cast<QLabel*>(dlg_->Control(IDC_STATUS))->toolTip(), arrived);
+    EXPECT_EQ(status(*dlg_), arrived);
+    EXPECT_EQ(static_cast<QLabel*>(dlg_->Control(IDC_STATUS))->toolTip(), qs(text(141)));
+    // The chart shows the samples that arrived: its list holds one row per sample.
+    auto* list = dlg_->ChartView()->findChild<QAbstractItemView*>();
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->model()->rowCount(), received);
     EXPECT_TRUE(enabled(IDC_SAVE));
     EXPECT_TRUE(enabled(IDC_OPEN));
     EXPECT_FALSE(enabled(IDC_PRINT));  // only whole recordings are printed
@@ -130,8 +168,90 @@ TEST_F(DownloadWindow, AFailedDownloadLocksTheFileButtonsThenOffersWhatArrived) 
         ASSERT_NEAR(saved->temperature[static_cast<std::size_t>(i)], c.samples[static_cast<std::size_t>(i)], 0.005) << i;
     // The recording in the window still says what the instrument announced.
     EXPECT_EQ(rec_->sampleCount, 3000);
+
+    // A workbook of the part: its Summary counts only the samples it holds, its Data has one row each.
+    if (xlsxExportAvailable()) {
+        prompts_.fileNames = {qs(dir_.file("partial.xlsx"))};
+        prompts_.chosenFilter = CDeepColdThermivoDlg::XlsxFilter();
+        prompts_.yesNo = {true};
+        dlg_->OnSaveData();
+        prompts_.chosenFilter.clear();
+        const std::string rows = sheetRows(dir_.file("partial.xlsx"));
+        EXPECT_NE(rows.find("0|" + trimmedLabel(Recording::ValCount) + "|" + std::to_string(received) + "\n"),
+                  std::string::npos)
+            << rows;
+        EXPECT_NE(rows.find("1|rows|" + std::to_string(received + 1) + "\n"), std::string::npos) << rows;
+    }
     // And a failed download keeps nothing in the recordings folder.
     EXPECT_FALSE(fs::exists(recordingsFolder()));
+}
+
+TEST_F(DownloadWindow, WhileADownloadRunsNothingCanEraseTheRecordingAndExitAsks) {
+    SimConfig c = instrument(3000);
+    PtyInstrument sim(c, false);  // at the line's pace the download runs for a while
+    ASSERT_TRUE(sim.start()) << sim.error();
+    open(sim.path());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return enabled(IDC_START_RECORD) && enabled(IDC_CALIBRATION); }, 10000));
+    static_cast<QLineEdit*>(dlg_->Control(IDC_MINUTES))->setText("15");
+    const int commandsBefore = sim.commandsReceived();
+    prompts_.yesNo = {true};
+    click(IDC_DOWNLOAD);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar(*dlg_, IDC_DOWNLOAD_BAR) > 10; }, 10000));
+    for (const int id : {IDC_START_RECORD, IDC_CALIBRATION, IDC_CONNECT}) EXPECT_FALSE(enabled(id)) << id;
+
+    // The controller refuses them too, whoever asks.
+    const int questions = static_cast<int>(prompts_.questions.size());
+    side_->controller().onStartRecordClicked();
+    EXPECT_EQ(status(*dlg_), qs(text(2421)));
+    side_->controller().onCalibrationClicked();
+    EXPECT_EQ(status(*dlg_), qs(text(2420)));
+    EXPECT_EQ(prompts_.questions.size(), questions);
+
+    // Exit asks whether to lose the download; No (the default) keeps the window and the download.
+    prompts_.yesNo = {false};
+    dlg_->show();
+    dlg_->reject();
+    EXPECT_EQ(prompts_.questions.last(), qs(text(2422)));
+    EXPECT_TRUE(dlg_->isVisible());
+    EXPECT_TRUE(side_->controller().downloadBusy());
+
+    ASSERT_TRUE(waitForStatus(text(28), 120000)) << status(*dlg_).toStdString();
+    EXPECT_EQ(rec_->samplesLoaded, 3000);
+    // The download header and one block request: no start, no clock set.
+    EXPECT_EQ(sim.commandsReceived(), commandsBefore + 2);
+    for (const int id : {IDC_START_RECORD, IDC_CALIBRATION, IDC_CONNECT}) EXPECT_TRUE(enabled(id)) << id;
+    prompts_.yesNo = {false};
+    dlg_->reject();
+    EXPECT_EQ(prompts_.questions.last(), qs(text(130)));
+}
+
+TEST_F(DownloadWindow, AnUnplugRightAfterTheLastBlockLeavesACompleteKeptDownload) {
+    SimConfig c = instrument(400);
+    c.faults.unplugAfter = 24;  // the last block: samples 384-399
+    PtyInstrument sim(c);
+    ASSERT_TRUE(sim.start()) << sim.error();
+    open(sim.path());
+    prompts_.yesNo = {true};
+    click(IDC_DOWNLOAD);
+    ASSERT_TRUE(waitForStatus(text(28), 30000)) << status(*dlg_).toStdString();
+    EXPECT_EQ(rec_->samplesLoaded, 400);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sim.unplugged(); }, 5000));
+    const auto copy = readFile(RecordingStore(recordingsFolder()).pathFor(c.serial, c.start));
+    EXPECT_EQ(copy->sampleCount, 400);
+    for (int i = 0; i < 400; ++i)
+        ASSERT_NEAR(copy->temperature[static_cast<std::size_t>(i)], c.samples[static_cast<std::size_t>(i)], 0.005) << i;
+}
+
+TEST_F(DownloadWindow, AnEmptyInstrumentLoadsNothing) {
+    PtyInstrument sim(instrument(0));
+    ASSERT_TRUE(sim.start()) << sim.error();
+    open(sim.path());
+    prompts_.yesNo = {true};
+    click(IDC_DOWNLOAD);
+    ASSERT_TRUE(waitForStatus(text(2090), 10000)) << status(*dlg_).toStdString();
+    EXPECT_FALSE(rec_->hasSamples());
+    EXPECT_FALSE(enabled(IDC_SAVE));
+    EXPECT_FALSE(enabled(IDC_PRINT));
 }
 
 TEST_F(DownloadWindow, ACompleteDownloadIsKeptAndConnectDoesNotLoseIt) {

@@ -96,7 +96,11 @@ TEST_F(InstrumentSideTest, UnplugDuringADownloadSaysTheDownloadFailed) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return caption(*dlg_, IDC_CONNECT).startsWith("DI202612001"); }, 10000));
     prompts_.yesNo = {true};
     click(IDC_DOWNLOAD);
-    ASSERT_TRUE(waitForStatus(text(141), 30000)) << status(*dlg_).toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !side_->controller().downloadBusy(); }, 30000));
+    QApplication::sendPostedEvents();
+    // The status line says how many arrived; its tooltip that the download failed.
+    EXPECT_EQ(status(*dlg_), qs(textWith(2056, {std::to_string(rec_->samplesLoaded), "3000"})));
+    EXPECT_EQ(static_cast<QLabel*>(dlg_->Control(IDC_STATUS))->toolTip(), qs(text(141)));
     EXPECT_EQ(bar(*dlg_, IDC_DOWNLOAD_BAR), 0);
     EXPECT_TRUE(dlg_->Control(IDC_DOWNLOAD)->isEnabled());
     EXPECT_LT(rec_->samplesLoaded, 3000);

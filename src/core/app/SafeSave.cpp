@@ -67,7 +67,16 @@ SaveResult failure(int err, const std::string& what, const std::string& path) {
     return {saveProblemFromErrno(err), what + " '" + path + "': " + std::strerror(err)};
 }
 
+std::atomic<int (*)(int)> fileSync{nullptr};
+
+int syncFile(int fd) {
+    const auto sync = fileSync.load();
+    return sync != nullptr ? sync(fd) : ::fsync(fd);
+}
+
 }  // namespace
+
+void setFileSyncForTesting(int (*sync)(int fd)) { fileSync.store(sync); }
 
 std::string resolveSaveTarget(const std::string& path) {
     std::string current = path;
@@ -123,7 +132,7 @@ SaveResult saveFileSafely(const std::string& path, std::string_view bytes) {
         }
         done += static_cast<std::size_t>(n);
     }
-    if (::fsync(fd) != 0) return fail("Cannot write", errno);
+    if (syncFile(fd) != 0) return fail("Cannot write", errno);
     if (::close(fd) != 0) {
         const int err = errno;
         ::unlink(temp.c_str());

@@ -44,6 +44,10 @@ struct SaveResult {
 /// synced. On failure the target is left as it was and no temporary file remains.
 SaveResult saveFileSafely(const std::string& path, std::string_view bytes);
 
+/// The call that makes a written file's bytes durable before it is renamed into place (fsync by default);
+/// tests put their own here to see it called on the whole file, or to make it fail. nullptr restores it.
+void setFileSyncForTesting(int (*sync)(int fd));
+
 /// The path a save to `path` replaces: `path` with its symbolic links followed (also a link to a file that
 /// does not exist yet).
 std::string resolveSaveTarget(const std::string& path);

@@ -441,6 +441,7 @@ bool RecordFile::decode(const std::vector<std::uint8_t>& bytes, Recording& rec, 
         rec.descriptionSource.clear();
     }
     rec.samplesLoaded = rec.sampleCount;
+    rec.samplesMissing = 0;
     rec.validMask |= Recording::MaskDescription;
     if (!samplesRead) {
         // Nothing beyond the arrays may be announced as loaded.

@@ -13,6 +13,7 @@ Recording::Recording() { reset(); }
 
 void Recording::reset() {
     kind = KindNone;
+    samplesMissing = 0;
     batteryPercent = 0;
     batteryValid = false;
     tempMax = tempMin = tempAvg = tempUpper = tempLower = 0.0f;
@@ -72,7 +73,7 @@ void Recording::setDefaultDescription() {
 int Recording::usableSamples() const { return std::clamp(samplesLoaded, 0, kCapacity); }
 
 bool Recording::isIncomplete() const {
-    return hasSamples() && usableSamples() < std::min(sampleCount, kCapacity);
+    return hasSamples() && (usableSamples() < std::min(sampleCount, kCapacity) || samplesMissing > 0);
 }
 
 void Recording::cutToReceivedSamples() {

@@ -76,6 +76,8 @@ struct Recording {
     std::int64_t intervalSeconds = 0;
     std::int32_t sampleCount = 0;
     std::int32_t samplesLoaded = 0;
+    /// Samples within the first samplesLoaded that never arrived and hold kNoValue (a download cut short).
+    std::int32_t samplesMissing = 0;
     float tempMax = 0, tempMin = 0, tempAvg = 0, tempUpper = 0, tempLower = 0;
     float humiMax = 0, humiMin = 0, humiAvg = 0, humiUpper = 0, humiLower = 0;
     std::uint8_t dataFlags = 0;
@@ -112,6 +114,8 @@ struct Recording {
     bool hasSamples() const { return samplesLoaded > 0 && (dataFlags & kSamplesPresent) != 0; }
     /// Samples that can be addressed: samplesLoaded bounded by the arrays.
     int usableSamples() const;
+    /// Samples that arrived: the loaded ones without those missing inside them.
+    int arrivedSamples() const { return usableSamples() - samplesMissing; }
     /// True when some samples arrived but fewer than the header announced (a download that stopped).
     bool isIncomplete() const;
     /// Makes the recording hold only the samples that arrived: the count becomes samplesLoaded, the stop

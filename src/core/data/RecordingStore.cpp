@@ -97,4 +97,6 @@ RecordingStore::Kept RecordingStore::keep(const Recording& rec) const {
     return kept;
 }
 
+RecordingStore::Kept keepCompleteDownload(const RecordingStore& store, const Recording& rec) { return store.keep(rec); }
+
 }  // namespace thermivo

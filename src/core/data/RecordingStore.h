@@ -45,4 +45,8 @@ private:
     std::string root_;
 };
 
+/// Keeps the original of a complete download: the one place the window and the command line keep one, and
+/// the one place to note it elsewhere too.
+RecordingStore::Kept keepCompleteDownload(const RecordingStore& store, const Recording& rec);
+
 }  // namespace thermivo

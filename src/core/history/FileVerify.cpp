@@ -165,7 +165,7 @@ HistoryEntry downloadEntry(HistoryEvent event, const Recording& rec) {
     HistoryEntry e;
     e.event = event;
     e.serial = fileSerial(rec.serialText());
-    e.details.emplace_back("samples", std::to_string(rec.usableSamples()));
+    e.details.emplace_back("samples", std::to_string(rec.arrivedSamples()));
     e.details.emplace_back("announced", std::to_string(rec.sampleCount));
     if (rec.startTime != 0) e.details.emplace_back("start", historyUtcText(rec.startTime));
     e.details.emplace_back("interval", std::to_string(rec.intervalSeconds) + " s");

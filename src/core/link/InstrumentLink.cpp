@@ -110,10 +110,14 @@ int InstrumentLink::requestBlocksFrom(int position, bool lineQuiet) {
     return requestBlocksFrom(position, lineQuiet, blockAddress(position));
 }
 
-int InstrumentLink::requestBlocksFrom(int position, bool lineQuiet, std::uint16_t address) {
+int InstrumentLink::requestBlocksThen(int position, bool lineQuiet, std::vector<int> then) {
+    return requestBlocksFrom(position, lineQuiet, blockAddress(position), std::move(then));
+}
+
+int InstrumentLink::requestBlocksFrom(int position, bool lineQuiet, std::uint16_t address, std::vector<int> then) {
     {
         auto lock = lockRecording();
-        decoder_->streamRequested(position, lineQuiet);
+        decoder_->streamRequested(position, lineQuiet, std::move(then));
     }
     const auto f = blockRequestFrame(address);
     return send(f.data(), static_cast<int>(f.size()), PendingBlock, kReplyWaitSeconds);

@@ -91,6 +91,8 @@ public:
     /// Block request for the block at sample `position`; the decoder learns first that a new stream comes,
     /// and whether the old one may still be on the line (lineQuiet false).
     int requestBlocksFrom(int position, bool lineQuiet);
+    /// As requestBlocksFrom, then the positions of `then` one after another as each answer begins.
+    int requestBlocksThen(int position, bool lineQuiet, std::vector<int> then);
     /// Sets the instrument clock to the PC clock.
     int clockSetRequest();
     /// Starts a recording with an interval of the given minutes.
@@ -134,7 +136,7 @@ public:
 
 private:
     int send(const std::uint8_t* frame, int size, std::int32_t pending, std::int64_t replyWait);
-    int requestBlocksFrom(int position, bool lineQuiet, std::uint16_t address);
+    int requestBlocksFrom(int position, bool lineQuiet, std::uint16_t address, std::vector<int> then = {});
 
     Recording& recording_;
     MessageSink& sink_;

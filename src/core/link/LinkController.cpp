@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <utility>
 
 #include "app/AppSettings.h"
 #include "app/Format.h"
@@ -43,9 +44,12 @@ constexpr int kTextStartErases = 2052;
 constexpr int kTextCopyKept = 2053;
 constexpr int kTextCopyFailed = 2054;
 constexpr int kTextSamplesArrived = 2056;
-// A block reply is 42 bytes; the line carries 960 bytes per second.
-constexpr int kBlockReplyBytes = 42;
-constexpr int kLineBytesPerSecond = 960;
+constexpr int kTextNoSamples = 2090;
+constexpr int kTextBusyClock = 2420;
+constexpr int kTextBusyStart = 2421;
+constexpr int kTextBusyConnect = 2423;
+constexpr int kTextBatteryFirst = 2424;
+constexpr int kTextStoreFailed = 2428;
 
 // Why a bridge port could not be opened: texts of this program beyond the instrument's own table.
 struct OpenFailureText {
@@ -82,11 +86,7 @@ int LinkController::downloadBarPosition(std::int64_t lParam, std::int32_t sample
     return static_cast<int>(5.0f + 195.0f * quotient);
 }
 
-int LinkController::downloadLimitTicks(std::int32_t count) {
-    const std::int64_t blocks = (std::clamp(count, 0, Recording::kCapacity) + 15) / 16;
-    const std::int64_t lineSeconds = (blocks * kBlockReplyBytes + kLineBytesPerSecond - 1) / kLineBytesPerSecond;
-    return static_cast<int>(2 * lineSeconds) + kStallTicks;
-}
+int LinkController::downloadLimitTicks(std::int32_t count) { return DownloadWatch::limitTicks(count); }
 
 int LinkController::leadingNumber(const std::string& text) {
     std::size_t i = 0;
@@ -126,7 +126,6 @@ void LinkController::deviceNotification(int value) {
         const int current = link_.portNumber.load();
         if (current > 0 && -value != current) return;
         view_.setTextFromAnyThread(IDC_CONNECT, text(kTextDisconnected));
-        view_.setTextFromAnyThread(IDC_STATUS, "");
         link_.sink().post(WM_PORT_CHANGE, 0, value);
         link_.instrumentConnected.store(false);
     }
@@ -151,7 +150,9 @@ void LinkController::onMessage(std::uint32_t message, std::int64_t wParam, std::
             replyCountdown_ = std::max(static_cast<int>(lParam), kMinReplyWait);
             view_.startTimer(TIMER_REPLY, kReplyTimerMs);
             break;
-        case WM_CALIBRATION_ENABLE: view_.setEnabled(IDC_CALIBRATION, wParam == 1); break;
+        case WM_CALIBRATION_ENABLE:
+            if (!downloadBusy_) view_.setEnabled(IDC_CALIBRATION, wParam == 1);
+            break;
         case WM_PORT_LOST:
             view_.setEnabled(IDC_CALIBRATION, false);
             view_.setEnabled(IDC_DOWNLOAD, true);
@@ -169,6 +170,9 @@ void LinkController::portChange(std::int64_t port) {
     view_.setEnabled(IDC_CALIBRATION, false);
     view_.setEnabled(IDC_START_RECORD, false);
     if (port <= 0) {
+        // How the last download ended (an unplug may follow its last block, or cut it short) stays said
+        // until the next action.
+        if (outcomeText_.empty() || view_.text(IDC_STATUS) != outcomeText_) view_.setText(IDC_STATUS, "");
         // Release the old device so a re-plugged instrument can be opened again.
         link_.closePort();
         link_.portNumber.store(0);
@@ -299,157 +303,169 @@ void LinkController::replyTick() {
 }
 
 void LinkController::onDownloadClicked() {
-    if (!link_.instrumentConnected.load() || !link_.port().isOpen()) return;
+    if (downloadBusy_ || !link_.instrumentConnected.load() || !link_.port().isOpen()) return;
     if (!view_.askYesNo(text(kTextSureToDownload))) return;
     link_.downloadMode.store(kDownloadMode);
+    std::int32_t count = 0;
     {
         // Cleared before the request goes out, so the first block cannot be counted twice.
         auto lock = link_.lockRecording();
         link_.recording().samplesLoaded = 0;
-        link_.decoder().resetDownload(link_.recording().sampleCount);
+        count = link_.recording().sampleCount;
+        link_.decoder().resetDownload(count);
+        link_.decoder().planFirstRequest(!completedSerial_.empty() &&
+                                         link_.recording().serialText() == completedSerial_);
     }
-    downloadTicks_ = 0;
-    stalledTicks_ = 0;
-    lastStoredBlocks_ = 0;
-    lastBlocksSeen_ = 0;
-    quietTicks_ = 0;
-    resends_ = 0;
+    outcomeText_.clear();
+    watch_.start(count);
     link_.headerRequest(true);
     downloadBusy_ = true;
-    view_.setEnabled(IDC_DOWNLOAD, false);
-    view_.setEnabled(IDC_PRINT, false);
+    // The recording being read must not be erased, nor the link torn down, until the download ends.
+    for (const int id : {IDC_DOWNLOAD, IDC_PRINT, IDC_START_RECORD, IDC_CALIBRATION, IDC_CONNECT})
+        view_.setEnabled(id, false);
     enableFileButtons(false);
     view_.startTimer(TIMER_DOWNLOAD, kDownloadTimerMs);
     link_.retryCounter.store(kRetries);
-    retryTicks_ = kRetryPeriodTicks;
     view_.setText(IDC_STATUS, text(kTextDownloading));
     link_.sink().post(WM_DOWNLOAD_PROGRESS, 0, 0);
 }
 
 void LinkController::downloadTick() {
     // A vanished device is noticed within a tick, not only when the next request would go out.
-    if (!link_.instrumentConnected.load() || link_.downloadMode.load() != kDownloadMode ||
-        !link_.portPresenceCheck()) {
+    const bool linkUp = link_.instrumentConnected.load() && link_.downloadMode.load() == kDownloadMode;
+    DownloadWatch::Look look;
+    {
+        auto lock = link_.lockRecording();
+        look.loaded = link_.recording().samplesLoaded;
+        look.count = link_.recording().sampleCount;
+        look.state = link_.decoder().downloadState();
+        look.placeable = link_.decoder().placeableStart(look.state.firstGap);
+        look.placeableUnique = link_.decoder().addressIsUnique(look.placeable);
+    }
+    const std::int32_t code = link_.pendingCode.load();
+    look.headerAnswered = (code & ~kAnswered) != PendingHeader;
+    look.blockPending = (code & PendingBlock) != 0;
+    // Every sample arrived: that is complete, whatever the port does afterwards.
+    if (look.headerAnswered && look.loaded >= look.count) {
+        downloadComplete();
+        return;
+    }
+    if (!linkUp || !link_.portPresenceCheck()) {
         downloadFailed();
         return;
     }
     link_.sink().post(WM_DOWNLOAD_PROGRESS, 0, -1);
-    --retryTicks_;
-    ++downloadTicks_;
-    std::int32_t loaded = 0, count = 0;
-    DownloadState state;
-    int askFrom = 0, placeable = 0;
-    bool placeableUnique = false;
+    switch (watch_.tick(look)) {
+        case DownloadWatch::Action::Wait: return;
+        case DownloadWatch::Action::Complete: downloadComplete(); return;
+        case DownloadWatch::Action::Fail: downloadFailed(); return;
+        case DownloadWatch::Action::AskHeader: link_.headerRequest(false); return;
+        case DownloadWatch::Action::AskGap: {
+            std::vector<int> plan;
+            {
+                auto lock = link_.lockRecording();
+                plan = link_.decoder().requestPlan(look.state.firstGap);
+            }
+            const int first = plan.front();
+            plan.erase(plan.begin());
+            link_.requestBlocksThen(first, true, std::move(plan));
+            return;
+        }
+        case DownloadWatch::Action::AskAhead: link_.requestBlocksFrom(look.placeable, false); return;
+    }
+}
+
+void LinkController::downloadComplete() {
+    view_.stopTimer(TIMER_REPLY);
+    view_.stopTimer(TIMER_DOWNLOAD);
+    watch_.stop();
+    std::int32_t count = 0;
+    HistoryEntry entry;
     {
         auto lock = link_.lockRecording();
-        loaded = link_.recording().samplesLoaded;
-        count = link_.recording().sampleCount;
-        state = link_.decoder().downloadState();
-        askFrom = state.firstGap;
-        placeable = link_.decoder().placeableStart(askFrom);
-        placeableUnique = link_.decoder().addressIsUnique(placeable);
-    }
-    if (loaded >= count) {
-        view_.stopTimer(TIMER_REPLY);
-        view_.stopTimer(TIMER_DOWNLOAD);
-        HistoryEntry entry;
-        {
-            auto lock = link_.lockRecording();
-            Recording& rec = link_.recording();
-            rec.samplesLoaded = std::clamp(rec.sampleCount, 0, Recording::kCapacity);
+        Recording& rec = link_.recording();
+        rec.samplesLoaded = std::clamp(rec.sampleCount, 0, Recording::kCapacity);
+        count = rec.sampleCount;
+        if (count <= 0) {
+            // Nothing to show: no curve, no summary of samples that never existed.
+            rec.samplesLoaded = 0;
+            rec.dataFlags &= ~Recording::kSamplesPresent;
+        } else {
             rec.buildSampleTimes();
             keepDownload(rec, entry);
-            view_.redrawIndicator();
-            view_.refreshSummary(true);
-            view_.refreshChart();
+            completedSerial_ = rec.serialText();
         }
-        // Outside the lock: a log that cannot be written may ask the window to say so.
-        record(entry);
-        downloadBusy_ = false;
-        link_.pendingCode.store(PendingNone);
-        link_.downloadMode.store(0);
-        view_.setEnabled(IDC_DOWNLOAD, true);
-        view_.setEnabled(IDC_PRINT, true);
-        enableFileButtons(true);
         view_.redrawIndicator();
-        view_.setText(IDC_STATUS, text(kTextDownloadDone));
-        if (!keptText_.empty()) view_.setToolTip(IDC_STATUS, keptText_);
-        link_.sink().post(WM_DOWNLOAD_PROGRESS, 0, 1);
-        return;
+        view_.refreshSummary(count > 0);
+        view_.refreshChart();
     }
-    // Progress is a new sample, not a reply: an instrument that keeps answering with blocks we cannot use
-    // must not hold the download open.
-    const int gained = state.storedBlocks + state.heldBlocks;
-    const bool progress = gained != lastStoredBlocks_;
-    // The reader hands over 2048 bytes at a time, about two seconds of the line: a tick without a block
-    // is no pause yet. Only a whole look without one says the stream has ended or stalled.
-    quietTicks_ = state.blocksSeen == lastBlocksSeen_ ? quietTicks_ + 1 : 0;
-    const bool lineQuiet = quietTicks_ >= kRetryPeriodTicks;
-    lastStoredBlocks_ = gained;
-    lastBlocksSeen_ = state.blocksSeen;
-    if (progress) {
-        stalledTicks_ = 0;
-        resends_ = 0;
-    } else {
-        ++stalledTicks_;
+    // Outside the lock: a log that cannot be written may ask the window to say so.
+    if (count > 0) record(entry);
+    finishDownload();
+    view_.setText(IDC_STATUS, text(count > 0 ? kTextDownloadDone : kTextNoSamples));
+    outcomeText_ = view_.text(IDC_STATUS);
+    if (count > 0 && !keptText_.empty()) view_.setToolTip(IDC_STATUS, keptText_);
+    link_.sink().post(WM_DOWNLOAD_PROGRESS, 0, count > 0 ? 1 : 0);
+    if (!storeProblem_.empty()) view_.showMessage(std::exchange(storeProblem_, std::string()));
+}
+
+void LinkController::finishDownload() {
+    downloadBusy_ = false;
+    watch_.stop();
+    link_.pendingCode.store(PendingNone);
+    link_.downloadMode.store(0);
+    view_.setEnabled(IDC_DOWNLOAD, true);
+    view_.setEnabled(IDC_PRINT, true);
+    view_.setEnabled(IDC_CONNECT, true);
+    enableFileButtons(true);
+    enableInstrumentButtons();
+    view_.redrawIndicator();
+}
+
+void LinkController::enableInstrumentButtons() {
+    std::int32_t kind = 0, state = 0;
+    {
+        auto lock = link_.lockRecording();
+        kind = link_.recording().kind;
+        state = link_.recording().instrumentState;
     }
-    if (stalledTicks_ >= kStallTicks || downloadTicks_ > downloadLimitTicks(count)) {
-        downloadFailed();
-        return;
-    }
-    if (retryTicks_ > 0) return;
-    retryTicks_ = kRetryPeriodTicks;
-    if (resends_ >= kResendsWithoutProgress) {
-        downloadFailed();
-        return;
-    }
-    const std::int32_t code = link_.pendingCode.load();
-    if (code == PendingHeader) {
-        link_.headerRequest(false);
-        ++resends_;
-        return;
-    }
-    if ((code & PendingBlock) == 0) return;
-    if (lineQuiet) {
-        // Nothing in flight: ask for the gap itself, and every other time from where the answer can be
-        // placed for sure (the gap's address may name another sample too).
-        link_.requestBlocksFrom(resends_ % 2 == 0 ? askFrom : placeable, true);
-        ++resends_;
-    } else if ((state.storedBeyondGap || stalledTicks_ >= 2 * kRetryPeriodTicks) && placeableUnique &&
-               state.streamAt > placeable) {
-        // The stream has passed the gap, or brings nothing new: ask again while it still flows, but only
-        // from a block whose address no other sample shares and which the old stream has already passed,
-        // so the first block of that address to come is the new stream's.
-        link_.requestBlocksFrom(placeable, false);
-        ++resends_;
-    }
+    const bool usable = link_.instrumentConnected.load();
+    view_.setEnabled(IDC_CALIBRATION, usable && kind == KindTemp);
+    view_.setEnabled(IDC_START_RECORD, usable && kind == KindTemp && state != 1);
 }
 
 void LinkController::downloadFailed() {
     view_.stopTimer(TIMER_DOWNLOAD);
     view_.stopTimer(TIMER_REPLY);
-    downloadBusy_ = false;
-    link_.pendingCode.store(PendingNone);
-    link_.downloadMode.store(0);
-    view_.setText(IDC_STATUS, text(kTextDownloadFailed));
+    finishDownload();
     link_.sink().post(WM_DOWNLOAD_PROGRESS, 0, 0);
-    view_.setEnabled(IDC_CALIBRATION, false);
-    view_.setEnabled(IDC_DOWNLOAD, true);
-    view_.setEnabled(IDC_PRINT, true);
-    enableFileButtons(true);
     std::int32_t loaded = 0, count = 0;
+    bool present = false;
     HistoryEntry entry;
     {
         auto lock = link_.lockRecording();
-        loaded = link_.recording().usableSamples();
-        count = link_.recording().sampleCount;
+        Recording& rec = link_.recording();
+        link_.decoder().markMissing();
+        loaded = rec.arrivedSamples();
+        count = rec.sampleCount;
+        present = rec.hasSamples();
+        if (present) rec.buildSampleTimes();
         if (history_ != nullptr)
-            entry = downloadEntry(loaded > 0 ? HistoryEvent::DownloadPartial : HistoryEvent::DownloadFailed,
-                                  link_.recording());
+            entry = downloadEntry(loaded > 0 ? HistoryEvent::DownloadPartial : HistoryEvent::DownloadFailed, rec);
+        // The samples that arrived are shown as they are, so the user sees what a Save would write.
+        view_.refreshSummary(present);
+        view_.refreshChart();
     }
+    // Outside the lock: a log that cannot be written may ask the window to say so.
     record(entry);
-    if (loaded > 0 && loaded < count)
-        view_.setToolTip(IDC_STATUS, textWith(kTextSamplesArrived, {std::to_string(loaded), std::to_string(count)}));
+    if (present && loaded < count) {
+        // Said in the status line itself, until the next action replaces it.
+        view_.setText(IDC_STATUS, textWith(kTextSamplesArrived, {std::to_string(loaded), std::to_string(count)}));
+        view_.setToolTip(IDC_STATUS, text(kTextDownloadFailed));
+        outcomeText_ = view_.text(IDC_STATUS);
+    } else {
+        view_.setText(IDC_STATUS, text(kTextDownloadFailed));
+    }
 }
 
 void LinkController::enableFileButtons(bool enabled) {
@@ -461,8 +477,13 @@ void LinkController::keepDownload(Recording& rec, HistoryEntry& entry) {
     if (history_ != nullptr) entry = downloadEntry(HistoryEvent::DownloadComplete, rec);
     if (store_ == nullptr || rec.sampleCount <= 0) return;
     // Written before the lock is let go: nothing (a Connect, a replug) can clear the samples first.
-    const RecordingStore::Kept kept = store_->keep(rec);
+    const RecordingStore::Kept kept = keepCompleteDownload(*store_, rec);
     keptText_ = kept.ok ? textWith(kTextCopyKept, {kept.path}) : textWith(kTextCopyFailed, {kept.path, kept.error});
+    // A folder that takes no file is said once a run in a box of its own, not only in a tooltip.
+    if (!kept.ok && !storeProblemTold_) {
+        storeProblemTold_ = true;
+        storeProblem_ = textWith(kTextStoreFailed, {store_->root(), kept.error});
+    }
     if (history_ == nullptr) return;
     entry.details.emplace_back("original", kept.path);
     if (!kept.ok) entry.details.emplace_back("not-kept", kept.error);
@@ -492,7 +513,14 @@ void LinkController::pollTick() {
         link_.statusRequest();
 }
 
+bool LinkController::refuseWhileDownloading(int textId) {
+    if (!downloadBusy_) return false;
+    view_.setText(IDC_STATUS, text(textId));
+    return true;
+}
+
 void LinkController::onCalibrationClicked() {
+    if (refuseWhileDownloading(kTextBusyClock)) return;
     if (!link_.instrumentConnected.load() || link_.pendingCode.load() != PendingNone) return;
     view_.setText(IDC_STATUS, std::string(54, ' '));
     {
@@ -504,16 +532,28 @@ void LinkController::onCalibrationClicked() {
 }
 
 void LinkController::onStartRecordClicked() {
+    startAfterStatus_ = false;
+    if (refuseWhileDownloading(kTextBusyStart)) return;
     const int minutes = leadingNumber(view_.text(IDC_MINUTES));
     std::int32_t state = 0, battery = 0;
+    bool batteryKnown = false;
     {
         auto lock = link_.lockRecording();
         state = link_.recording().instrumentState;
         battery = link_.recording().batteryPercent;
+        batteryKnown = link_.recording().batteryValid;
     }
     if (state == 1) return;
     if (minutes < 1 || minutes > 99) {
         view_.setText(IDC_STATUS, text(kTextBadInterval));
+        return;
+    }
+    if (!batteryKnown) {
+        // Right after connecting no status reply has come yet: ask for one and start once it is here.
+        if (!link_.instrumentConnected.load()) return;
+        startAfterStatus_ = true;
+        view_.setText(IDC_STATUS, text(kTextBatteryFirst));
+        link_.statusRequest();
         return;
     }
     if (battery < kMinBatteryPercent) {
@@ -531,6 +571,7 @@ void LinkController::onStartRecordClicked() {
 }
 
 void LinkController::onConnectClicked() {
+    if (refuseWhileDownloading(kTextBusyConnect)) return;
     if (!link_.instrumentConnected.load()) return;
     link_.closePort();
     portChange(link_.portNumber.load());
@@ -556,7 +597,7 @@ void LinkController::headerDecoded() {
     view_.setShown(IDC_MINUTES, canStart);
     view_.setShown(IDC_MINUTES_FRAME, canStart);
     view_.setShown(IDC_MINUTES_LABEL, canStart);
-    if (canStart) {
+    if (canStart && !downloadBusy_) {
         view_.setEnabled(IDC_START_RECORD, state != 1);
         view_.setEnabled(IDC_CALIBRATION, true);
     }
@@ -582,6 +623,8 @@ void LinkController::statusDecoded() {
     view_.setShown(IDC_CLOCK_TEXT, true);
     view_.setText(IDC_CLOCK_TEXT, clockText + std::string(20, ' '));
     view_.setProgress(IDC_BATTERY_BAR, battery);
+    view_.setText(IDC_CONNECT, captionWithState(serial, state, kTextStopped));
+    if (downloadBusy_) return;
     if (state == 1) {
         view_.setEnabled(IDC_CALIBRATION, false);
         if (kind == KindTemp) view_.setEnabled(IDC_START_RECORD, false);
@@ -592,7 +635,10 @@ void LinkController::statusDecoded() {
             view_.setEnabled(IDC_CALIBRATION, true);
         }
     }
-    view_.setText(IDC_CONNECT, captionWithState(serial, state, kTextStopped));
+    if (startAfterStatus_) {
+        startAfterStatus_ = false;
+        onStartRecordClicked();
+    }
 }
 
 }  // namespace thermivo

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "link/DownloadWatch.h"
 #include "link/InstrumentLink.h"
 #include "link/LinkView.h"
 
@@ -21,17 +22,12 @@ public:
     static constexpr int kDownloadTimerMs = 1000;
     static constexpr int kPollTimerMs = 4500;
     static constexpr int kRetries = 5;
-    static constexpr int kRetryPeriodTicks = 3;
     static constexpr int kMinReplyWait = 5;
     static constexpr int kDownloadBarMax = 200;
-    /// Resends (one per look) a download may try without a new sample before it fails.
-    static constexpr int kResendsWithoutProgress = 3;
-    /// Ticks without a new sample after which a download fails, whatever replies keep coming: a look to see
-    /// the line quiet, one per resend, and one to see the last resend unanswered.
-    static constexpr int kStallTicks = (kResendsWithoutProgress + 2) * kRetryPeriodTicks;
+    /// Ticks without a new sample after which a download fails, whatever replies keep coming.
+    static constexpr int kStallTicks = DownloadWatch::kNoProgressTicks;
 
-    /// Ticks a download of `count` samples may take at most: twice the line time of its blocks, plus the
-    /// time the resends may take.
+    /// Ticks a download of `count` samples may take at most (see DownloadWatch::limitTicks).
     static int downloadLimitTicks(std::int32_t count);
 
     LinkController(InstrumentLink& link, LinkView& view, PortDirectory& ports);
@@ -58,8 +54,12 @@ public:
     void onConnectClicked();
 
     int replyCountdown() const { return replyCountdown_; }
-    int retryTicks() const { return retryTicks_; }
+    /// True while a download runs: clock set, start and connect are refused until it ends.
     bool downloadBusy() const { return downloadBusy_; }
+    /// Where the last complete download was kept, or why it could not be ("" without a store).
+    const std::string& keptText() const { return keptText_; }
+    /// The watch of the running (or last) download.
+    const DownloadWatch& downloadWatch() const { return watch_; }
 
     /// Download bar position for a progress message (-1 computed, 1 full, else 0).
     static int downloadBarPosition(std::int64_t lParam, std::int32_t samplesLoaded, std::int32_t sampleCount);
@@ -74,6 +74,10 @@ private:
     void downloadTick();
     void pollTick();
     void downloadFailed();
+    void downloadComplete();
+    void finishDownload();
+    void enableInstrumentButtons();
+    bool refuseWhileDownloading(int textId);
     void headerDecoded();
     void statusDecoded();
     std::string captionWithState(const std::string& serial, std::int32_t state, int otherTextId) const;
@@ -94,15 +98,11 @@ private:
     LinkView& view_;
     PortDirectory& ports_;
     int replyCountdown_ = 0;
-    int retryTicks_ = 0;
     bool downloadBusy_ = false;
-    // Download watch: ticks so far, ticks since the last new sample, what the decoder had at the last tick.
-    int downloadTicks_ = 0;
-    int stalledTicks_ = 0;
-    int lastStoredBlocks_ = 0;
-    int lastBlocksSeen_ = 0;
-    int quietTicks_ = 0;
-    int resends_ = 0;
+    bool startAfterStatus_ = false;  ///< Start Record waits for the status reply it asked for
+    DownloadWatch watch_;
+    std::string outcomeText_;  ///< the status text a download ended with
+    std::string completedSerial_;  ///< serial number of the instrument whose download last completed
     const RecordingStore* store_ = nullptr;
     HistoryLog* history_ = nullptr;
     // What the clock read before a Set Clock request, and the time the request sent.
@@ -110,6 +110,8 @@ private:
     std::int64_t clockSent_ = 0;
     HeldRecording held_;
     std::string keptText_;  ///< where the last complete download was kept, or why it could not be
+    bool storeProblemTold_ = false;
+    std::string storeProblem_;  ///< a folder problem to tell once the lock is let go
 };
 
 }  // namespace thermivo

@@ -57,6 +57,8 @@ public:
     virtual void refreshChart() = 0;
     /// A control's tooltip (the status line's tells where a download was kept).
     virtual void setToolTip(int /*controlId*/, const std::string& /*text*/) {}
+    /// A message box with OK (the window) or a line on the error stream (the command line).
+    virtual void showMessage(const std::string& /*text*/) {}
     /// A Yes/No question about losing data: its default answer is No. Only Yes returns true.
     virtual bool askYesNoDefaultNo(const std::string& question) { return askYesNo(question); }
 };

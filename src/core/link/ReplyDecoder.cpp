@@ -122,6 +122,8 @@ int ReplyDecoder::decode() {
     int result = 0;
     if (fill_ < kMinBuffered) return result;
     bool requestFirstBlock = false;
+    int chained = -1;
+    std::vector<int> chainedThen, firstPlan;
     {
         auto lock = link_.lockRecording();
         for (;;) {
@@ -159,9 +161,24 @@ int ReplyDecoder::decode() {
             // Spoil the lead byte: the next search moves on by one byte and drops the rest as it goes.
             f[0] = 0;
         }
+        // An instrument whose stream ended with the last download stands at the end of the recording; one
+        // that answers with the copy nearest to its stream must first be brought back below the wrap.
+        if (requestFirstBlock && planFirstRequest_) firstPlan = requestPlan(0);
+        if (chained_ >= 0) {
+            chained = chained_;
+            chainedThen = then_;
+            chained_ = -1;
+        }
     }
     // Written outside the lock: a slow write must not hold up the user-interface thread's reads.
-    if (requestFirstBlock) link_.blockRequest(blockAddress(0));
+    if (!firstPlan.empty()) {
+        const int first = firstPlan.front();
+        firstPlan.erase(firstPlan.begin());
+        link_.requestBlocksThen(first, true, std::move(firstPlan));
+    } else if (requestFirstBlock) {
+        link_.blockRequest(blockAddress(0));
+    }
+    if (chained >= 0) link_.requestBlocksThen(chained, false, std::move(chainedThen));
     return result;
 }
 
@@ -239,6 +256,7 @@ bool ReplyDecoder::handleHeader(const std::uint8_t* f, int payload, bool& reques
     rec.tempAlarmOn = false;
     rec.humiAlarmOn = false;
     rec.samplesLoaded = 0;
+    rec.samplesMissing = 0;
     resetDownload(rec.sampleCount);
     if (link_.downloadMode.load() == kDownloadMode) {
         link_.retryCounter.store(kRetriesAfterBlock);
@@ -256,12 +274,40 @@ void ReplyDecoder::resetDownload(int count) {
     switchTo_ = -1;
     lastPlaced_ = -1;
     unplaced_.clear();
+    heldSeen_.assign(65536 / (2 * kBlock), 0);
+    requested_ = -1;
+    then_.clear();
+    chained_ = -1;
 }
 
-void ReplyDecoder::streamRequested(int position, bool lineQuiet) {
+void ReplyDecoder::streamRequested(int position, bool lineQuiet) { streamRequested(position, lineQuiet, {}); }
+
+void ReplyDecoder::streamRequested(int position, bool lineQuiet, std::vector<int> then) {
     next_ = -1;
     unplaced_.clear();
     switchTo_ = lineQuiet ? -1 : position;
+    requested_ = position;
+    then_ = std::move(then);
+    chained_ = -1;
+}
+
+std::vector<int> ReplyDecoder::requestPlan(int position) const {
+    if (position < 0 || position >= count_ || addressIsUnique(position)) return {std::max(position, 0)};
+    if (position >= kAddressWrap) return {placeableStart(position)};
+    // Below the first unique block every address names two samples.
+    const int firstUnique = (count_ - kAddressWrap + kBlock - 1) / kBlock * kBlock;
+    std::vector<int> plan{firstUnique};
+    for (int at = firstUnique - kPlanStep; at > position; at -= kPlanStep) plan.push_back(at / kBlock * kBlock);
+    plan.push_back(position);
+    return plan;
+}
+
+bool ReplyDecoder::heldRunEndsAtRecordingEnd() const {
+    if (unplaced_.empty() || count_ <= kAddressWrap) return false;
+    const int lastBlock = (count_ - 1) / kBlock * kBlock;
+    // Read as the copy past the wrap, the run ends with the recording: the instrument stops there, while the
+    // copy below the wrap would go on with the first block whose address is unique.
+    return unplaced_.back().address == blockAddress(lastBlock);
 }
 
 DownloadState ReplyDecoder::downloadState() const {
@@ -271,6 +317,7 @@ DownloadState ReplyDecoder::downloadState() const {
     s.heldBlocks = heldBlocks_;
     s.streamAt = lastPlaced_;
     s.blocksSeen = blocksSeen_;
+    s.heldAtEnd = heldRunEndsAtRecordingEnd();
     s.firstGap = s.samplesLoaded;
     for (std::size_t b = static_cast<std::size_t>(s.firstGap / kBlock) + 1; b < stored_.size(); ++b) {
         if (stored_[b] != 0) {
@@ -279,6 +326,29 @@ DownloadState ReplyDecoder::downloadState() const {
         }
     }
     return s;
+}
+
+ReplyDecoder::Missing ReplyDecoder::markMissing() {
+    Recording& rec = link_.recording();
+    Missing m;
+    int end = 0;
+    for (std::size_t b = stored_.size(); b > 0; --b) {
+        if (stored_[b - 1] != 0) {
+            end = std::min(static_cast<int>(b) * kBlock, count_);
+            break;
+        }
+    }
+    if (end == 0) return m;
+    for (int i = 0; i < end; ++i) {
+        if (isStored(i)) continue;
+        rec.temperature[static_cast<std::size_t>(i)] = Recording::kNoValue;
+        if (m.count == 0) m.first = i;
+        m.last = i;
+        ++m.count;
+    }
+    rec.samplesLoaded = end;
+    rec.samplesMissing = m.count;
+    return m;
 }
 
 bool ReplyDecoder::addressIsUnique(int position) const {
@@ -351,6 +421,32 @@ void ReplyDecoder::placeUnplacedBefore(int position, std::uint16_t address) {
 }
 
 void ReplyDecoder::handleBlock(const std::uint8_t* f) {
+    const std::uint16_t address = u16(f + protocol::kEchoOffset);
+    const bool answer = requested_ >= 0 && address == blockAddress(requested_);
+    placeBlock(f);
+    if (!answer) return;
+    // The answer to the last request has begun: the next request of its plan goes out now, while the
+    // instrument's stream still stands near the sample it was asked for.
+    requested_ = -1;
+    while (!then_.empty() && isStored(then_.front())) then_.erase(then_.begin());
+    if (then_.empty()) return;
+    chained_ = then_.front();
+    then_.erase(then_.begin());
+}
+
+void ReplyDecoder::hold(std::uint16_t address, const BlockValues& values, int sample) {
+    if (static_cast<int>(unplaced_.size()) >= kMaxUnplaced) return;
+    unplaced_.push_back({address, values});
+    // Samples that neither place holds yet are news the first time their address comes, wherever they turn
+    // out to belong; the same address held again after a resend is not.
+    auto& seen = heldSeen_[address / (2 * kBlock)];
+    if (seen == 0 && !isStored(sample) && !isStored(sample + kAddressWrap)) {
+        seen = 1;
+        ++heldBlocks_;
+    }
+}
+
+void ReplyDecoder::placeBlock(const std::uint8_t* f) {
     Recording& rec = link_.recording();
     int expected = PendingBlock;
     link_.pendingCode.compare_exchange_strong(expected, PendingBlock | kAnswered);
@@ -359,6 +455,7 @@ void ReplyDecoder::handleBlock(const std::uint8_t* f) {
     if (count_ != std::clamp(rec.sampleCount, 0, Recording::kCapacity)) {
         resetDownload(rec.sampleCount);
         rec.samplesLoaded = 0;
+        rec.samplesMissing = 0;
     }
     const std::uint16_t address = u16(f + protocol::kEchoOffset);
     BlockValues values{};
@@ -377,14 +474,21 @@ void ReplyDecoder::handleBlock(const std::uint8_t* f) {
         // The old stream may still be arriving: only what the address or the samples prove is stored, and
         // following starts at the requested block.
         const auto at = placeByContent(sample, values);
-        if (!at) return;
-        store(*at, values);
-        lastPlaced_ = *at;
-        if (*at == switchTo_) {
-            switchTo_ = -1;
-            next_ = *at + kBlock;
+        if (at) {
+            store(*at, values);
+            lastPlaced_ = *at;
+            if (*at == switchTo_) {
+                switchTo_ = -1;
+                next_ = *at + kBlock;
+            }
+            return;
         }
-        return;
+        if (address != blockAddress(switchTo_)) return;
+        // The block asked for, of a sample its address does not tell apart: the new stream begins here and is
+        // held until it reaches a block that can be placed.
+        switchTo_ = -1;
+        next_ = -1;
+        unplaced_.clear();
     }
 
     std::optional<int> at;
@@ -408,14 +512,11 @@ void ReplyDecoder::handleBlock(const std::uint8_t* f) {
         next_ = -1;
         if (!unplaced_.empty()) {
             const int ahead = static_cast<std::uint16_t>(address - unplaced_.back().address) / 2;
-            if (ahead == 0) return;  // the same block twice
-            if (ahead > kMaxSkip) unplaced_.clear();
+            if (ahead == 0 && unplaced_.back().values == values) return;  // the same block twice
+            // The same address with other samples is the other copy: a new stream began.
+            if (ahead == 0 || ahead > kMaxSkip) unplaced_.clear();
         }
-        if (static_cast<int>(unplaced_.size()) < kMaxUnplaced) {
-            unplaced_.push_back({address, values});
-            // Samples that neither place holds yet are new, wherever they turn out to belong.
-            if (!isStored(sample) && !isStored(sample + kAddressWrap)) ++heldBlocks_;
-        }
+        hold(address, values, sample);
         return;
     }
     if (!following) placeUnplacedBefore(*at, address);

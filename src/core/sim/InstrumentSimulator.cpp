@@ -228,6 +228,7 @@ void InstrumentSimulator::startStream(std::uint16_t address) {
         }
     }
     streaming_ = next_ < size;
+    streamBlocks_ = 0;
 }
 
 std::vector<InstrumentSimulator::Frame> InstrumentSimulator::nextBlockFrames() {
@@ -255,6 +256,10 @@ std::vector<InstrumentSimulator::Frame> InstrumentSimulator::nextBlockFrames() {
         if (once(config_.faults.duplicateBlocks, 3)) out.push_back(f);
     }
     if (block == config_.faults.stallAfter && fired_.insert(4 * 1000000 + block).second) streaming_ = false;
+    if (cutsDone_ < config_.faults.cuts && ++streamBlocks_ == config_.faults.cutAfter) {
+        ++cutsDone_;
+        streaming_ = false;
+    }
     if (block == config_.faults.unplugAfter) {
         unplugDue_ = true;
         streaming_ = false;

@@ -14,6 +14,8 @@ struct SimFaults {
     std::set<int> duplicateBlocks;  ///< block sent twice in a row
     int stallAfter = -1;            ///< the stream stops after this block until the next block request
     int unplugAfter = -1;           ///< the device goes away after this block
+    int cutAfter = 0;               ///< each of the first `cuts` answers stops after this many blocks
+    int cuts = 0;
     bool garbage = false;           ///< a few stray bytes before every frame
     bool split = false;             ///< every frame is written in two parts with a pause between them
     bool noAnswer = false;          ///< commands are read and ignored
@@ -96,6 +98,8 @@ private:
     bool streaming_ = false;
     int next_ = 0;  ///< index of the next sample to stream
     int lastBlock_ = -1;
+    int streamBlocks_ = 0;  ///< blocks sent since the last block request
+    int cutsDone_ = 0;
     bool unplugDue_ = false;
     std::set<int> fired_;  ///< faults already shown, as block numbers of stalls/unplugs
     int commands_ = 0;

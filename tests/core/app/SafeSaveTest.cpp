@@ -143,6 +143,40 @@ TEST(SafeSave, DiskFullIsToldAndTheOldFileKept) {
     ::umount(mountPoint.c_str());
 }
 
+namespace {
+std::vector<off_t> syncedSizes;
+int recordingSync(int fd) {
+    struct stat st {};
+    ::fstat(fd, &st);
+    syncedSizes.push_back(st.st_size);
+    return ::fsync(fd);
+}
+int failingSync(int) {
+    errno = EIO;
+    return -1;
+}
+}  // namespace
+
+TEST(SafeSave, TheWholeFileIsSyncedBeforeItReplacesTheOldOne) {
+    TempDir dir;
+    const std::string path = dir.file("data.kvlu");
+    writeText(path, "old");
+    syncedSizes.clear();
+    setFileSyncForTesting(recordingSync);
+    EXPECT_TRUE(saveFileSafely(path, "new contents").ok());
+    // Synced once, with every byte written, while the old file still stood (the name still held "old").
+    EXPECT_EQ(syncedSizes, (std::vector<off_t>{12}));
+    EXPECT_EQ(readText(path), "new contents");
+
+    // A sync that fails fails the save: the old file stays and no temporary file is left.
+    setFileSyncForTesting(failingSync);
+    const SaveResult r = saveFileSafely(path, "newer");
+    setFileSyncForTesting(nullptr);
+    EXPECT_EQ(r.problem, SaveProblem::WriteFailed) << r.detail;
+    EXPECT_EQ(readText(path), "new contents");
+    EXPECT_EQ(entries(dir.path()), 1u);
+}
+
 TEST(SafeSave, OtherTargetsAndReasonsInBothLanguages) {
     TempDir dir;
     EXPECT_EQ(saveFileSafely(dir.file("missing/r.csv"), "x").problem, SaveProblem::FolderMissing);

@@ -58,8 +58,10 @@ public:
     void refreshSummary(bool) override {}
     void refreshChart() override {}
     void setToolTip(int id, const std::string& t) override { tips[id] = t; }
+    void showMessage(const std::string& t) override { messages.push_back(t); }
 
     std::map<int, std::string> texts, tips;
+    std::vector<std::string> messages;
     std::map<int, bool> enabled;
     std::vector<std::string> questions;
     std::vector<bool> defaultNo;
@@ -182,11 +184,101 @@ TEST_F(DownloadSafety, ACompleteDownloadIsKeptAtOnceAndOutlivesAConnect) {
 TEST_F(DownloadSafety, AFailedDownloadSaysHowManySamplesArrivedAndKeepsNothing) {
     connect(stopped(32));
     download(stopped(32), 1);
-    ASSERT_EQ(view.text(IDC_STATUS), text(141));
-    EXPECT_EQ(view.tips[IDC_STATUS], "Only 16 of 32 samples arrived.");
+    ASSERT_FALSE(controller.downloadBusy());
+    EXPECT_EQ(view.text(IDC_STATUS), "Only 16 of 32 samples arrived.");
+    EXPECT_EQ(view.tips[IDC_STATUS], text(141));
     EXPECT_TRUE(fileButtons(true));
     EXPECT_TRUE(recording->isIncomplete());
+    EXPECT_EQ(recording->arrivedSamples(), 16);
     EXPECT_FALSE(std::filesystem::exists(store.root()));
+    // The removal of the port that follows an unplug leaves the count said.
+    controller.onMessage(WM_PORT_CHANGE, 0, -7);
+    EXPECT_EQ(view.text(IDC_STATUS), "Only 16 of 32 samples arrived.");
+}
+
+TEST_F(DownloadSafety, AHoleBeforeTheLastSampleThatArrivedIsMarkedAsNoValue) {
+    // Block 0 never comes; block 1 does.
+    connect(stopped(48));
+    controller.onDownloadClicked();
+    HeaderFields h = stopped(48);
+    h.echo = protocol::kEchoDownloadHeader;
+    feed(headerReply(h));
+    feed(blockReply(32, ramp(200)));
+    for (int second = 0; second < 30 && controller.downloadBusy(); ++second) tick(TIMER_DOWNLOAD);
+    ASSERT_FALSE(controller.downloadBusy());
+    EXPECT_EQ(view.text(IDC_STATUS), "Only 16 of 48 samples arrived.");
+    EXPECT_EQ(recording->samplesLoaded, 32);  // up to the last sample that arrived
+    EXPECT_EQ(recording->samplesMissing, 16);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(recording->temperature[static_cast<std::size_t>(i)], Recording::kNoValue) << i;
+    EXPECT_FLOAT_EQ(recording->temperature[16], 2.00f);
+    // Cut to what arrived, the summary speaks of the 16 samples only.
+    auto cut = std::make_unique<Recording>(*recording);
+    cut->cutToReceivedSamples();
+    EXPECT_EQ(cut->sampleCount, 32);
+    EXPECT_FLOAT_EQ(cut->tempMin, 2.00f);
+    EXPECT_FLOAT_EQ(cut->tempMax, 2.15f);
+}
+
+TEST_F(DownloadSafety, WhileADownloadRunsTheRecordingCannotBeErasedNorTheLinkReplaced) {
+    connect(stopped(32));
+    recording->batteryPercent = 80;
+    recording->batteryValid = true;
+    view.texts[IDC_MINUTES] = "5";
+    controller.onDownloadClicked();
+    for (const int id : {IDC_START_RECORD, IDC_CALIBRATION, IDC_CONNECT}) EXPECT_FALSE(view.enabled[id]) << id;
+    // The download header reply re-enables nothing while the download runs.
+    HeaderFields h = stopped(32);
+    h.echo = protocol::kEchoDownloadHeader;
+    feed(headerReply(h));
+    for (const int id : {IDC_START_RECORD, IDC_CALIBRATION, IDC_CONNECT}) EXPECT_FALSE(view.enabled[id]) << id;
+
+    // Called all the same (a shortcut, the command line), each is refused in so many words.
+    transport.frames.clear();
+    view.questions.clear();
+    controller.onStartRecordClicked();
+    EXPECT_EQ(view.text(IDC_STATUS), text(2421));
+    controller.onCalibrationClicked();
+    EXPECT_EQ(view.text(IDC_STATUS), text(2420));
+    controller.onConnectClicked();
+    EXPECT_EQ(view.text(IDC_STATUS), text(2423));
+    EXPECT_TRUE(transport.frames.empty());
+    EXPECT_TRUE(view.questions.empty());
+    EXPECT_TRUE(controller.downloadBusy());
+    for (const int id : {2420, 2421, 2422, 2423}) {
+        EXPECT_FALSE(text(id, kLanguageChinesePrc).empty()) << id;
+        EXPECT_NE(text(id, kLanguageChinesePrc), text(id, kLanguageEnglishUs)) << id;
+    }
+
+    // The download ends as it would have; then the instrument may be started again.
+    feed(blockReply(0, ramp(100)));
+    feed(blockReply(32, ramp(200)));
+    tick(TIMER_DOWNLOAD);
+    ASSERT_EQ(view.text(IDC_STATUS), text(28));
+    for (const int id : {IDC_START_RECORD, IDC_CALIBRATION, IDC_CONNECT}) EXPECT_TRUE(view.enabled[id]) << id;
+    controller.onStartRecordClicked();
+    EXPECT_EQ(view.questions.size(), 1u);
+}
+
+TEST_F(DownloadSafety, AnEmptyInstrumentLoadsNothing) {
+    connect(stopped(0));
+    download(stopped(0), 0);
+    EXPECT_EQ(view.text(IDC_STATUS), text(2090));
+    EXPECT_FALSE(recording->hasSamples());
+    EXPECT_FALSE(std::filesystem::exists(store.root()));
+}
+
+TEST_F(DownloadSafety, StartRecordRightAfterConnectingAsksForTheBatteryFirst) {
+    connect(stopped(0));
+    ASSERT_FALSE(recording->batteryValid);
+    view.texts[IDC_MINUTES] = "5";
+    controller.onStartRecordClicked();
+    EXPECT_EQ(view.text(IDC_STATUS), text(2424));
+    EXPECT_TRUE(view.questions.empty());
+    ASSERT_EQ(transport.frames.size(), 1u);  // the status request, no start
+    feed(clockReply(protocol::kEchoStatus, ClockTime{}, 0, 1000));
+    ASSERT_EQ(view.questions.size(), 1u);
+    EXPECT_EQ(view.questions[0], text(80));
+    EXPECT_EQ(transport.frames.size(), 2u);  // now the start went out
 }
 
 TEST_F(DownloadSafety, AFolderThatTakesNoFileIsNamedInTheTooltip) {
@@ -198,11 +290,18 @@ TEST_F(DownloadSafety, AFolderThatTakesNoFileIsNamedInTheTooltip) {
     EXPECT_EQ(view.text(IDC_STATUS), text(28));
     EXPECT_EQ(view.tips[IDC_STATUS].rfind("No copy could be kept in " + blocked.pathFor("DI123456789", recording->startTime), 0), 0u)
         << view.tips[IDC_STATUS];
+    // Said in a box too, once a run however often it fails.
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].rfind("The recordings folder " + blocked.root() + " cannot be written", 0), 0u)
+        << view.messages[0];
+    download(stopped(32), 2);
+    EXPECT_EQ(view.messages.size(), 1u);
 }
 
 TEST_F(DownloadSafety, StartRecordWarnsAboutARecordingNeverDownloaded) {
     connect(stopped(601));
     recording->batteryPercent = 80;
+    recording->batteryValid = true;
     view.texts[IDC_MINUTES] = "5";
     view.answer = false;
     controller.onStartRecordClicked();
@@ -238,6 +337,7 @@ TEST_F(DownloadSafety, StartRecordWarnsAboutARecordingNeverDownloaded) {
 TEST_F(DownloadSafety, AnEmptyInstrumentStartsWithoutAWarning) {
     connect(stopped(0));
     recording->batteryPercent = 80;
+    recording->batteryValid = true;
     view.texts[IDC_MINUTES] = "5";
     controller.onStartRecordClicked();
     ASSERT_EQ(view.questions.size(), 1u);

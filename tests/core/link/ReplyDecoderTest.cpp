@@ -81,6 +81,27 @@ TEST_F(Decoder, HeaderSplitOverTwoChunksFillsTheRecording) {
     EXPECT_FALSE(rec->description().empty());
 }
 
+TEST_F(Decoder, HeaderTimesAreTheInstrumentsLocalTimeInAZoneWithSummerTime) {
+    // The instrument keeps local time; read as UTC, Berlin would be two hours off in summer and one in winter.
+    testing::ScopedTimeZone berlin("Europe/Berlin");
+    HeaderFields h;
+    h.start = {0, 12, 1, 7, 2026};
+    h.stop = {0, 13, 1, 7, 2026};
+    h.count = 61;
+    feed(headerReply(h));
+    EXPECT_EQ(rec->startTime, 1782900000);  // 2026-07-01 10:00 UTC
+    EXPECT_EQ(rec->stopTime, 1782900000 + 3600);
+    EXPECT_EQ(rec->values[Recording::ValStart], "2026-7-1  12:00");
+    h.start = {0, 0, 1, 1, 2026};
+    h.stop = {0, 1, 1, 1, 2026};
+    feed(headerReply(h));
+    EXPECT_EQ(rec->startTime, 1767222000);  // 2025-12-31 23:00 UTC
+    EXPECT_EQ(rec->sampleTime[60], 1767222000 + 3600);
+    // The status reply's clock too.
+    feed(clockReply(protocol::kEchoStatus, ClockTime{30, 15, 12, 1, 7, 2026}, 0, 700));
+    EXPECT_EQ(rec->instrumentClock, 1782900000 + 15 * 60 + 30);
+}
+
 TEST_F(Decoder, KindFromSerialLetters) {
     const struct {
         const char* serial;
