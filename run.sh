@@ -12,6 +12,8 @@ ensure_packages cmake ninja-build g++ googletest libgtest-dev libgmock-dev qt6-b
 ensure_packages libxlsxwriter-dev pkgconf
 # Header-only libraries of the command-line tool (JSON, argument parsing).
 ensure_packages nlohmann-json3-dev libcli11-dev
+# Printing: libcups lets the program confirm that the print service took a job.
+ensure_packages libcups2-dev
 # Qt's own dialogs in the system language.
 ensure_packages qt6-translations-l10n
 

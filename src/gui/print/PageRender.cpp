@@ -50,7 +50,7 @@ class PageCanvas : public QtCanvas {
 }  // namespace
 
 bool printPages(QPagedPaintDevice& device, QPainter& painter, const PrintJob& job, PrintMode mode,
-                int* failedPage) {
+                int* failedPage, const PageProgress& progress) {
     const int dpiX = device.logicalDpiX();
     const int dpiY = device.logicalDpiY();
     const int width = device.width();
@@ -65,6 +65,10 @@ bool printPages(QPagedPaintDevice& device, QPainter& painter, const PrintJob& jo
         text = ComputePrintTextLayout(dpiX, dpiY, width, height);
 
     for (int page = 1; page <= job.pageTotal; ++page) {
+        if (progress && !progress(page)) {
+            if (failedPage != nullptr) *failedPage = -1;
+            return false;
+        }
         if (failedPage != nullptr) *failedPage = page;
         if (page > 1 && !device.newPage()) return false;
         PageCanvas canvas(painter, dpiX, dpiY);

@@ -46,6 +46,7 @@ class QueueDlg : public CKvrcPrintDlg {
     QStringList printers;
     std::function<bool(QPrinter&)> answer = [](QPrinter&) { return false; };
     int dialogs = 0;
+    bool serviceRunning = true;
 
   protected:
     bool execPrintDialog(QPrinter& printer) override {
@@ -53,6 +54,7 @@ class QueueDlg : public CKvrcPrintDlg {
         return answer(printer);
     }
     QStringList availablePrinters() const override { return printers; }
+    bool printServiceAnswers() const override { return serviceRunning; }
 };
 
 template <typename T = QWidget>
@@ -130,6 +132,27 @@ TEST(PrintOutcomeDlg, WithoutPrinterPrintOffersAPdfOfTheSamePages) {
               QStringLiteral("未安装打印机，无法打印。\n是否将这些页另存为PDF文件？|另存为PDF…"));
     EXPECT_EQ(dlg.printStatus(),
               QStringLiteral("已将 13 页保存到 %1。").arg(dir.filePath(QStringLiteral("zh.pdf"))));
+}
+
+TEST(PrintOutcomeDlg, APrintServiceThatIsNotRunningIsNotCalledAMissingPrinter) {
+    ScopedTimeZone tz("UTC");
+    ScriptedPrompts prompts;
+    auto rec = makeSawtoothRecording(100);
+    QueueDlg dlg(*rec);
+    dlg.serviceRunning = false;
+    auto* print = control<QPushButton>(dlg, CKvrcPrintDlg::IDC_PRINT);
+    QTest::mouseClick(print, Qt::LeftButton);
+    ASSERT_EQ(prompts.offers.size(), 1);
+    EXPECT_EQ(prompts.offers[0], QStringLiteral("The print service is not running, so the pages cannot be printed.\n"
+                                                "Save them as a PDF file instead?|Save as PDF…"));
+    EXPECT_EQ(dlg.printStatus(), QStringLiteral("The print service is not running."));
+    EXPECT_TRUE(prompts.messages.isEmpty());
+
+    const thermivo::testing::ScopedLanguage chinese(kLanguageChinesePrc);
+    QTest::mouseClick(print, Qt::LeftButton);
+    EXPECT_EQ(prompts.offers.back(),
+              QStringLiteral("打印服务没有运行，无法打印。\n是否将这些页另存为PDF文件？|另存为PDF…"));
+    EXPECT_EQ(dlg.printStatus(), QStringLiteral("打印服务没有运行。"));
 }
 
 TEST(PrintOutcomeDlg, FailuresAreShownInTheStatusLineAndAMessage) {
@@ -227,5 +250,10 @@ TEST(PrintOutcomeDlg, ThePrintDialogOffersNoPageChoices) {
     auto* all = dialog.findChild<QRadioButton*>(QStringLiteral("printAll"));
     ASSERT_NE(all, nullptr);
     EXPECT_FALSE(all->isHidden());
+    // No word is left over from the hidden range ("to" between the page numbers); the page set keeps its label.
+    QStringList labels;
+    for (const QLabel* label : all->parentWidget()->findChildren<QLabel*>())
+        if (!label->isHidden()) labels << label->text();
+    EXPECT_EQ(labels, QStringList{QStringLiteral("Page Set:")});
     dialog.hide();
 }
