@@ -1,10 +1,18 @@
 #include "print/PageRender.h"
 
+#include <QGlyphRun>
 #include <QLine>
+#include <QRawFont>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QVector>
 #include <algorithm>
+#include <array>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+#include <cmath>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -16,19 +24,69 @@ namespace thermivo {
 
 namespace {
 
-/// QtCanvas with wide polylines drawn segment by segment: Qt strokes a wide many-point polyline as one
-/// self-overlapping outline, which takes some 70 ms for a strip of 900 points; separate segments with
-/// round caps look the same and take a few milliseconds.
+/// The glyphs of one font for the Latin-1 characters, looked up once per printout. Laying out a string
+/// with Qt's shaper for every cell of a table costs more than writing it (1001 text pages hold some
+/// 250000 strings); digits, signs and unit letters need no shaping, so such strings are placed glyph by
+/// glyph from this table. Any other character sends the string through Qt's own text layout.
+struct FontGlyphs {
+    QFont font;
+    QRawFont raw;
+    int ascent = 0, height = 0;
+    std::array<quint32, 256> glyph{};   ///< 0: not in the font, use Qt's layout
+    std::array<qreal, 256> advance{};
+};
+
+class GlyphCache {
+  public:
+    const FontGlyphs& forFont(const QFont& font, const QPaintDevice* device) {
+        for (const auto& f : fonts_)
+            if (f->font == font) return *f;
+        auto f = std::make_unique<FontGlyphs>();
+        f->font = font;
+        const QFontMetrics metrics(font, device);
+        f->ascent = metrics.ascent();
+        f->height = metrics.height();
+        f->raw = QRawFont::fromFont(font);
+        if (f->raw.isValid()) {
+            for (int c = 0x20; c < 0x100; ++c) {
+                if (c >= 0x7F && c < 0xA0) continue;
+                const QList<quint32> index = f->raw.glyphIndexesForString(QString(QChar(c)));
+                if (index.size() != 1 || index[0] == 0) continue;
+                const QList<QPointF> advance = f->raw.advancesForGlyphIndexes(index);
+                f->glyph[static_cast<std::size_t>(c)] = index[0];
+                f->advance[static_cast<std::size_t>(c)] = advance.isEmpty() ? 0 : advance[0].x();
+            }
+        }
+        fonts_.push_back(std::move(f));
+        return *fonts_.back();
+    }
+
+  private:
+    std::vector<std::unique_ptr<FontGlyphs>> fonts_;
+};
+
+/// QtCanvas for the printed pages. Wide polylines are drawn segment by segment: Qt strokes a wide
+/// many-point polyline as one self-overlapping outline, which takes some 70 ms for a strip of 900 points;
+/// separate segments with round caps look the same and take a few milliseconds. Text of Latin-1
+/// characters is placed from the glyph cache.
 class PageCanvas : public QtCanvas {
   public:
-    PageCanvas(QPainter& painter, int dpiX, int dpiY) : QtCanvas(painter, dpiX, dpiY), painter_(painter) {}
+    PageCanvas(QPainter& painter, int dpiX, int dpiY, GlyphCache& glyphs)
+        : QtCanvas(painter, dpiX, dpiY), glyphs_(glyphs) {}
 
     void setPen(const Pen& pen) override {
         QtCanvas::setPen(pen);
         pen_ = pen;
     }
 
+    void setFont(const Font& font) override {
+        flush();
+        QtCanvas::setFont(font);
+        font_ = nullptr;
+    }
+
     void polyline(const std::vector<Point>& points) override {
+        flush();
         if (pen_.width <= 1 || pen_.style != PenStyle::Solid || points.size() < 2) {
             QtCanvas::polyline(points);
             return;
@@ -42,10 +100,115 @@ class PageCanvas : public QtCanvas {
         QtCanvas::setPen(pen_);
     }
 
+    ~PageCanvas() override { flush(); }
+
+    void textOut(int x, int y, std::string_view utf8) override {
+        if (!layOut(utf8)) {
+            flush();
+            QtCanvas::textOut(x, y, utf8);
+            return;
+        }
+        // The cells of a table row go out as one glyph run: a PDF spends a state block on every run. Their
+        // boxes lie side by side, so painting all boxes of the row before its glyphs changes no pixel.
+        if (pendingY_ != y || pendingColor_ != textColor_) flush();
+        const QRect box(x, y, static_cast<int>(std::lround(width_)), font_->height);
+        if (mode_ == BackgroundMode::Opaque) painter_.fillRect(box, background_);
+        for (qsizetype i = 0; i < indexes_.size(); ++i) {
+            runIndexes_.append(indexes_[i]);
+            runPositions_.append(positions_[i] + QPointF(x, y + font_->ascent));
+        }
+        pendingY_ = y;
+        pendingColor_ = textColor_;
+    }
+
+    Size textExtent(std::string_view utf8) override {
+        if (!layOut(utf8)) return QtCanvas::textExtent(utf8);
+        return {static_cast<int>(std::lround(width_)), font_->height};
+    }
+
+    void setTextColor(Rgb color) override {
+        flush();
+        QtCanvas::setTextColor(color);
+    }
+    void lineTo(int x, int y) override {
+        flush();
+        QtCanvas::lineTo(x, y);
+    }
+    void rectangle(const Rect& r) override {
+        flush();
+        QtCanvas::rectangle(r);
+    }
+    void fillRect(const Rect& r, Rgb color) override {
+        flush();
+        QtCanvas::fillRect(r, color);
+    }
+
   private:
-    QPainter& painter_;
+    /// Glyphs and positions of `utf8` from the cache; false when a character needs Qt's text layout.
+    bool layOut(std::string_view utf8) {
+        if (font_ == nullptr) font_ = &glyphs_.forFont(painter_.font(), painter_.device());
+        if (!font_->raw.isValid()) return false;
+        indexes_.clear();
+        positions_.clear();
+        width_ = 0;
+        for (std::size_t i = 0; i < utf8.size(); ++i) {
+            unsigned c = static_cast<unsigned char>(utf8[i]);
+            if (c >= 0x80) {
+                // Two-byte UTF-8 of U+0080 .. U+00FF (the degree sign); anything longer is not Latin-1.
+                if ((c & 0xE0) != 0xC0 || c > 0xC3 || i + 1 >= utf8.size()) return false;
+                c = ((c & 0x1F) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3F);
+            }
+            const quint32 glyph = font_->glyph[c];
+            if (glyph == 0) return false;
+            indexes_.append(glyph);
+            // Whole device pixels (1/600 inch on paper): a PDF then writes each glyph's step as a short
+            // integer, which makes the page stream a third smaller.
+            positions_.append(QPointF(std::round(width_), 0));
+            width_ += font_->advance[c];
+        }
+        return true;
+    }
+
+    void flush() {
+        if (runIndexes_.isEmpty()) return;
+        // Lines and rectangles set their own pen, so the text pen stays until the colour changes: every
+        // pen change costs a state block in a PDF.
+        if (painter_.pen().color() != pendingColor_ || painter_.pen().style() != Qt::SolidLine)
+            painter_.setPen(pendingColor_);
+        QGlyphRun run;
+        run.setRawFont(font_->raw);
+        run.setGlyphIndexes(runIndexes_);
+        run.setPositions(runPositions_);
+        painter_.drawGlyphRun(QPointF(0, 0), run);
+        runIndexes_.clear();
+        runPositions_.clear();
+    }
+
+    GlyphCache& glyphs_;
+    const FontGlyphs* font_ = nullptr;
+    QList<quint32> runIndexes_;
+    QList<QPointF> runPositions_;
+    int pendingY_ = 0;
+    QColor pendingColor_;
     Pen pen_{};
+    QList<quint32> indexes_;
+    QList<QPointF> positions_;
+    qreal width_ = 0;
 };
+
+/// A PDF (and the print engine's spool file, which is one) compresses every page with a fresh zlib stream:
+/// some 270 KB allocated and freed per page. glibc returns such blocks to the kernel at once and faults the
+/// pages in again on the next one, a third of the time of a long printout; larger thresholds keep them.
+void keepPageMemory() {
+#ifdef __GLIBC__
+    static const bool once = [] {
+        mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+        mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
+        return true;
+    }();
+    (void)once;
+#endif
+}
 
 }  // namespace
 
@@ -64,6 +227,8 @@ bool printPages(QPagedPaintDevice& device, QPainter& painter, const PrintJob& jo
     else
         text = ComputePrintTextLayout(dpiX, dpiY, width, height);
 
+    keepPageMemory();
+    GlyphCache glyphs;
     for (int page = 1; page <= job.pageTotal; ++page) {
         if (progress && !progress(page)) {
             if (failedPage != nullptr) *failedPage = -1;
@@ -71,7 +236,7 @@ bool printPages(QPagedPaintDevice& device, QPainter& painter, const PrintJob& jo
         }
         if (failedPage != nullptr) *failedPage = page;
         if (page > 1 && !device.newPage()) return false;
-        PageCanvas canvas(painter, dpiX, dpiY);
+        PageCanvas canvas(painter, dpiX, dpiY, glyphs);
         if (mode == PrintMode::Curve)
             DrawCurvePage(curve, job, canvas, page);
         else
@@ -91,12 +256,15 @@ QImage renderPageImage(const PrintJob& job, PrintMode mode, int page, int dpiX, 
     // Screen-resolution text on the image measures like on the screen.
     image.setDotsPerMeterX(static_cast<int>(dpiX / 0.0254 + 0.5));
     image.setDotsPerMeterY(static_cast<int>(dpiY / 0.0254 + 0.5));
-    QPainter painter(&image);
-    PageCanvas canvas(painter, dpiX, dpiY);
-    if (mode == PrintMode::Curve)
-        DrawCurvePage(curve, job, canvas, page);
-    else
-        DrawTextPage(text, job, canvas, page);
+    {
+        QPainter painter(&image);
+        GlyphCache glyphs;
+        PageCanvas canvas(painter, dpiX, dpiY, glyphs);
+        if (mode == PrintMode::Curve)
+            DrawCurvePage(curve, job, canvas, page);
+        else
+            DrawTextPage(text, job, canvas, page);
+    }  // the canvas writes its last glyphs as it goes
     return image;
 }
 
