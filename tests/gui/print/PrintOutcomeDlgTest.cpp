@@ -7,6 +7,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QProgressDialog>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -14,6 +15,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <functional>
 
 #include "app/AppSettings.h"
@@ -256,4 +258,54 @@ TEST(PrintOutcomeDlg, ThePrintDialogOffersNoPageChoices) {
         if (!label->isHidden()) labels << label->text();
     EXPECT_EQ(labels, QStringList{QStringLiteral("Page Set:")});
     dialog.hide();
+}
+
+// 1001 text pages take about a second: the window keeps handling events meanwhile (a timer keeps firing,
+// a progress dialog shows), and Cancel in that dialog stops the save with the old file left alone.
+TEST(PrintOutcomeDlg, ALongPrintoutKeepsTheWindowAliveAndCanBeCancelled) {
+    ScopedTimeZone tz("UTC");
+    ScriptedPrompts prompts;
+    QTemporaryDir dir;
+    auto rec = makeSawtoothRecording(60000, KindTempHumi);
+    QueueDlg dlg(*rec);
+    QTest::mouseClick(control<QRadioButton>(dlg, CKvrcPrintDlg::IDC_TEXT), Qt::LeftButton);
+    ASSERT_EQ(dlg.pageTotal(), 1001);
+    const QString path = dir.filePath(QStringLiteral("long.pdf"));
+
+    int ticks = 0;
+    bool progressShown = false;
+    bool cancel = false;
+    QTimer timer;
+    timer.setInterval(10);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        ++ticks;
+        auto* progress = dlg.findChild<QProgressDialog*>(QStringLiteral("printProgress"));
+        if (progress == nullptr || !progress->isVisible()) return;
+        progressShown = true;
+        if (cancel) progress->cancel();
+    });
+    timer.start();
+    prompts.yesNo = {true};
+    prompts.fileNames = {path};
+    QTest::mouseClick(control<QPushButton>(dlg, CKvrcPrintDlg::IDC_PRINT), Qt::LeftButton);
+    EXPECT_EQ(dlg.printStatus(), QStringLiteral("Saved 1001 pages to %1.").arg(path));
+    EXPECT_EQ(pdfPages(path), 1001);
+    EXPECT_GT(ticks, 10);
+    EXPECT_TRUE(progressShown);
+
+    QFile old(path);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("the file before");
+    old.close();
+    cancel = true;
+    progressShown = false;
+    prompts.yesNo = {true};
+    prompts.fileNames = {path};
+    QTest::mouseClick(control<QPushButton>(dlg, CKvrcPrintDlg::IDC_PRINT), Qt::LeftButton);
+    EXPECT_TRUE(progressShown);
+    EXPECT_EQ(dlg.printStatus(), QStringLiteral("Saving was cancelled; %1 was left as it was.").arg(path));
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("the file before"));
+    EXPECT_TRUE(prompts.messages.isEmpty());
+    EXPECT_TRUE(control<QPushButton>(dlg, CKvrcPrintDlg::IDC_PRINT)->isEnabled());
 }
