@@ -421,7 +421,10 @@ void CKvrcPrintDlg::setPrintControlsEnabled(bool enabled) {
 
 void CKvrcPrintDlg::RenderPreviewPage(int page) {
     job_.pageTotal = pageTotal_;
-    const int dpiX = frame_->logicalDpiX(), dpiY = frame_->logicalDpiY();
+    // Drawn for the screen's device pixels: at a scale of 2 the page has twice the pixels each way and is
+    // reduced to the frame's device pixels, not drawn small and doubled.
+    const qreal ratio = std::max<qreal>(1.0, frame_->devicePixelRatioF());
+    const int dpiX = qRound(frame_->logicalDpiX() * ratio), dpiY = qRound(frame_->logicalDpiY() * ratio);
     pageImage_ = renderPageImage(job_, outputMode_, page, dpiX, dpiY);
     scrollY_ = 0;
     scaledKey_ = 0;
@@ -441,14 +444,18 @@ void CKvrcPrintDlg::paintPreview(QPainter& painter) {
     const QRect client = frame_->contentsRect();
     QRect to = client;
     QRect from = pageImage_.rect();
+    // The page image has the frame's device pixels per logical pixel; scrollY_ counts logical page pixels.
+    const qreal ratio = std::max<qreal>(1.0, frame_->devicePixelRatioF());
     if (outputMode_ == PrintMode::Text) {
         painter.fillRect(client, kTextBandBackground);
         const int width = 3 * (client.width() / 4);
         to = QRect(client.left() + (client.width() - width) / 2, client.top(), width, client.height());
-        from = QRect(0, scrollY_, pageImage_.width(), pageImage_.height() / 2);
+        from = QRect(0, qRound(scrollY_ * ratio), pageImage_.width(), pageImage_.height() / 2);
     }
-    if (scaledKey_ != pageImage_.cacheKey() || scaledFrom_ != from || scaled_.size() != to.size()) {
-        scaled_ = stretchBlackOnWhite(pageImage_, from, to.size());
+    const QSize devicePixels = (QSizeF(to.size()) * ratio).toSize();
+    if (scaledKey_ != pageImage_.cacheKey() || scaledFrom_ != from || scaled_.size() != devicePixels) {
+        scaled_ = stretchBlackOnWhite(pageImage_, from, devicePixels);
+        scaled_.setDevicePixelRatio(ratio);
         scaledKey_ = pageImage_.cacheKey();
         scaledFrom_ = from;
     }

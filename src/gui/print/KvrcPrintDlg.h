@@ -88,7 +88,7 @@ class CKvrcPrintDlg : public QDialog {
     int screenPlotPixels() const { return job_.screenPlotPixels; }
     const Selection& selection() const { return job_.selection; }
     const PrintJob& printJob() const { return job_; }
-    /// The page image of the last render (design size at the frame's resolution).
+    /// The page image of the last render (design size at the frame's resolution, in device pixels).
     const QImage& pageImage() const { return pageImage_; }
     /// The greatest scroll offset of a text page in the preview.
     int maxScroll() const;
