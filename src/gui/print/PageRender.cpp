@@ -162,6 +162,12 @@ class PageCanvas : public QtCanvas {
             }
             const quint32 glyph = font_->glyph[c];
             if (glyph == 0) return false;
+            if (c == ' ') {
+                // A space leaves no ink; the next glyph's position keeps its width (a tenth of a table row's
+                // glyphs are spaces).
+                width_ += font_->advance[c];
+                continue;
+            }
             indexes_.append(glyph);
             // Whole device pixels (1/600 inch on paper): a PDF then writes each glyph's step as a short
             // integer, which makes the page stream a third smaller.
