@@ -112,9 +112,12 @@ class PageCanvas : public QtCanvas {
         }
         // The cells of a table row go out as one glyph run: a PDF spends a state block on every run. Their
         // boxes lie side by side, so painting all boxes of the row before its glyphs changes no pixel.
-        if (pendingY_ != y || pendingColor_ != textColor_) flush();
-        const QRect box(x, y, static_cast<int>(std::lround(width_)), font_->height);
-        if (mode_ == BackgroundMode::Opaque) painter_.fillRect(box, background_);
+        if (pendingY_ != y || pendingColor_ != textColor_ || (!boxes_.isEmpty() && boxColor_ != background_))
+            flush();
+        if (mode_ == BackgroundMode::Opaque) {
+            boxes_.append(QRect(x, y, static_cast<int>(std::lround(width_)), font_->height));
+            boxColor_ = background_;
+        }
         for (qsizetype i = 0; i < indexes_.size(); ++i) {
             runIndexes_.append(indexes_[i]);
             runPositions_.append(positions_[i] + QPointF(x, y + font_->ascent));
@@ -178,6 +181,14 @@ class PageCanvas : public QtCanvas {
     }
 
     void flush() {
+        if (!boxes_.isEmpty()) {
+            // One fill for the row's boxes instead of a colour and a fill for each.
+            painter_.setPen(Qt::NoPen);
+            painter_.setBrush(boxColor_);
+            painter_.drawRects(boxes_.constData(), static_cast<int>(boxes_.size()));
+            painter_.setBrush(brush_);
+            boxes_.clear();
+        }
         if (runIndexes_.isEmpty()) return;
         // Lines and rectangles set their own pen, so the text pen stays until the colour changes: every
         // pen change costs a state block in a PDF.
@@ -198,6 +209,8 @@ class PageCanvas : public QtCanvas {
     QList<QPointF> runPositions_;
     int pendingY_ = 0;
     QColor pendingColor_;
+    QList<QRect> boxes_;
+    QColor boxColor_;
     Pen pen_{};
     QList<quint32> indexes_;
     QList<QPointF> positions_;
