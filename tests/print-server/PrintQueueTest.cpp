@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -355,6 +356,44 @@ TEST_F(PrintQueue, AQueueRemovedAfterTheDialogIsNotSent) {
         << dlg.printStatus().toStdString();
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_EQ(prompts.messages[0], dlg.printStatus());
+}
+
+// Cancel in the progress dialog of a long printout (1001 text pages): the job is aborted before it reaches
+// the queue, and the preview says so.
+TEST_F(PrintQueue, ACancelledPrintoutSendsNothing) {
+    auto rec = makeSawtoothRecording(60000, KindTempHumi);
+    QueueDlg dlg(*rec);
+    dlg.answer = [this](QPrinter& printer) {
+        printer.setPrinterName(queue);
+        return true;
+    };
+    QTest::mouseClick(control<QRadioButton>(dlg, CKvrcPrintDlg::IDC_TEXT), Qt::LeftButton);
+    ASSERT_EQ(dlg.pageTotal(), 1001);
+    // Our jobs on the queue newer than `since` that were not cancelled, and the newest id.
+    const auto jobsAfter = [this](int since, int* newest) {
+        cups_job_t* jobs = nullptr;
+        const int count = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, queue.toUtf8().constData(), 1, CUPS_WHICHJOBS_ALL);
+        int live = 0;
+        for (int i = 0; i < count; ++i) {
+            if (jobs[i].id > since && jobs[i].state != IPP_JSTATE_CANCELED) ++live;
+            if (newest != nullptr) *newest = std::max(*newest, jobs[i].id);
+        }
+        cupsFreeJobs(count, jobs);
+        return live;
+    };
+    int newest = 0;
+    jobsAfter(0, &newest);
+    QTimer cancel;
+    cancel.setInterval(10);
+    QObject::connect(&cancel, &QTimer::timeout, [&dlg] {
+        auto* progress = dlg.findChild<QProgressDialog*>(QStringLiteral("printProgress"));
+        if (progress != nullptr && progress->isVisible()) progress->cancel();
+    });
+    cancel.start();
+    print(dlg);
+    EXPECT_EQ(dlg.printStatus(), QStringLiteral("Printing was cancelled; no job was left at %1.").arg(queue));
+    EXPECT_EQ(jobsAfter(newest, nullptr), 0);
+    EXPECT_TRUE(prompts.messages.isEmpty());
 }
 
 // Run by run.sh after the tests above, with THERMIVO_CUPSD_PID naming the private scheduler: it is stopped

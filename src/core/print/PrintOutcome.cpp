@@ -79,6 +79,8 @@ std::string describe(const PrintOutcome& outcome, std::uint16_t languageId) {
             return fill(t(kTextUnconfirmed), "{target}", outcome.target);
         case PrintOutcome::Result::Stopped:
             return fill(t(kTextPrintStopped), "{target}", outcome.target);
+        case PrintOutcome::Result::StoppedNotWithdrawn:
+            return fill(t(kTextStoppedNotWithdrawn), "{target}", outcome.target);
         case PrintOutcome::Result::SaveStopped:
             return fill(t(kTextSaveStopped), "{target}", outcome.target);
     }

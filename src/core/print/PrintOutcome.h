@@ -18,7 +18,8 @@ struct PrintOutcome {
         NoAnswer,     ///< the print service gave no word on the job: it may or may not print
         ServiceDown,  ///< the print service is not running
         Unconfirmed,  ///< handed to the printer by a build that cannot ask the print service
-        Stopped,      ///< the user cancelled while the pages were made; nothing was sent
+        Stopped,      ///< the user cancelled while the pages were made; no job was left at the printer
+        StoppedNotWithdrawn,  ///< cancelled, but the pages spooled so far could not be taken back
         SaveStopped,  ///< the user cancelled while the PDF was made; the file was left as it was
     };
 
@@ -68,6 +69,7 @@ enum PrintTextId : int {
     kTextPrintingProgress = 2606,
     kTextSavingProgress = 2607,
     kTextStop = 2608,
+    kTextStoppedNotWithdrawn = 2609,
 };
 
 }  // namespace thermivo

@@ -79,6 +79,20 @@ SubmittedJob CupsJobWatch::afterSubmit() const {
     return job;
 }
 
+bool CupsJobWatch::withdrawNewJobs() const {
+    if (newestBefore_ < 0) return false;
+    cups_job_t* jobs = nullptr;
+    const int count = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, printer_.c_str(), 1, CUPS_WHICHJOBS_ALL);
+    if (count < 0) return false;
+    bool withdrawn = true;
+    for (int i = 0; i < count; ++i)
+        if (jobs[i].id > newestBefore_ && jobs[i].state < IPP_JSTATE_CANCELED &&
+            cupsCancelJob2(CUPS_HTTP_DEFAULT, printer_.c_str(), jobs[i].id, 1) != IPP_STATUS_OK)
+            withdrawn = false;
+    cupsFreeJobs(count, jobs);
+    return withdrawn;
+}
+
 bool cupsJobStateAvailable() {
     return true;
 }
@@ -97,6 +111,10 @@ CupsJobWatch::CupsJobWatch(std::string printer) : printer_(std::move(printer)) {
 
 SubmittedJob CupsJobWatch::afterSubmit() const {
     return {};
+}
+
+bool CupsJobWatch::withdrawNewJobs() const {
+    return false;
 }
 
 bool cupsJobStateAvailable() {

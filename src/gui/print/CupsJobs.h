@@ -24,6 +24,9 @@ class CupsJobWatch {
     /// Call right after the printer's painter has ended, on the thread that ended it (the submission
     /// happens there, and CUPS keeps the last answer per thread).
     SubmittedJob afterSubmit() const;
+    /// Cancels every job of ours that arrived on the printer since the watch began: Qt's print engine
+    /// submits what it spooled even after QPrinter::abort(). False when one could not be cancelled.
+    bool withdrawNewJobs() const;
 
   private:
     std::string printer_;

@@ -36,8 +36,13 @@ PrintOutcome printJobOn(QPrinter& printer, const PrintJob& job, PrintMode mode, 
     // Aborted before the painter ends, the print engine throws the spooled pages away unsent.
     if (!printed) printer.abort();
     painter.end();
-    if (!printed && failedPage < 0) return PrintOutcome::failure(Result::Stopped, name);
-    if (!printed) return PrintOutcome::failure(Result::PageFailed, name, {}, failedPage);
+    if (!printed) {
+        // Qt's engine hands the pages drawn so far to the print service all the same; take them back.
+        const bool withdrawn = watch.withdrawNewJobs();
+        if (failedPage < 0)
+            return PrintOutcome::failure(withdrawn ? Result::Stopped : Result::StoppedNotWithdrawn, name);
+        return PrintOutcome::failure(Result::PageFailed, name, {}, failedPage);
+    }
     const SubmittedJob submitted = watch.afterSubmit();
     switch (submitted.state) {
         case SubmittedJob::State::Accepted:

@@ -63,7 +63,7 @@ TEST(PrintOutcome, UnconfirmedAndStoppedPrintoutsAreNeverToldAsSent) {
     const PrintOutcome stopped = PrintOutcome::failure(R::Stopped, "office");
     EXPECT_FALSE(stopped.failed());
     EXPECT_FALSE(stopped.succeeded());
-    EXPECT_EQ(describe(stopped, kLanguageEnglishUs), "Printing was cancelled; nothing was sent to office.");
+    EXPECT_EQ(describe(stopped, kLanguageEnglishUs), "Printing was cancelled; no job was left at office.");
     EXPECT_EQ(describe(PrintOutcome::failure(R::SaveStopped, "/tmp/a.pdf"), kLanguageChinesePrc),
               "保存已取消，/tmp/a.pdf 保持不变。");
 }
