@@ -14,6 +14,8 @@ ensure_packages libxlsxwriter-dev pkgconf
 ensure_packages nlohmann-json3-dev libcli11-dev
 # The history of downloads and files.
 ensure_packages libsqlite3-dev
+# Printing: libcups lets the program confirm that the print service took a job.
+ensure_packages libcups2-dev
 # Qt's own dialogs in the system language.
 ensure_packages qt6-translations-l10n
 

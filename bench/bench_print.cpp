@@ -100,6 +100,17 @@ void BM_PreviewStretch(benchmark::State& state) {
 }
 BENCHMARK(BM_PreviewStretch)->Unit(benchmark::kMillisecond);
 
+// What one frame of the preview costs when a curve page is shown: the page drawn and fitted to the frame.
+void BM_CurvePage60000PreviewShown(benchmark::State& state) {
+    auto rec = makeRecording(60000, KindTempHumi);
+    const PrintJob job = makeJob(*rec, 1);
+    for (auto _ : state) {
+        const QImage page = renderPageImage(job, PrintMode::Curve, 1, 96, 96);
+        benchmark::DoNotOptimize(stretchBlackOnWhite(page, page.rect(), QSize(862, 519)));
+    }
+}
+BENCHMARK(BM_CurvePage60000PreviewShown)->Unit(benchmark::kMillisecond);
+
 void pdfPage(benchmark::State& state, PrintMode mode) {
     auto rec = makeRecording(60000, KindTempHumi);
     PrintJob job = makeJob(*rec, 1);
@@ -123,6 +134,26 @@ void BM_CurvePage60000Pdf(benchmark::State& state) {
     pdfPage(state, PrintMode::Curve);
 }
 BENCHMARK(BM_CurvePage60000Pdf)->Unit(benchmark::kMillisecond);
+
+// The longest text printout: 60000 samples make a summary page and 1000 table pages, as
+// `thermivo-cli convert --pdf --pages text` writes them (A4 portrait, 600 dpi, document ended).
+void BM_TextPages1001Pdf(benchmark::State& state) {
+    auto rec = makeRecording(60000, KindTempHumi);
+    const PrintJob job = makeJob(*rec, textPageCount(60000));
+    for (auto _ : state) {
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&buffer);
+        writer.setResolution(600);
+        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                         QMarginsF(5, 5, 5, 5), QPageLayout::Millimeter));
+        QPainter painter(&writer);
+        printPages(writer, painter, job, PrintMode::Text);
+        painter.end();
+        benchmark::DoNotOptimize(buffer.data().size());
+    }
+}
+BENCHMARK(BM_TextPages1001Pdf)->Unit(benchmark::kMillisecond)->Iterations(3);
 #endif
 
 }  // namespace

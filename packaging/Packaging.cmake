@@ -94,4 +94,10 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libsqlite3-0")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, fonts-wqy-microhei")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${PKG}/postinst;${PKG}/postrm")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
+# A packaged program must confirm print jobs with the print service: no package from a build without libcups.
+if(THERMIVO_BUILD_GUI AND NOT THERMIVO_HAVE_CUPS)
+  file(WRITE ${CMAKE_BINARY_DIR}/require-cups.cmake
+       "message(FATAL_ERROR \"this build has no libcups (Debian: libcups2-dev); install it and configure again\")\n")
+  set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_BINARY_DIR}/require-cups.cmake)
+endif()
 include(CPack)

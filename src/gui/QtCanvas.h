@@ -34,7 +34,7 @@ public:
     /// The QFont for a Font, sized so that a negative height is the character height in device pixels.
     static QFont toQFont(const Font& font);
 
-private:
+protected:
     QPainter& painter_;
     int dpiX_, dpiY_;
     QPen pen_;

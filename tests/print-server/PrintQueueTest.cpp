@@ -4,9 +4,12 @@
 
 #include <cups/cups.h>
 #include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -15,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
+#include <csignal>
 #include <functional>
 
 #include "app/AppSettings.h"
@@ -242,20 +247,195 @@ TEST_F(PrintQueue, ARefusedJobIsReportedAsSuchInTheStatusAndAMessage) {
     EXPECT_EQ(takeQueueOutput(queue).pages, 1);
 }
 
-// Run by run.sh a second time with CUPS_SERVER naming a socket nobody listens on: a print system that is not
-// running. The real printer lookup then finds nothing, and Print offers the PDF instead.
-TEST(NoPrintServer, PrintOffersAPdfWhenCupsIsNotRunning) {
+/// Runs `action` on the next modal window of class `className` once it is active (a real Qt dialog
+/// opened by the code under test), polling from the event loop the dialog runs.
+void onModal(const char* className, std::function<void(QWidget&)> action) {
+    auto* timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [timer, className, action] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr || !modal->inherits(className) || !modal->isVisible()) return;
+        timer->stop();
+        timer->deleteLater();
+        action(*modal);
+    });
+    timer->start();
+}
+
+QString paperShown(QWidget& properties) {
+    return properties.findChild<QComboBox*>(QStringLiteral("pageSizeCombo"))->currentText();
+}
+
+void clickOk(QWidget& dialog) {
+    dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+}
+
+/// Opens the print dialog's properties, lets `inProperties` act there and press OK, then prints.
+void throughProperties(std::function<void(QWidget&)> inProperties) {
+    onModal("QPrintDialog", [inProperties](QWidget& print) {
+        onModal("QPrintPropertiesDialog", [inProperties, &print](QWidget& properties) {
+            inProperties(properties);
+            clickOk(properties);
+            QTimer::singleShot(0, &print, [&print] { clickOk(print); });
+        });
+        print.findChild<QPushButton*>(QStringLiteral("properties"))->click();
+    });
+}
+
+double longSide(const PdfInfo& info) {
+    return std::max(info.width, info.height);
+}
+
+// The real print dialog, driven as a user would: Letter chosen under Properties must come out of the
+// queue, and again on the next print and after a restart, although Qt's dialog starts every time on the
+// queue's default paper (A4).
+TEST_F(PrintQueue, TheRealPrintDialogKeepsTheChosenPaper) {
+    auto rec = makeSawtoothRecording(100);
+    {
+        CKvrcPrintDlg dlg(*rec);
+        onModal("QPrintDialog", [this](QWidget& print) {
+            auto* printers = print.findChild<QComboBox*>(QStringLiteral("printers"));
+            printers->setCurrentIndex(printers->findText(other));
+            onModal("QPrintPropertiesDialog", [&print](QWidget& properties) {
+                auto* paper = properties.findChild<QComboBox*>(QStringLiteral("pageSizeCombo"));
+                paper->setCurrentIndex(paper->findText(QStringLiteral("Letter")));
+                clickOk(properties);
+                QTimer::singleShot(0, &print, [&print] { clickOk(print); });
+            });
+            print.findChild<QPushButton*>(QStringLiteral("properties"))->click();
+        });
+        print(dlg);
+        EXPECT_EQ(dlg.printStatus(), QStringLiteral("Sent 1 page to %1.").arg(other));
+        EXPECT_NEAR(longSide(takeQueueOutput(other)), 792, 1);  // Letter: 11 inches
+
+        // Second print, the dialog accepted as it comes: the same printer and paper.
+        onModal("QPrintDialog", [](QWidget& print) { clickOk(print); });
+        print(dlg);
+        EXPECT_EQ(dlg.printStatus(), QStringLiteral("Sent 1 page to %1.").arg(other));
+        EXPECT_NEAR(longSide(takeQueueOutput(other)), 792, 1);
+    }
+    // After a restart (a new preview reading the stored settings) the properties show Letter, and Letter
+    // comes out; text pages too.
+    CKvrcPrintDlg restarted(*rec);
+    QTest::mouseClick(control<QRadioButton>(restarted, CKvrcPrintDlg::IDC_TEXT), Qt::LeftButton);
+    QString shown;
+    throughProperties([&shown](QWidget& properties) { shown = paperShown(properties); });
+    print(restarted);
+    EXPECT_EQ(shown, QStringLiteral("Letter"));
+    EXPECT_EQ(restarted.printStatus(), QStringLiteral("Sent 3 pages to %1.").arg(other));
+    EXPECT_NEAR(longSide(takeQueueOutput(other)), 792, 1);
+    EXPECT_EQ(PrinterMemory::rememberedPaper().id(), QPageSize::Letter);
+
+    // A paper chosen under Properties replaces the remembered one.
+    throughProperties([](QWidget& properties) {
+        auto* paper = properties.findChild<QComboBox*>(QStringLiteral("pageSizeCombo"));
+        paper->setCurrentIndex(paper->findText(QStringLiteral("A4")));
+    });
+    print(restarted);
+    EXPECT_NEAR(longSide(takeQueueOutput(other)), 842, 1);  // A4: 297 mm
+    EXPECT_EQ(PrinterMemory::rememberedPaper().id(), QPageSize::A4);
+    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(QLatin1Char('\n')).toStdString();
+}
+
+// The queue disappears between the print dialog and the printout (lpadmin -x): the print service refuses
+// the job and says why; the preview never claims it was sent.
+TEST_F(PrintQueue, AQueueRemovedAfterTheDialogIsNotSent) {
+    const QString gone = QStringLiteral("thermivo-gone");
+    ASSERT_EQ(QProcess::execute(QStringLiteral("lpadmin"),
+                                {QStringLiteral("-p"), gone, QStringLiteral("-E"), QStringLiteral("-v"),
+                                 QStringLiteral("file:///dev/null"), QStringLiteral("-m"), QStringLiteral("raw")}),
+              0);
+    auto rec = makeSawtoothRecording(100);
+    QueueDlg dlg(*rec);
+    dlg.answer = [&gone](QPrinter& printer) {
+        printer.setPrinterName(gone);
+        return QProcess::execute(QStringLiteral("lpadmin"), {QStringLiteral("-x"), gone}) == 0;
+    };
+    print(dlg);
+    EXPECT_TRUE(dlg.printStatus().startsWith(QStringLiteral("The printer %1 refused the job. (").arg(gone)))
+        << dlg.printStatus().toStdString();
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_EQ(prompts.messages[0], dlg.printStatus());
+}
+
+// Cancel in the progress dialog of a long printout (1001 text pages): the job is aborted before it reaches
+// the queue, and the preview says so.
+TEST_F(PrintQueue, ACancelledPrintoutSendsNothing) {
+    auto rec = makeSawtoothRecording(60000, KindTempHumi);
+    QueueDlg dlg(*rec);
+    dlg.answer = [this](QPrinter& printer) {
+        printer.setPrinterName(queue);
+        return true;
+    };
+    QTest::mouseClick(control<QRadioButton>(dlg, CKvrcPrintDlg::IDC_TEXT), Qt::LeftButton);
+    ASSERT_EQ(dlg.pageTotal(), 1001);
+    // Our jobs on the queue newer than `since` that were not cancelled, and the newest id.
+    const auto jobsAfter = [this](int since, int* newest) {
+        cups_job_t* jobs = nullptr;
+        const int count = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, queue.toUtf8().constData(), 1, CUPS_WHICHJOBS_ALL);
+        int live = 0;
+        for (int i = 0; i < count; ++i) {
+            if (jobs[i].id > since && jobs[i].state != IPP_JSTATE_CANCELED) ++live;
+            if (newest != nullptr) *newest = std::max(*newest, jobs[i].id);
+        }
+        cupsFreeJobs(count, jobs);
+        return live;
+    };
+    int newest = 0;
+    jobsAfter(0, &newest);
+    QTimer cancel;
+    cancel.setInterval(10);
+    QObject::connect(&cancel, &QTimer::timeout, [&dlg] {
+        auto* progress = dlg.findChild<QProgressDialog*>(QStringLiteral("printProgress"));
+        if (progress != nullptr && progress->isVisible()) progress->cancel();
+    });
+    cancel.start();
+    print(dlg);
+    EXPECT_EQ(dlg.printStatus(), QStringLiteral("Printing was cancelled; no job was left at %1.").arg(queue));
+    EXPECT_EQ(jobsAfter(newest, nullptr), 0);
+    EXPECT_TRUE(prompts.messages.isEmpty());
+}
+
+// Run by run.sh after the tests above, with THERMIVO_CUPSD_PID naming the private scheduler: it is stopped
+// while the print dialog is open, so the printout meets no print service.
+TEST(StoppedPrintServer, ASchedulerStoppedBeforePrintIsNamedAndNotSent) {
+    const qint64 pid = env("THERMIVO_CUPSD_PID").toLongLong();
+    if (pid <= 0) GTEST_SKIP() << "needs THERMIVO_CUPSD_PID: run me through run.sh";
+    ScopedTimeZone tz{"UTC"};
+    ScriptedPrompts prompts;
+    auto rec = makeSawtoothRecording(100);
+    QueueDlg dlg(*rec);
+    dlg.answer = [pid](QPrinter& printer) {
+        printer.setPrinterName(env("THERMIVO_QUEUE"));
+        ::kill(static_cast<pid_t>(pid), SIGTERM);
+        for (int i = 0; i < 100 && ::kill(static_cast<pid_t>(pid), 0) == 0; ++i) QThread::msleep(50);
+        return true;
+    };
+    print(dlg);
+    EXPECT_EQ(dlg.printStatus(), QStringLiteral("The print service is not running."));
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_EQ(prompts.messages[0], dlg.printStatus());
+}
+
+// Run by run.sh with CUPS_SERVER naming a socket nobody listens on: a print system that was never
+// running. The real printer lookup then finds nothing; Print says the service is not running (not that no
+// printer is installed) and offers the PDF instead.
+TEST(NoPrintServer, PrintNamesTheStoppedServiceAndOffersAPdf) {
     if (env("THERMIVO_NO_SERVER").isEmpty()) GTEST_SKIP() << "needs a CUPS_SERVER that does not answer";
     ScopedTimeZone tz{"UTC"};
     ScriptedPrompts prompts;
     QTemporaryDir dir;
     auto rec = makeSawtoothRecording(100);
     CKvrcPrintDlg dlg(*rec);
+    print(dlg);
+    ASSERT_EQ(prompts.offers.size(), 1);
+    EXPECT_EQ(prompts.offers[0], QStringLiteral("The print service is not running, so the pages cannot be "
+                                                "printed.\nSave them as a PDF file instead?|Save as PDF…"));
+    EXPECT_EQ(dlg.printStatus(), QStringLiteral("The print service is not running."));
+
     prompts.yesNo = {true};
     prompts.fileNames = {dir.filePath(QStringLiteral("out.pdf"))};
     print(dlg);
-    ASSERT_EQ(prompts.offers.size(), 1);
-    EXPECT_TRUE(prompts.offers[0].endsWith(QStringLiteral("|Save as PDF…")));
     EXPECT_EQ(dlg.printStatus(),
               QStringLiteral("Saved 1 page to %1.").arg(dir.filePath(QStringLiteral("out.pdf"))));
     EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("out.pdf"))));

@@ -94,6 +94,9 @@ THERMIVO_QUEUE=thermivo-a4 THERMIVO_QUEUE_LETTER=thermivo-letter THERMIVO_QUEUE_
   QT_QPA_PLATFORM=offscreen "$test_program" --gtest_filter='PrintQueue.*' "$@"
 status=$?
 if [ $status -ne 0 ]; then tail -n 30 "$dir/log/error_log" >&2; fi
+# The scheduler stopped while the print dialog is open; it is not started again.
+THERMIVO_CUPSD_PID=$pid THERMIVO_QUEUE=thermivo-a4 QT_QPA_PLATFORM=offscreen \
+  "$test_program" --gtest_filter='StoppedPrintServer.*' "$@" || status=1
 # The same program with a print system that is not running.
 CUPS_SERVER="$dir/nobody-listens.sock" THERMIVO_NO_SERVER=1 QT_QPA_PLATFORM=offscreen \
   "$test_program" --gtest_filter='NoPrintServer.*' "$@" || status=1

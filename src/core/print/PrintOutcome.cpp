@@ -71,6 +71,18 @@ std::string describe(const PrintOutcome& outcome, std::uint16_t languageId) {
                               outcome.reason);
         case PrintOutcome::Result::SaveFailed:
             return withReason(fill(t(kTextPdfNotWritten), "{target}", outcome.target), outcome.reason);
+        case PrintOutcome::Result::NoAnswer:
+            return withReason(t(kTextNoAnswer), outcome.reason);
+        case PrintOutcome::Result::ServiceDown:
+            return t(kTextServiceDown);
+        case PrintOutcome::Result::Unconfirmed:
+            return fill(t(kTextUnconfirmed), "{target}", outcome.target);
+        case PrintOutcome::Result::Stopped:
+            return fill(t(kTextPrintStopped), "{target}", outcome.target);
+        case PrintOutcome::Result::StoppedNotWithdrawn:
+            return fill(t(kTextStoppedNotWithdrawn), "{target}", outcome.target);
+        case PrintOutcome::Result::SaveStopped:
+            return fill(t(kTextSaveStopped), "{target}", outcome.target);
     }
     return {};
 }

@@ -15,6 +15,12 @@ struct PrintOutcome {
         NotStarted,  ///< the document could not be started on the printer
         PageFailed,  ///< a page could not be started; the job was aborted
         SaveFailed,  ///< the PDF file could not be written
+        NoAnswer,     ///< the print service gave no word on the job: it may or may not print
+        ServiceDown,  ///< the print service is not running
+        Unconfirmed,  ///< handed to the printer by a build that cannot ask the print service
+        Stopped,      ///< the user cancelled while the pages were made; no job was left at the printer
+        StoppedNotWithdrawn,  ///< cancelled, but the pages spooled so far could not be taken back
+        SaveStopped,  ///< the user cancelled while the PDF was made; the file was left as it was
     };
 
     Result result = Result::Cancelled;
@@ -30,7 +36,8 @@ struct PrintOutcome {
     static PrintOutcome failure(Result result, std::string target, std::string reason = {}, int page = 0);
 
     bool succeeded() const { return result == Result::Sent || result == Result::Saved; }
-    bool failed() const { return !succeeded() && result != Result::Cancelled; }
+    bool failed() const { return !succeeded() && result != Result::Cancelled && result != Result::Stopped &&
+                                     result != Result::SaveStopped; }
 };
 
 /// The sentence for an outcome in a language ("Sent 3 pages to office.", "Sent 1 page to office."); empty
@@ -53,6 +60,16 @@ enum PrintTextId : int {
     kTextPdfNotWritten = 2409,
     kTextPdfFilter = 2410,
     kTextNoPrinter = 2411,
+    kTextNoAnswer = 2600,
+    kTextServiceDown = 2601,
+    kTextServiceDownOfferPdf = 2602,
+    kTextUnconfirmed = 2603,
+    kTextPrintStopped = 2604,
+    kTextSaveStopped = 2605,
+    kTextPrintingProgress = 2606,
+    kTextSavingProgress = 2607,
+    kTextStop = 2608,
+    kTextStoppedNotWithdrawn = 2609,
 };
 
 }  // namespace thermivo

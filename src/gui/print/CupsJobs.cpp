@@ -42,30 +42,66 @@ CupsJobWatch::CupsJobWatch(std::string printer) : printer_(std::move(printer)) {
 }
 
 SubmittedJob CupsJobWatch::afterSubmit() const {
+    using State = SubmittedJob::State;
     SubmittedJob job;
     // The submission was the last CUPS request of this thread: its answer is still the thread's last error.
     const ipp_status_t status = cupsLastError();
     const char* message = cupsLastErrorString();
     const std::string submissionError =
         status > IPP_STATUS_OK_EVENTS_COMPLETE && message != nullptr ? std::string(message) : std::string();
-    if (newestBefore_ < 0) return job;
     const JobScan scan = scanJobs(printer_);
-    if (!scan.ok) return job;
-    job.known = true;
-    if (scan.newestId <= newestBefore_) {
-        job.reason = submissionError.empty() ? "no job arrived at the printer" : submissionError;
+    // Only a job id we see after the submission, newer than any before it, proves the job exists.
+    if (scan.ok && newestBefore_ >= 0 && scan.newestId > newestBefore_) {
+        if (scan.newestState == IPP_JSTATE_CANCELED || scan.newestState == IPP_JSTATE_ABORTED) {
+            job.state = State::Refused;
+            job.reason =
+                scan.newestState == IPP_JSTATE_CANCELED ? "the job was cancelled" : "the job was aborted";
+            return job;
+        }
+        job.state = State::Accepted;
         return job;
     }
-    if (scan.newestState == IPP_JSTATE_CANCELED || scan.newestState == IPP_JSTATE_ABORTED) {
-        job.reason =
-            scan.newestState == IPP_JSTATE_CANCELED ? "the job was cancelled" : "the job was aborted";
+    if (!printServiceRunning()) {
+        job.state = State::ServiceDown;
         return job;
     }
-    job.accepted = true;
+    if (!submissionError.empty()) {
+        job.state = State::Refused;
+        job.reason = submissionError;
+        return job;
+    }
+    if (scan.ok && newestBefore_ >= 0) {
+        job.state = State::Refused;
+        job.reason = "no job arrived at the printer";
+        return job;
+    }
+    job.state = State::NoAnswer;
     return job;
 }
 
+bool CupsJobWatch::withdrawNewJobs() const {
+    if (newestBefore_ < 0) return false;
+    cups_job_t* jobs = nullptr;
+    const int count = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, printer_.c_str(), 1, CUPS_WHICHJOBS_ALL);
+    if (count < 0) return false;
+    bool withdrawn = true;
+    for (int i = 0; i < count; ++i)
+        if (jobs[i].id > newestBefore_ && jobs[i].state < IPP_JSTATE_CANCELED &&
+            cupsCancelJob2(CUPS_HTTP_DEFAULT, printer_.c_str(), jobs[i].id, 1) != IPP_STATUS_OK)
+            withdrawn = false;
+    cupsFreeJobs(count, jobs);
+    return withdrawn;
+}
+
 bool cupsJobStateAvailable() {
+    return true;
+}
+
+bool printServiceRunning() {
+    // A connection of our own, not CUPS_HTTP_DEFAULT: a cached one would answer for a scheduler gone since.
+    http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 3000, nullptr);
+    if (http == nullptr) return false;
+    httpClose(http);
     return true;
 }
 
@@ -77,8 +113,16 @@ SubmittedJob CupsJobWatch::afterSubmit() const {
     return {};
 }
 
+bool CupsJobWatch::withdrawNewJobs() const {
+    return false;
+}
+
 bool cupsJobStateAvailable() {
     return false;
+}
+
+bool printServiceRunning() {
+    return true;
 }
 
 #endif

@@ -3,8 +3,11 @@
 
 #include <QAbstractPrintDialog>
 #include <QApplication>
+#include <QComboBox>
 #include <QDateTimeEdit>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -14,6 +17,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
@@ -30,6 +34,7 @@
 #include "app/AppSettings.h"
 #include "app/UiText.h"
 #include "data/LocalTime.h"
+#include "print/CupsJobs.h"
 #include "print/CurvePage.h"
 #include "print/PreviewNav.h"
 #include "print/PrintSubmit.h"
@@ -416,7 +421,10 @@ void CKvrcPrintDlg::setPrintControlsEnabled(bool enabled) {
 
 void CKvrcPrintDlg::RenderPreviewPage(int page) {
     job_.pageTotal = pageTotal_;
-    const int dpiX = frame_->logicalDpiX(), dpiY = frame_->logicalDpiY();
+    // Drawn for the screen's device pixels: at a scale of 2 the page has twice the pixels each way and is
+    // reduced to the frame's device pixels, not drawn small and doubled.
+    const qreal ratio = std::max<qreal>(1.0, frame_->devicePixelRatioF());
+    const int dpiX = qRound(frame_->logicalDpiX() * ratio), dpiY = qRound(frame_->logicalDpiY() * ratio);
     pageImage_ = renderPageImage(job_, outputMode_, page, dpiX, dpiY);
     scrollY_ = 0;
     scaledKey_ = 0;
@@ -436,14 +444,18 @@ void CKvrcPrintDlg::paintPreview(QPainter& painter) {
     const QRect client = frame_->contentsRect();
     QRect to = client;
     QRect from = pageImage_.rect();
+    // The page image has the frame's device pixels per logical pixel; scrollY_ counts logical page pixels.
+    const qreal ratio = std::max<qreal>(1.0, frame_->devicePixelRatioF());
     if (outputMode_ == PrintMode::Text) {
         painter.fillRect(client, kTextBandBackground);
         const int width = 3 * (client.width() / 4);
         to = QRect(client.left() + (client.width() - width) / 2, client.top(), width, client.height());
-        from = QRect(0, scrollY_, pageImage_.width(), pageImage_.height() / 2);
+        from = QRect(0, qRound(scrollY_ * ratio), pageImage_.width(), pageImage_.height() / 2);
     }
-    if (scaledKey_ != pageImage_.cacheKey() || scaledFrom_ != from || scaled_.size() != to.size()) {
-        scaled_ = stretchBlackOnWhite(pageImage_, from, to.size());
+    const QSize devicePixels = (QSizeF(to.size()) * ratio).toSize();
+    if (scaledKey_ != pageImage_.cacheKey() || scaledFrom_ != from || scaled_.size() != devicePixels) {
+        scaled_ = stretchBlackOnWhite(pageImage_, from, devicePixels);
+        scaled_.setDevicePixelRatio(ratio);
         scaledKey_ = pageImage_.cacheKey();
         scaledFrom_ = from;
     }
@@ -660,11 +672,15 @@ bool CKvrcPrintDlg::execPrintDialog(QPrinter& printer) {
     dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize |
                       QAbstractPrintDialog::PrintCollateCopies);
     hidePageChoices(dialog);
-    return dialog.exec() == QDialog::Accepted;
+    return execKeepingPaper(dialog, printer, PrinterMemory::rememberedPaper());
 }
 
 QStringList CKvrcPrintDlg::availablePrinters() const {
     return QPrinterInfo::availablePrinterNames();
+}
+
+bool CKvrcPrintDlg::printServiceAnswers() const {
+    return printServiceRunning();
 }
 
 PrintOutcome CKvrcPrintDlg::printOnPrinter() {
@@ -675,12 +691,21 @@ PrintOutcome CKvrcPrintDlg::printOnPrinter() {
     printer.setDocName(qs(rec_.serialText()));
     if (!execPrintDialog(printer)) return {};
     PrinterMemory::remember(printer);
-    return printJobOn(printer, job_, outputMode_);
+    const bool toFile = printer.outputFormat() == QPrinter::PdfFormat;
+    return withProgress(toFile, [&](const PageProgress& progress) {
+        return printJobOn(printer, job_, outputMode_, progress);
+    });
 }
 
 PrintOutcome CKvrcPrintDlg::offerPdfInstead() {
-    const PrintOutcome noPrinter = PrintOutcome::failure(PrintOutcome::Result::NoPrinter, {});
-    if (!prompts().offer(this, qs(text(kTextNoPrinterOfferPdf)), qs(text(kTextSaveAsPdf)))) return noPrinter;
+    // With the scheduler down CUPS lists no queue either; saying "no printer installed" would send the user
+    // looking for a driver instead of starting the print service.
+    const bool serviceDown = !printServiceAnswers();
+    const PrintOutcome noPrinter =
+        PrintOutcome::failure(serviceDown ? PrintOutcome::Result::ServiceDown : PrintOutcome::Result::NoPrinter, {});
+    if (!prompts().offer(this, qs(text(serviceDown ? kTextServiceDownOfferPdf : kTextNoPrinterOfferPdf)),
+                         qs(text(kTextSaveAsPdf))))
+        return noPrinter;
     const QString suggested = QDir::home().filePath(
         qs(rec_.serialText()) + (outputMode_ == PrintMode::Curve ? QStringLiteral("-curves.pdf")
                                                                   : QStringLiteral("-text.pdf")));
@@ -688,10 +713,46 @@ PrintOutcome CKvrcPrintDlg::offerPdfInstead() {
     QString path = prompts().saveFileName(this, suggested, filter, &filter);
     if (path.isEmpty()) return noPrinter;
     if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) path += QStringLiteral(".pdf");
-    return saveJobAsPdf(job_, outputMode_, path, QPageSize(QPageSize::A4));
+    const QPageSize remembered = PrinterMemory::rememberedPaper();
+    const QPageSize paper = remembered.isValid() ? remembered : QPageSize(QPageSize::A4);
+    return withProgress(true, [&](const PageProgress& progress) {
+        return saveJobAsPdf(job_, outputMode_, path, paper, progress);
+    });
 }
 
-void CKvrcPrintDlg::report(const PrintOutcome& outcome) {
+PrintOutcome CKvrcPrintDlg::withProgress(bool toFile,
+                                         const std::function<PrintOutcome(const PageProgress&)>& run) {
+    // The pages are drawn here, on the UI thread (the printer and its painter belong to it), in slices: every
+    // few milliseconds the events are handled, so the window repaints and a progress dialog (shown only
+    // when the printout takes a while) can stop it.
+    constexpr qint64 kSliceMs = 25;
+    QProgressDialog progressDialog(this);
+    progressDialog.setObjectName(QStringLiteral("printProgress"));
+    progressDialog.setWindowModality(Qt::WindowModal);
+    progressDialog.setAutoClose(false);
+    progressDialog.setAutoReset(false);
+    progressDialog.setMinimumDuration(300);
+    progressDialog.setCancelButtonText(qs(text(kTextStop)));
+    progressDialog.setRange(0, std::max(1, job_.pageTotal));
+    const QString label = qs(text(toFile ? kTextSavingProgress : kTextPrintingProgress))
+                              .replace(QStringLiteral("{total}"), QString::number(job_.pageTotal));
+    QElapsedTimer clock;
+    clock.start();
+    qint64 lastSlice = 0;
+    const PageProgress progress = [&](int page) {
+        if (clock.elapsed() - lastSlice < kSliceMs) return true;
+        lastSlice = clock.elapsed();
+        progressDialog.setLabelText(QString(label).replace(QStringLiteral("{n}"), QString::number(page)));
+        progressDialog.setValue(page - 1);  // a window-modal progress dialog handles the events here
+        QCoreApplication::processEvents();
+        return !progressDialog.wasCanceled();
+    };
+    const PrintOutcome outcome = run(progress);
+    progressDialog.hide();
+    return outcome;
+}
+
+void CKvrcPrintDlg::report(const PrintOutcome& outcome, bool toldAlready) {
     if (outcome.result == PrintOutcome::Result::Cancelled) return;
     printStatus_ = qs(describe(outcome));
     status_->setToolTip(printStatus_);
@@ -700,18 +761,82 @@ void CKvrcPrintDlg::report(const PrintOutcome& outcome) {
     const QColor normal = palette().color(QPalette::WindowText);
     p.setColor(QPalette::WindowText, outcome.failed() ? kInvalidLabel : normal);
     status_->setPalette(p);
-    // A failure must not pass unnoticed; the no-printer case has been told already.
-    if (outcome.failed() && outcome.result != PrintOutcome::Result::NoPrinter)
+    // A failure must not pass unnoticed; a missing printer or print service has been told by the offer.
+    if (outcome.failed() && !toldAlready)
         prompts().message(this, printStatus_);
 }
 
 void CKvrcPrintDlg::onPrint() {
     setPrintControlsEnabled(false);
     job_.pageTotal = pageTotal_;
-    const PrintOutcome outcome = availablePrinters().isEmpty() ? offerPdfInstead() : printOnPrinter();
+    const bool noQueue = availablePrinters().isEmpty();
+    const PrintOutcome outcome = noQueue ? offerPdfInstead() : printOnPrinter();
     setPrintControlsEnabled(true);
     if (outcome.succeeded() && printed) printed(outcome);
-    report(outcome);
+    report(outcome, noQueue && (outcome.result == PrintOutcome::Result::NoPrinter ||
+                                outcome.result == PrintOutcome::Result::ServiceDown));
+}
+
+namespace {
+
+/// Selects `paper` in the paper list of a properties dialog; false when the list does not offer it.
+bool selectPaper(QWidget& properties, const QPageSize& paper) {
+    auto* list = properties.findChild<QComboBox*>(QStringLiteral("pageSizeCombo"));
+    if (list == nullptr) return false;
+    for (int i = 0; i < list->count(); ++i) {
+        const QVariant data = list->itemData(i);
+        const QPageSize offered = data.canConvert<QPageSize>() ? data.value<QPageSize>() : QPageSize();
+        if (offered.isValid() && offered.isEquivalentTo(paper)) {
+            list->setCurrentIndex(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+/// Watches the print dialog's properties dialogs (top-level windows Qt creates when Properties is pressed):
+/// each starts on the remembered paper, and whether the user accepted one is noted.
+class PaperKeeper : public QObject {
+  public:
+    explicit PaperKeeper(QPageSize paper) : paper_(std::move(paper)) { qApp->installEventFilter(this); }
+    ~PaperKeeper() override { qApp->removeEventFilter(this); }
+    bool propertiesAccepted() const { return accepted_; }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Show || !watched->inherits("QPrintPropertiesDialog")) return false;
+        auto* properties = static_cast<QDialog*>(watched);
+        if (seen_.contains(properties)) return false;
+        seen_.append(properties);
+        if (paper_.isValid()) selectPaper(*properties, paper_);
+        connect(properties, &QDialog::accepted, this, [this] { accepted_ = true; });
+        return false;
+    }
+
+  private:
+    QPageSize paper_;
+    QList<QPointer<QDialog>> seen_;
+    bool accepted_ = false;
+};
+
+}  // namespace
+
+bool execKeepingPaper(QPrintDialog& dialog, QPrinter& printer, const QPageSize& paper) {
+    // Qt 6.4 sets the chosen queue's default paper when it builds the properties (on Properties, or when
+    // the dialog is accepted without them), whatever the printer held before. The remembered paper is
+    // therefore put into the properties when they open, and put back after the dialog where the user
+    // never accepted properties of their own.
+    const PaperKeeper keeper(paper);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    if (paper.isValid() && !keeper.propertiesAccepted() && printer.outputFormat() == QPrinter::NativeFormat) {
+        for (const QPageSize& offered : QPrinterInfo(printer).supportedPageSizes()) {
+            if (offered.isEquivalentTo(paper)) {
+                printer.setPageSize(offered);
+                break;
+            }
+        }
+    }
+    return true;
 }
 
 void hidePageChoices(QPrintDialog& dialog) {
@@ -721,6 +846,32 @@ void hidePageChoices(QPrintDialog& dialog) {
     for (const char* name : {"printRange", "from", "to", "pagesRadioButton", "pagesLineEdit",
                              "printSelection", "printCurrentPage"}) {
         for (QWidget* w : dialog.findChildren<QWidget*>(QLatin1String(name))) w->hide();
+    }
+    // The "to" between the two page numbers is a label of its own, without a buddy or a name to find it by:
+    // it is the label in the layout row of the hidden range fields.
+    for (QWidget* to : dialog.findChildren<QWidget*>(QStringLiteral("to"))) {
+        QWidget* group = to->parentWidget();
+        if (group == nullptr || group->layout() == nullptr) continue;
+        const std::function<QLayout*(QLayout*)> holder = [&](QLayout* layout) -> QLayout* {
+            for (int i = 0; i < layout->count(); ++i) {
+                QLayout* inner = layout->itemAt(i)->layout();
+                if (inner == nullptr) continue;
+                if (QLayout* found = holder(inner)) return found;
+            }
+            return layout->indexOf(to) >= 0 ? layout : nullptr;
+        };
+        QLayout* row = holder(group->layout());
+        if (row == nullptr) continue;
+        int toRow = -1, rowSpan = 0, column = 0, columnSpan = 0;
+        auto* grid = qobject_cast<QGridLayout*>(row);
+        if (grid != nullptr) grid->getItemPosition(row->indexOf(to), &toRow, &column, &rowSpan, &columnSpan);
+        for (int i = 0; i < row->count(); ++i) {
+            auto* label = qobject_cast<QLabel*>(row->itemAt(i)->widget());
+            if (label == nullptr || label->buddy() != nullptr) continue;
+            int labelRow = -1;
+            if (grid != nullptr) grid->getItemPosition(i, &labelRow, &column, &rowSpan, &columnSpan);
+            if (grid == nullptr || labelRow == toRow) label->hide();
+        }
     }
 }
 

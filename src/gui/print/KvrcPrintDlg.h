@@ -4,12 +4,14 @@
 #include <QImage>
 #include <QPointer>
 #include <cstdint>
+#include <functional>
 
 #include "print/PageRender.h"
 #include "print/PrintJob.h"
 #include "print/PrintOutcome.h"
 
 class QDateTimeEdit;
+class QPageSize;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -87,7 +89,7 @@ class CKvrcPrintDlg : public QDialog {
     int screenPlotPixels() const { return job_.screenPlotPixels; }
     const Selection& selection() const { return job_.selection; }
     const PrintJob& printJob() const { return job_; }
-    /// The page image of the last render (design size at the frame's resolution).
+    /// The page image of the last render (design size at the frame's resolution, in device pixels).
     const QImage& pageImage() const { return pageImage_; }
     /// The greatest scroll offset of a text page in the preview.
     int maxScroll() const;
@@ -103,6 +105,9 @@ class CKvrcPrintDlg : public QDialog {
     virtual bool execPrintDialog(QPrinter& printer);
     /// Names of the installed print queues. Tests replace it.
     virtual QStringList availablePrinters() const;
+    /// Whether the print service answers (an empty queue list then means no printer is installed). Tests
+    /// replace it.
+    virtual bool printServiceAnswers() const;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
@@ -133,7 +138,9 @@ class CKvrcPrintDlg : public QDialog {
     void onPrint();
     PrintOutcome printOnPrinter();
     PrintOutcome offerPdfInstead();
-    void report(const PrintOutcome& outcome);
+    /// Runs a printout in slices with a progress dialog that can stop it.
+    PrintOutcome withProgress(bool toFile, const std::function<PrintOutcome(const PageProgress&)>& run);
+    void report(const PrintOutcome& outcome, bool toldAlready = false);
     void onStartChanged();
     void onEndChanged();
     void onPagesEdited();
@@ -183,6 +190,10 @@ class CKvrcPrintDlg : public QDialog {
 
 /// The four navigation icons (first, previous, next, last), drawn black on a transparent square.
 QIcon navigationIcon(int controlId, int size);
+
+/// Runs the platform's print dialog on `printer` so that it keeps `paper` (when valid) unless the user
+/// chooses another in the dialog's properties; false when the user cancels.
+bool execKeepingPaper(QPrintDialog& dialog, QPrinter& printer, const QPageSize& paper);
 
 /// Hides the page choices of the platform's print dialog: every page of a printout is printed.
 void hidePageChoices(QPrintDialog& dialog);

@@ -1,10 +1,18 @@
 #include "print/PageRender.h"
 
+#include <QGlyphRun>
 #include <QLine>
+#include <QRawFont>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QVector>
 #include <algorithm>
+#include <array>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+#include <cmath>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -16,19 +24,71 @@ namespace thermivo {
 
 namespace {
 
-/// QtCanvas with wide polylines drawn segment by segment: Qt strokes a wide many-point polyline as one
-/// self-overlapping outline, which takes some 70 ms for a strip of 900 points; separate segments with
-/// round caps look the same and take a few milliseconds.
+/// The glyphs of one font for the Latin-1 characters, looked up once per printout. Laying out a string
+/// with Qt's shaper for every cell of a table costs more than writing it (1001 text pages hold some
+/// 250000 strings); digits, signs and unit letters need no shaping, so such strings are placed glyph by
+/// glyph from this table. Any other character sends the string through Qt's own text layout.
+struct FontGlyphs {
+    QFont font;
+    QRawFont raw;
+    int ascent = 0, height = 0;
+    std::array<quint32, 256> glyph{};   ///< 0: not in the font, use Qt's layout
+    std::array<qreal, 256> advance{};
+};
+
+class GlyphCache {
+  public:
+    const FontGlyphs& forFont(const QFont& font, const QPaintDevice* device) {
+        for (const auto& f : fonts_)
+            if (f->font == font) return *f;
+        auto f = std::make_unique<FontGlyphs>();
+        f->font = font;
+        const QFontMetrics metrics(font, device);
+        f->ascent = metrics.ascent();
+        f->height = metrics.height();
+        f->raw = QRawFont::fromFont(font);
+        if (f->raw.isValid()) {
+            for (int c = 0x20; c < 0x100; ++c) {
+                if (c >= 0x7F && c < 0xA0) continue;
+                const QList<quint32> index = f->raw.glyphIndexesForString(QString(QChar(c)));
+                if (index.size() != 1 || index[0] == 0) continue;
+                const QList<QPointF> advance = f->raw.advancesForGlyphIndexes(index);
+                f->glyph[static_cast<std::size_t>(c)] = index[0];
+                f->advance[static_cast<std::size_t>(c)] = advance.isEmpty() ? 0 : advance[0].x();
+            }
+        }
+        fonts_.push_back(std::move(f));
+        return *fonts_.back();
+    }
+
+  private:
+    std::vector<std::unique_ptr<FontGlyphs>> fonts_;
+};
+
+/// QtCanvas for the printed pages. Wide polylines are drawn segment by segment: Qt strokes a wide
+/// many-point polyline as one self-overlapping outline, which takes some 70 ms for a strip of 900 points;
+/// separate segments look the same and take a few milliseconds. Their caps are square: a round cap is a
+/// curve Qt flattens anew for each of the 2 x 900 segment ends, half the time of a curve page preview,
+/// and at three pixels wide the two cannot be told apart. Text of Latin-1
+/// characters is placed from the glyph cache.
 class PageCanvas : public QtCanvas {
   public:
-    PageCanvas(QPainter& painter, int dpiX, int dpiY) : QtCanvas(painter, dpiX, dpiY), painter_(painter) {}
+    PageCanvas(QPainter& painter, int dpiX, int dpiY, GlyphCache& glyphs)
+        : QtCanvas(painter, dpiX, dpiY), glyphs_(glyphs) {}
 
     void setPen(const Pen& pen) override {
         QtCanvas::setPen(pen);
         pen_ = pen;
     }
 
+    void setFont(const Font& font) override {
+        flush();
+        QtCanvas::setFont(font);
+        font_ = nullptr;
+    }
+
     void polyline(const std::vector<Point>& points) override {
+        flush();
         if (pen_.width <= 1 || pen_.style != PenStyle::Solid || points.size() < 2) {
             QtCanvas::polyline(points);
             return;
@@ -37,20 +97,144 @@ class PageCanvas : public QtCanvas {
         segments.reserve(static_cast<qsizetype>(points.size() - 1));
         for (std::size_t i = 1; i < points.size(); ++i)
             segments.append(QLine(points[i - 1].x, points[i - 1].y, points[i].x, points[i].y));
-        painter_.setPen(QPen(toQColor(pen_.color), pen_.width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter_.setPen(QPen(toQColor(pen_.color), pen_.width, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
         painter_.drawLines(segments);
         QtCanvas::setPen(pen_);
     }
 
+    ~PageCanvas() override { flush(); }
+
+    void textOut(int x, int y, std::string_view utf8) override {
+        if (!layOut(utf8)) {
+            flush();
+            QtCanvas::textOut(x, y, utf8);
+            return;
+        }
+        // The cells of a table row go out as one glyph run: a PDF spends a state block on every run. Their
+        // boxes lie side by side, so painting all boxes of the row before its glyphs changes no pixel.
+        if (pendingY_ != y || pendingColor_ != textColor_ || (!boxes_.isEmpty() && boxColor_ != background_))
+            flush();
+        if (mode_ == BackgroundMode::Opaque) {
+            boxes_.append(QRect(x, y, static_cast<int>(std::lround(width_)), font_->height));
+            boxColor_ = background_;
+        }
+        for (qsizetype i = 0; i < indexes_.size(); ++i) {
+            runIndexes_.append(indexes_[i]);
+            runPositions_.append(positions_[i] + QPointF(x, y + font_->ascent));
+        }
+        pendingY_ = y;
+        pendingColor_ = textColor_;
+    }
+
+    Size textExtent(std::string_view utf8) override {
+        if (!layOut(utf8)) return QtCanvas::textExtent(utf8);
+        return {static_cast<int>(std::lround(width_)), font_->height};
+    }
+
+    void setTextColor(Rgb color) override {
+        flush();
+        QtCanvas::setTextColor(color);
+    }
+    void lineTo(int x, int y) override {
+        flush();
+        QtCanvas::lineTo(x, y);
+    }
+    void rectangle(const Rect& r) override {
+        flush();
+        QtCanvas::rectangle(r);
+    }
+    void fillRect(const Rect& r, Rgb color) override {
+        flush();
+        QtCanvas::fillRect(r, color);
+    }
+
   private:
-    QPainter& painter_;
+    /// Glyphs and positions of `utf8` from the cache; false when a character needs Qt's text layout.
+    bool layOut(std::string_view utf8) {
+        if (font_ == nullptr) font_ = &glyphs_.forFont(painter_.font(), painter_.device());
+        if (!font_->raw.isValid()) return false;
+        indexes_.clear();
+        positions_.clear();
+        width_ = 0;
+        for (std::size_t i = 0; i < utf8.size(); ++i) {
+            unsigned c = static_cast<unsigned char>(utf8[i]);
+            if (c >= 0x80) {
+                // Two-byte UTF-8 of U+0080 .. U+00FF (the degree sign); anything longer is not Latin-1.
+                if ((c & 0xE0) != 0xC0 || c > 0xC3 || i + 1 >= utf8.size()) return false;
+                c = ((c & 0x1F) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3F);
+            }
+            const quint32 glyph = font_->glyph[c];
+            if (glyph == 0) return false;
+            if (c == ' ') {
+                // A space leaves no ink; the next glyph's position keeps its width (a tenth of a table row's
+                // glyphs are spaces).
+                width_ += font_->advance[c];
+                continue;
+            }
+            indexes_.append(glyph);
+            // Whole device pixels (1/600 inch on paper): a PDF then writes each glyph's step as a short
+            // integer, which makes the page stream a third smaller.
+            positions_.append(QPointF(std::round(width_), 0));
+            width_ += font_->advance[c];
+        }
+        return true;
+    }
+
+    void flush() {
+        if (!boxes_.isEmpty()) {
+            // One fill for the row's boxes instead of a colour and a fill for each.
+            painter_.setPen(Qt::NoPen);
+            painter_.setBrush(boxColor_);
+            painter_.drawRects(boxes_.constData(), static_cast<int>(boxes_.size()));
+            painter_.setBrush(brush_);
+            boxes_.clear();
+        }
+        if (runIndexes_.isEmpty()) return;
+        // Lines and rectangles set their own pen, so the text pen stays until the colour changes: every
+        // pen change costs a state block in a PDF.
+        if (painter_.pen().color() != pendingColor_ || painter_.pen().style() != Qt::SolidLine)
+            painter_.setPen(pendingColor_);
+        QGlyphRun run;
+        run.setRawFont(font_->raw);
+        run.setGlyphIndexes(runIndexes_);
+        run.setPositions(runPositions_);
+        painter_.drawGlyphRun(QPointF(0, 0), run);
+        runIndexes_.clear();
+        runPositions_.clear();
+    }
+
+    GlyphCache& glyphs_;
+    const FontGlyphs* font_ = nullptr;
+    QList<quint32> runIndexes_;
+    QList<QPointF> runPositions_;
+    int pendingY_ = 0;
+    QColor pendingColor_;
+    QList<QRect> boxes_;
+    QColor boxColor_;
     Pen pen_{};
+    QList<quint32> indexes_;
+    QList<QPointF> positions_;
+    qreal width_ = 0;
 };
+
+/// A PDF (and the print engine's spool file, which is one) compresses every page with a fresh zlib stream:
+/// some 270 KB allocated and freed per page. glibc returns such blocks to the kernel at once and faults the
+/// pages in again on the next one, a third of the time of a long printout; larger thresholds keep them.
+void keepPageMemory() {
+#ifdef __GLIBC__
+    static const bool once = [] {
+        mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+        mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
+        return true;
+    }();
+    (void)once;
+#endif
+}
 
 }  // namespace
 
 bool printPages(QPagedPaintDevice& device, QPainter& painter, const PrintJob& job, PrintMode mode,
-                int* failedPage) {
+                int* failedPage, const PageProgress& progress) {
     const int dpiX = device.logicalDpiX();
     const int dpiY = device.logicalDpiY();
     const int width = device.width();
@@ -64,10 +248,16 @@ bool printPages(QPagedPaintDevice& device, QPainter& painter, const PrintJob& jo
     else
         text = ComputePrintTextLayout(dpiX, dpiY, width, height);
 
+    keepPageMemory();
+    GlyphCache glyphs;
     for (int page = 1; page <= job.pageTotal; ++page) {
+        if (progress && !progress(page)) {
+            if (failedPage != nullptr) *failedPage = -1;
+            return false;
+        }
         if (failedPage != nullptr) *failedPage = page;
         if (page > 1 && !device.newPage()) return false;
-        PageCanvas canvas(painter, dpiX, dpiY);
+        PageCanvas canvas(painter, dpiX, dpiY, glyphs);
         if (mode == PrintMode::Curve)
             DrawCurvePage(curve, job, canvas, page);
         else
@@ -87,12 +277,15 @@ QImage renderPageImage(const PrintJob& job, PrintMode mode, int page, int dpiX, 
     // Screen-resolution text on the image measures like on the screen.
     image.setDotsPerMeterX(static_cast<int>(dpiX / 0.0254 + 0.5));
     image.setDotsPerMeterY(static_cast<int>(dpiY / 0.0254 + 0.5));
-    QPainter painter(&image);
-    PageCanvas canvas(painter, dpiX, dpiY);
-    if (mode == PrintMode::Curve)
-        DrawCurvePage(curve, job, canvas, page);
-    else
-        DrawTextPage(text, job, canvas, page);
+    {
+        QPainter painter(&image);
+        GlyphCache glyphs;
+        PageCanvas canvas(painter, dpiX, dpiY, glyphs);
+        if (mode == PrintMode::Curve)
+            DrawCurvePage(curve, job, canvas, page);
+        else
+            DrawTextPage(text, job, canvas, page);
+    }  // the canvas writes its last glyphs as it goes
     return image;
 }
 

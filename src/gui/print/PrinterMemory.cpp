@@ -51,17 +51,25 @@ void PrinterMemory::remember(const QPrinter& printer) {
     settings->sync();
 }
 
+namespace {
+QPageSize storedPaper(const QSettings& settings) {
+    if (!settings.contains(kPaper)) return {};
+    const auto id = static_cast<QPageSize::PageSizeId>(settings.value(kPaper).toInt());
+    const QSizeF points(settings.value(kPaperWidth).toDouble(), settings.value(kPaperHeight).toDouble());
+    return id == QPageSize::Custom ? QPageSize(points, QPageSize::Point) : QPageSize(id);
+}
+}  // namespace
+
+QPageSize PrinterMemory::rememberedPaper() {
+    return storedPaper(*openSettings());
+}
+
 void PrinterMemory::restore(QPrinter& printer) {
     const auto settings = openSettings();
     const QString name = settings->value(kPrinter).toString();
     if (!name.isEmpty() && QPrinterInfo::availablePrinterNames().contains(name)) printer.setPrinterName(name);
-    if (settings->contains(kPaper)) {
-        const auto id = static_cast<QPageSize::PageSizeId>(settings->value(kPaper).toInt());
-        const QSizeF points(settings->value(kPaperWidth).toDouble(),
-                            settings->value(kPaperHeight).toDouble());
-        const QPageSize paper = id == QPageSize::Custom ? QPageSize(points, QPageSize::Point) : QPageSize(id);
-        if (paper.isValid()) printer.setPageSize(paper);
-    }
+    const QPageSize paper = storedPaper(*settings);
+    if (paper.isValid()) printer.setPageSize(paper);
     if (settings->contains(kDuplex))
         printer.setDuplex(static_cast<QPrinter::DuplexMode>(settings->value(kDuplex).toInt()));
     if (settings->contains(kColor))

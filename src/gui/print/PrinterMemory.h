@@ -1,4 +1,5 @@
 #pragma once
+#include <QPageSize>
 #include <QString>
 
 class QPrinter;
@@ -15,6 +16,8 @@ class PrinterMemory {
     /// Applies the stored choices to a fresh printer. A stored printer that no longer exists is skipped
     /// silently (the system default stays), and so is a paper the printer does not offer.
     static void restore(QPrinter& printer);
+    /// The paper of the last print; an invalid size when nothing is stored.
+    static QPageSize rememberedPaper();
     /// Keeps the settings in this INI file instead of the user's configuration (tests); empty restores it.
     static void useFile(const QString& path);
 };

@@ -49,8 +49,9 @@ bool writePrintoutPdf(const Recording& rec, const PdfPrintOptions& options, cons
 }
 
 bool writeJobPdf(const PrintJob& job, PrintMode mode, const QString& path, QString* error,
-                 const QPageSize& paper) {
+                 const QPageSize& paper, const PageProgress& progress, bool* stopped) {
     const bool curve = mode == PrintMode::Curve;
+    if (stopped != nullptr) *stopped = false;
     // The document is made in memory and saved by the program's one save rule (links followed, permissions
     // kept, temporary file renamed into place).
     QByteArray document;
@@ -67,8 +68,13 @@ bool writeJobPdf(const PrintJob& job, PrintMode mode, const QString& path, QStri
             QMarginsF(kPdfMarginMm, kPdfMarginMm, kPdfMarginMm, kPdfMarginMm), QPageLayout::Millimeter));
         QPainter painter;
         if (!painter.begin(&writer)) return fail(error, QStringLiteral("cannot start the PDF document %1").arg(path));
-        const bool printed = printPages(writer, painter, job, mode);
+        int failedPage = 0;
+        const bool printed = printPages(writer, painter, job, mode, &failedPage, progress);
         painter.end();
+        if (!printed && failedPage < 0) {
+            if (stopped != nullptr) *stopped = true;
+            return fail(error, QStringLiteral("stopped before %1 was written").arg(path));
+        }
         if (!printed) return fail(error, QStringLiteral("a page of %1 could not be started").arg(path));
     }
     file.close();

@@ -34,7 +34,9 @@ bool writePrintoutPdf(const Recording& rec, const PdfPrintOptions& options, cons
 /// Writes the pages of a prepared print job as a PDF: the one writer behind `thermivo-cli convert --pdf`,
 /// the preview's "Save as PDF…" and the print dialog's file output. Curve pages are landscape, text pages
 /// portrait, on `paper`. Temporary file renamed into place; false with a message in *error on failure.
+/// When `progress` stops it, false with *stopped set and the file at `path` left as it was.
 bool writeJobPdf(const PrintJob& job, PrintMode mode, const QString& path, QString* error,
-                 const QPageSize& paper = QPageSize(QPageSize::A4));
+                 const QPageSize& paper = QPageSize(QPageSize::A4), const PageProgress& progress = {},
+                 bool* stopped = nullptr);
 
 }  // namespace thermivo

@@ -43,3 +43,27 @@ TEST(PrintOutcome, FailuresNameTheTargetAndTheReason) {
     EXPECT_FALSE(cancelled.succeeded());
     EXPECT_EQ(describe(cancelled, kLanguageEnglishUs), "");
 }
+
+TEST(PrintOutcome, UnconfirmedAndStoppedPrintoutsAreNeverToldAsSent) {
+    using R = PrintOutcome::Result;
+    const PrintOutcome silent = PrintOutcome::failure(R::NoAnswer, "office");
+    EXPECT_TRUE(silent.failed());
+    EXPECT_EQ(describe(silent, kLanguageEnglishUs),
+              "The print service did not answer; the job may not have been printed.");
+    EXPECT_EQ(describe(silent, kLanguageChinesePrc), "打印服务没有应答，打印任务可能没有打印。");
+    const PrintOutcome down = PrintOutcome::failure(R::ServiceDown, "office");
+    EXPECT_TRUE(down.failed());
+    EXPECT_EQ(describe(down, kLanguageEnglishUs), "The print service is not running.");
+    EXPECT_EQ(describe(down, kLanguageChinesePrc), "打印服务没有运行。");
+    EXPECT_TRUE(PrintOutcome::failure(R::Unconfirmed, "office").failed());
+    EXPECT_EQ(describe(PrintOutcome::failure(R::Unconfirmed, "office"), kLanguageEnglishUs),
+              "The pages were handed to office, but this build cannot confirm the job.");
+
+    // Stopped by the user: told, but not as a failure.
+    const PrintOutcome stopped = PrintOutcome::failure(R::Stopped, "office");
+    EXPECT_FALSE(stopped.failed());
+    EXPECT_FALSE(stopped.succeeded());
+    EXPECT_EQ(describe(stopped, kLanguageEnglishUs), "Printing was cancelled; no job was left at office.");
+    EXPECT_EQ(describe(PrintOutcome::failure(R::SaveStopped, "/tmp/a.pdf"), kLanguageChinesePrc),
+              "保存已取消，/tmp/a.pdf 保持不变。");
+}

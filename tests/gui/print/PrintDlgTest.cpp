@@ -383,3 +383,29 @@ TEST(PrintDlg, ARecordingWithoutSamplesShowsNoPage) {
     EXPECT_EQ(dlg.pageTotal(), 1);
     EXPECT_TRUE(prompts.messages.isEmpty());
 }
+
+// Run a second time by ctest with QT_SCALE_FACTOR=2 (PrintPreviewAtTwiceTheScale): the page is drawn for
+// the frame's device pixels, so one-pixel lines stay one device pixel wide instead of being doubled.
+// The grab goes to print-output/preview-2x.png to be looked at.
+TEST(PrintDlg, ThePreviewIsSharpAtTwiceTheScale) {
+    ScopedTimeZone tz("UTC");
+    auto rec = makeSawtoothRecording(2000, KindTempHumi);
+    CKvrcPrintDlg dlg(*rec);
+    dlg.show();
+    QWidget* frame = control(dlg, CKvrcPrintDlg::IDC_FRAME);
+    if (frame->devicePixelRatioF() < 2) GTEST_SKIP() << "run with QT_SCALE_FACTOR=2";
+    EXPECT_EQ(dlg.pageImage().size(), QSize(2192, 1511));  // 290 x 200 mm at 192 dpi
+    const QImage shot = frame->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_GE(shot.width(), 2 * frame->width());
+    // Dark pixels with light neighbours left and right: thin vertical lines drawn at device resolution.
+    int thin = 0;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 1; x + 1 < shot.width(); ++x)
+            if (qGray(shot.pixel(x, y)) < 100 && qGray(shot.pixel(x - 1, y)) > 180 &&
+                qGray(shot.pixel(x + 1, y)) > 180)
+                ++thin;
+    EXPECT_GT(thin, 500);
+    shot.save(outDir() + QStringLiteral("/preview-2x.png"));
+    QTest::mouseClick(control<QRadioButton>(dlg, CKvrcPrintDlg::IDC_TEXT), Qt::LeftButton);
+    dlg.grab().save(outDir() + QStringLiteral("/preview-2x-text.png"));
+}

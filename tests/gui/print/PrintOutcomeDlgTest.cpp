@@ -7,6 +7,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QProgressDialog>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -14,6 +15,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <functional>
 #include <vector>
 
@@ -47,6 +49,7 @@ class QueueDlg : public CKvrcPrintDlg {
     QStringList printers;
     std::function<bool(QPrinter&)> answer = [](QPrinter&) { return false; };
     int dialogs = 0;
+    bool serviceRunning = true;
 
   protected:
     bool execPrintDialog(QPrinter& printer) override {
@@ -54,6 +57,7 @@ class QueueDlg : public CKvrcPrintDlg {
         return answer(printer);
     }
     QStringList availablePrinters() const override { return printers; }
+    bool printServiceAnswers() const override { return serviceRunning; }
 };
 
 template <typename T = QWidget>
@@ -138,6 +142,27 @@ TEST(PrintOutcomeDlg, WithoutPrinterPrintOffersAPdfOfTheSamePages) {
               QStringLiteral("未安装打印机，无法打印。\n是否将这些页另存为PDF文件？|另存为PDF…"));
     EXPECT_EQ(dlg.printStatus(),
               QStringLiteral("已将 13 页保存到 %1。").arg(dir.filePath(QStringLiteral("zh.pdf"))));
+}
+
+TEST(PrintOutcomeDlg, APrintServiceThatIsNotRunningIsNotCalledAMissingPrinter) {
+    ScopedTimeZone tz("UTC");
+    ScriptedPrompts prompts;
+    auto rec = makeSawtoothRecording(100);
+    QueueDlg dlg(*rec);
+    dlg.serviceRunning = false;
+    auto* print = control<QPushButton>(dlg, CKvrcPrintDlg::IDC_PRINT);
+    QTest::mouseClick(print, Qt::LeftButton);
+    ASSERT_EQ(prompts.offers.size(), 1);
+    EXPECT_EQ(prompts.offers[0], QStringLiteral("The print service is not running, so the pages cannot be printed.\n"
+                                                "Save them as a PDF file instead?|Save as PDF…"));
+    EXPECT_EQ(dlg.printStatus(), QStringLiteral("The print service is not running."));
+    EXPECT_TRUE(prompts.messages.isEmpty());
+
+    const thermivo::testing::ScopedLanguage chinese(kLanguageChinesePrc);
+    QTest::mouseClick(print, Qt::LeftButton);
+    EXPECT_EQ(prompts.offers.back(),
+              QStringLiteral("打印服务没有运行，无法打印。\n是否将这些页另存为PDF文件？|另存为PDF…"));
+    EXPECT_EQ(dlg.printStatus(), QStringLiteral("打印服务没有运行。"));
 }
 
 TEST(PrintOutcomeDlg, FailuresAreShownInTheStatusLineAndAMessage) {
@@ -235,5 +260,60 @@ TEST(PrintOutcomeDlg, ThePrintDialogOffersNoPageChoices) {
     auto* all = dialog.findChild<QRadioButton*>(QStringLiteral("printAll"));
     ASSERT_NE(all, nullptr);
     EXPECT_FALSE(all->isHidden());
+    // No word is left over from the hidden range ("to" between the page numbers); the page set keeps its label.
+    QStringList labels;
+    for (const QLabel* label : all->parentWidget()->findChildren<QLabel*>())
+        if (!label->isHidden()) labels << label->text();
+    EXPECT_EQ(labels, QStringList{QStringLiteral("Page Set:")});
     dialog.hide();
+}
+
+// 1001 text pages take about a second: the window keeps handling events meanwhile (a timer keeps firing,
+// a progress dialog shows), and Cancel in that dialog stops the save with the old file left alone.
+TEST(PrintOutcomeDlg, ALongPrintoutKeepsTheWindowAliveAndCanBeCancelled) {
+    ScopedTimeZone tz("UTC");
+    ScriptedPrompts prompts;
+    QTemporaryDir dir;
+    auto rec = makeSawtoothRecording(60000, KindTempHumi);
+    QueueDlg dlg(*rec);
+    QTest::mouseClick(control<QRadioButton>(dlg, CKvrcPrintDlg::IDC_TEXT), Qt::LeftButton);
+    ASSERT_EQ(dlg.pageTotal(), 1001);
+    const QString path = dir.filePath(QStringLiteral("long.pdf"));
+
+    int ticks = 0;
+    bool progressShown = false;
+    bool cancel = false;
+    QTimer timer;
+    timer.setInterval(10);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        ++ticks;
+        auto* progress = dlg.findChild<QProgressDialog*>(QStringLiteral("printProgress"));
+        if (progress == nullptr || !progress->isVisible()) return;
+        progressShown = true;
+        if (cancel) progress->cancel();
+    });
+    timer.start();
+    prompts.yesNo = {true};
+    prompts.fileNames = {path};
+    QTest::mouseClick(control<QPushButton>(dlg, CKvrcPrintDlg::IDC_PRINT), Qt::LeftButton);
+    EXPECT_EQ(dlg.printStatus(), QStringLiteral("Saved 1001 pages to %1.").arg(path));
+    EXPECT_EQ(pdfPages(path), 1001);
+    EXPECT_GT(ticks, 10);
+    EXPECT_TRUE(progressShown);
+
+    QFile old(path);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("the file before");
+    old.close();
+    cancel = true;
+    progressShown = false;
+    prompts.yesNo = {true};
+    prompts.fileNames = {path};
+    QTest::mouseClick(control<QPushButton>(dlg, CKvrcPrintDlg::IDC_PRINT), Qt::LeftButton);
+    EXPECT_TRUE(progressShown);
+    EXPECT_EQ(dlg.printStatus(), QStringLiteral("Saving was cancelled; %1 was left as it was.").arg(path));
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("the file before"));
+    EXPECT_TRUE(prompts.messages.isEmpty());
+    EXPECT_TRUE(control<QPushButton>(dlg, CKvrcPrintDlg::IDC_PRINT)->isEnabled());
 }

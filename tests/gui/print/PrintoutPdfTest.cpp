@@ -194,3 +194,59 @@ TEST(PrintoutPdf, AFailedPageStopsThePrintout) {
     EXPECT_TRUE(printPages(writer, painter, job, PrintMode::Curve));
     painter.end();
 }
+
+// 60000 samples make 1001 text pages: "1001/1001" and every row of the last page, in both languages and in
+// the widest unit, end inside the page frame (A4 less 5 mm margins: 581.1 pt from the left paper edge).
+// Page 1001 is rendered to print-output/page1001-*.png to be looked at.
+TEST(PrintoutPdf, FourDigitPageNumbersAndEveryTextStayInsideTheFrame) {
+    const ScopedTimeZone tz("Europe/Berlin");
+    auto rec = makeSawtoothRecording(60000, KindTempHumi);
+    rec->tempAlarmOn = rec->humiAlarmOn = true;
+    rec->tempLower = -5.0f;
+    rec->tempUpper = 8.0f;
+    rec->humiLower = 30.0f;
+    rec->humiUpper = 70.0f;
+    PdfPrintOptions options;
+    options.pages = PdfPrintOptions::Pages::Text;
+    options.unit = PdfPrintOptions::Unit::Fahrenheit;
+    const double frameRight = 595.28 - 5 * 72 / 25.4;
+    for (const std::uint16_t language : {kLanguageEnglishUs, kLanguageChinesePrc}) {
+        const thermivo::testing::ScopedLanguage scoped(language);
+        const QString name = language == kLanguageEnglishUs ? QStringLiteral("page1001-en")
+                                                             : QStringLiteral("page1001-zh");
+        const QString pdf = outDir() + "/" + name + ".pdf";
+        QString error;
+        ASSERT_TRUE(writePrintoutPdf(*rec, options, pdf, &error)) << error.toStdString();
+        for (const char* page : {"1", "1001"}) {
+            QProcess p;
+            p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), QStringLiteral("-f"), page,
+                                                  QStringLiteral("-l"), page, pdf, QStringLiteral("-")});
+            ASSERT_TRUE(p.waitForFinished(60000));
+            const QString html = QString::fromUtf8(p.readAllStandardOutput());
+            const QRegularExpression word(
+                QStringLiteral("<word xMin=\"([\\d.]+)\" yMin=\"[\\d.]+\" xMax=\"([\\d.]+)\"[^>]*>([^<]*)</word>"));
+            int words = 0;
+            double rightmost = 0;
+            QString rightmostWord;
+            for (auto it = word.globalMatch(html); it.hasNext();) {
+                const auto m = it.next();
+                ++words;
+                if (m.captured(2).toDouble() > rightmost) {
+                    rightmost = m.captured(2).toDouble();
+                    rightmostWord = m.captured(3);
+                }
+            }
+            EXPECT_GT(words, 10) << name.toStdString() << " page " << page;
+            EXPECT_LT(rightmost, frameRight - 1) << name.toStdString() << " page " << page << ": "
+                                                 << rightmostWord.toStdString();
+            if (QString::fromLatin1(page) == QStringLiteral("1001")) {
+                EXPECT_TRUE(html.contains(QStringLiteral(">1001/1001<"))) << name.toStdString();
+            }
+        }
+        QProcess render;
+        render.start(QStringLiteral("pdftoppm"),
+                     {QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-png"), QStringLiteral("-f"),
+                      QStringLiteral("1001"), QStringLiteral("-l"), QStringLiteral("1001"), pdf, outDir() + "/" + name});
+        render.waitForFinished(60000);
+    }
+}
