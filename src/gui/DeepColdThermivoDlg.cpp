@@ -22,6 +22,7 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -29,6 +30,7 @@
 #include "ControlIds.h"
 #include "DialogUnits.h"
 #include "FittedText.h"
+#include "FocusRing.h"
 #include "HisDataView.h"
 #include "StatisticsView.h"
 #include "Prompts.h"
@@ -302,6 +304,9 @@ bool CDeepColdThermivoDlg::OnInitDialog() {
     layoutScaling();
     chartView_->ResetSampleList();
     UpdatePrintButton();
+    applyAccessibleNames();
+    applyTabOrder();
+    new FocusRing(this);
 
     if (startInstrumentSearch) startInstrumentSearch(*this);
     openCommandLineFile();
@@ -329,6 +334,57 @@ void CDeepColdThermivoDlg::applyCaptions() {
     set(IDC_PRINT, zh ? QStringLiteral("打印数据") : QStringLiteral("Print"));
     set(IDC_EXIT, zh ? QStringLiteral("退出") : QStringLiteral("Exit"));
     static_cast<FittedButton*>(Control(IDC_CONNECT))->setPlaceholder(qs(text(2200)));
+}
+
+void CDeepColdThermivoDlg::applyAccessibleNames() {
+    // What a screen reader says for controls whose caption is a picture, a changing state, a stack of single
+    // letters or nothing at all.
+    const auto name = [this](QWidget* w, int id, int description = 0) {
+        w->setAccessibleName(qs(text(id)));
+        if (description != 0) w->setAccessibleDescription(qs(text(description)));
+    };
+    auto* connectButton = static_cast<FittedButton*>(Control(IDC_CONNECT));
+    name(connectButton, 2700);
+    connectButton->setAccessibleDescription(connectButton->shownText().replace(QLatin1Char('\n'), QLatin1Char(' ')));
+    name(Control(IDC_LINK_BAR), 2701);
+    name(Control(IDC_BATTERY_BAR), 2702);
+    name(Control(IDC_DATA_BAR), 2703);
+    name(Control(IDC_DOWNLOAD_BAR), 2704);
+    name(Control(IDC_DOWNLOAD), 2705);
+    name(Control(IDC_MINUTES), 2706);
+    name(Control(IDC_STATUS), 2713);
+    name(Control(IDC_CLOCK_TEXT), 2714);
+    name(chartView_->control(CHisDataView::IDC_ZOOM_IN), 2707);
+    name(chartView_->control(CHisDataView::IDC_ZOOM_OUT), 2708);
+    name(chartView_->control(CHisDataView::IDC_TRACKBAR), 2709, 2715);
+    name(chartView_->control(CHisDataView::IDC_READOUT), 2710, 2716);
+    name(chartView_->control(CHisDataView::IDC_SAMPLE_LIST), 2711);
+    name(statsView_->excursionTable(), 2712, 2717);
+}
+
+void CDeepColdThermivoDlg::applyTabOrder() {
+    // Top strip, summary band, the chart's controls and its list (the statistics table when that page is
+    // in front), then the right-hand column down to Exit.
+    const QList<QWidget*> order = {Control(IDC_CONNECT),
+                                   Control(IDC_CALIBRATION),
+                                   Control(IDC_START_RECORD),
+                                   Control(IDC_MINUTES),
+                                   Tab(),
+                                   chartView_->control(CHisDataView::IDC_TRACKBAR),
+                                   chartView_->control(CHisDataView::IDC_ZOOM_IN),
+                                   chartView_->control(CHisDataView::IDC_ZOOM_OUT),
+                                   chartView_->control(CHisDataView::IDC_HUMI_SWITCH),
+                                   chartView_->control(CHisDataView::IDC_AUTOSCALE),
+                                   chartView_->control(CHisDataView::IDC_SAMPLE_LIST),
+                                   statsView_->excursionTable(),
+                                   Control(IDC_CELSIUS),
+                                   Control(IDC_FAHRENHEIT),
+                                   Control(IDC_DOWNLOAD),
+                                   Control(IDC_SAVE),
+                                   Control(IDC_OPEN),
+                                   Control(IDC_PRINT),
+                                   Control(IDC_EXIT)};
+    for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
 void CDeepColdThermivoDlg::layoutScaling() {
@@ -364,6 +420,7 @@ void CDeepColdThermivoDlg::layoutScaling() {
     summView_->setGeometry(frame->contentsRect());
     summView_->RescaleLayout(f, 0, 0);
     chartView_->RescaleLayout(f, 0, 0);
+    statsView_->RescaleLayout(f);
 
     setFixedSize(w, h);
     QScreen* s = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();

@@ -136,6 +136,8 @@ CHisDataView::CHisDataView(QWidget* parent, Recording& recording)
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->setWordWrap(false);
+    // One Tab stop: the arrows move through the samples, Tab goes on to the next control.
+    list_->setTabKeyNavigation(false);
     list_->setCornerButtonEnabled(false);
     list_->verticalHeader()->hide();
     list_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -209,6 +211,9 @@ void CHisDataView::RefreshChart() {
     state_.zoom = 1;
     state_.startIndex = 0;
     geometry_.cursorSample = 0;
+    // A new recording starts with the cursor on its first sample, at whatever size the window has.
+    state_.clickX = static_cast<int>(layout_.plotLeft);
+    state_.pinnedSample = -1;
     humiSwitch_->setVisible(recording_.kind == KindTempHumi);
     {
         // The thumb goes back to the start with the view, so it never points elsewhere than the curve.
@@ -275,6 +280,10 @@ void CHisDataView::RescaleLayout(float factor, int originX, int originY) {
     applyColumnWidths();
     applyZoomIcons();
 
+    // The cursor keeps its place in the plot when the layout changes size.
+    const float before = geometry_.layout().plotLeft;
+    const float ratio = geometry_.layout().scale > 0.0f ? factor / geometry_.layout().scale : 1.0f;
+    state_.clickX = static_cast<int>(layout_.plotLeft + (static_cast<float>(state_.clickX) - before) * ratio);
     geometry_.setLayout(layout_);
     state_.clickX = std::max(state_.clickX, static_cast<int>(layout_.plotLeft));
     image_ = QImage(layout_.bitmapPixelWidth(), layout_.bitmapPixelHeight(), QImage::Format_RGB32);
@@ -324,6 +333,7 @@ void CHisDataView::mousePressEvent(QMouseEvent* event) {
     const auto y = static_cast<float>(at.y());
     if (x >= 60.0f * s && x <= 550.0f * s && y >= 50.0f * s && y <= 300.0f * s) {
         state_.clickX = at.x();
+        state_.pinnedSample = -1;
         if (state_.showTemperature) redraw();
     }
     QWidget::mousePressEvent(event);
@@ -374,13 +384,15 @@ void CHisDataView::JumpToSample(int sample) {
         const QSignalBlocker block(trackbar_);
         trackbar_->setValue(state_.startIndex);
     }
+    // The cursor holds the sample itself: a point stands for a whole bucket, and going through its pixel
+    // would land on the bucket's first extreme, samples before the one asked for.
+    state_.pinnedSample = sample;
     geometry_.compute(recording_, state_);
-    // The point whose bucket holds the sample: the last point that does not lie after it.
-    int point = 0;
-    for (int i = 0; i < geometry_.pointCount(); ++i)
-        if (geometry_.pointSamples[static_cast<std::size_t>(i)] <= sample) point = i;
-    state_.clickX = static_cast<int>(layout_.plotLeft) + point * geometry_.thinning.pixelStep;
+    state_.clickX = static_cast<int>(layout_.plotLeft) + geometry_.cursorPoint * geometry_.thinning.pixelStep;
     redraw();
+    const QModelIndex row = model_->index(sample, 0);
+    list_->setCurrentIndex(row);
+    list_->scrollTo(row, QAbstractItemView::PositionAtCenter);
 }
 
 void CHisDataView::OnHScroll(int position) {

@@ -149,6 +149,12 @@ int cursorPointAt(int clickX, float plotLeft, int pixelStep, int pointCount) {
     return std::max(point, 0);
 }
 
+int pointOfSample(const std::vector<int>& pointSamples, int sample, int lastCovered) {
+    if (pointSamples.empty() || sample < pointSamples.front() || sample > lastCovered) return -1;
+    const auto after = std::upper_bound(pointSamples.begin(), pointSamples.end(), sample);
+    return static_cast<int>(after - pointSamples.begin()) - 1;
+}
+
 int zoomIn(int zoom, int drawnSamples) {
     std::int64_t z = 2 * static_cast<std::int64_t>(zoom);
     if (z >= drawnSamples) z = drawnSamples;
@@ -297,6 +303,15 @@ void ChartGeometry::compute(const Recording& rec, const ChartViewState& state) {
     }
     computeHumidity(rec, state);
     if (pointSamples.empty()) return;
+    // The last bucket reaches sampleStep - 1 samples past its first, whichever of them became points.
+    const int first = std::max(state.startIndex, 0);
+    const int lastBucket = first + (pointSamples.back() - first) / thinning.sampleStep * thinning.sampleStep;
+    const int lastCovered = std::min(drawnSamples - 1, lastBucket + thinning.sampleStep - 1);
+    if (const int pinned = pointOfSample(pointSamples, state.pinnedSample, lastCovered); pinned >= 0) {
+        cursorPoint = pinned;
+        cursorSample = state.pinnedSample;
+        return;
+    }
     cursorPoint = cursorPointAt(state.clickX, layout_.plotLeft, step, pointCount());
     cursorSample = pointSamples[static_cast<std::size_t>(cursorPoint)];
 }

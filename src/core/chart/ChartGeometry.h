@@ -43,6 +43,9 @@ struct ChartViewState {
     int startIndex = 0;  ///< first sample drawn
     int clickX = 60;     ///< x of the last accepted click; the plot's left edge before the first
     bool showHumidity = true;  ///< draw the humidity curve of a kind-4 recording
+    /// A sample the cursor was sent to (an excursion's first sample), or -1. While it lies in the drawn part
+    /// the cursor stays on exactly that sample, whatever bucket and pixel it shares; a click releases it.
+    int pinnedSample = -1;
 };
 
 /// How the visible samples are cut into buckets for one drawing.
@@ -84,6 +87,10 @@ float alarmLineY(float limit, const VerticalScale& scale, int topValueLine, int 
 
 /// Curve point nearest to clickX (a fraction of exactly one half goes left), within 0 .. pointCount - 1.
 int cursorPointAt(int clickX, float plotLeft, int pixelStep, int pointCount);
+
+/// The curve point that stands for `sample`: the last point whose sample does not lie after it. -1 when the
+/// sample lies before the first point or after `lastCovered`, the last sample the drawing's buckets hold.
+int pointOfSample(const std::vector<int>& pointSamples, int sample, int lastCovered);
 
 /// Zoom after the zoom-in and zoom-out buttons, kept within 1 .. drawnSamples.
 int zoomIn(int zoom, int drawnSamples);
