@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QScrollBar>
 #include <QSlider>
 #include <QTableView>
 #include <algorithm>
@@ -44,13 +45,14 @@ constexpr TemplateControl kTemplate[] = {
     {CHisDataView::IDC_HUMI_SWITCH, 252, 196, 121, 10},
 };
 
-// The legend's line under the zoom buttons, beside the list (dialog units).
-constexpr int kLegendRect[4] = {34, 222, 332, 11};
+// The legend under the zoom buttons, beside the list down to its bottom (dialog units): room for a second
+// row, the humidity limits.
+constexpr int kLegendRect[4] = {34, 221, 332, 13};
 
 // Column widths of the side list at layout factor 1.
 constexpr int kColumnWidths[kSampleListColumns] = {35, 95, 70};
-// With the humidity column the texts keep their room and the list scrolls sideways instead.
-constexpr int kHumidityColumnWidths[kSampleListColumnsHumidity] = {35, 95, 70, 72};
+// The humidity column's list may take a smaller font to show all four columns, but not below this.
+constexpr int kMinListFontPixels = 9;
 
 }  // namespace
 
@@ -230,19 +232,46 @@ void CHisDataView::RefreshChart() {
 void CHisDataView::ResetSampleList() {
     const RecordingLock lock = lockRecording(recordingMutex_);
     listColumns_ = sampleListColumns(recording_);
-    const bool humidity = listColumns_ == kSampleListColumnsHumidity;
-    list_->setHorizontalScrollBarPolicy(humidity ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
-    list_->horizontalHeader()->setStretchLastSection(!humidity);
     model_->reset(recording_.usableSamples(), listColumns_);
     applyColumnWidths();
 }
 
 void CHisDataView::applyColumnWidths() {
     const bool humidity = listColumns_ == kSampleListColumnsHumidity;
-    for (int c = 0; c < listColumns_ && c < kSampleListColumnsHumidity; ++c) {
-        const int width = humidity ? kHumidityColumnWidths[c] : kColumnWidths[c];
-        list_->setColumnWidth(c, static_cast<int>(static_cast<float>(width) * layout_.scale));
+    list_->setFont(controlFont_);
+    list_->horizontalHeader()->setFont(controlFont_);
+    if (!humidity) {
+        for (int c = 0; c < listColumns_ && c < kSampleListColumns; ++c)
+            list_->setColumnWidth(c, static_cast<int>(static_cast<float>(kColumnWidths[c]) * layout_.scale));
+        return;
     }
+    // Four columns share the list's width: each as wide as its widest possible text or its header, in the
+    // list's font, or a smaller one where the four do not fit; whatever is left goes to the last column.
+    const AppSettings& settings = AppSettings::instance();
+    const QString widest[kSampleListColumnsHumidity] = {
+        QString::number(recording_.usableSamples()), QStringLiteral("8888-88-88 88:88"),
+        qs("-88.88" + settings.currentUnit + "*"), qs("100.00" + settings.humidityUnit + "*")};
+    const int room = list_->width() - 2 * list_->frameWidth() - list_->verticalScrollBar()->sizeHint().width();
+    QFont font = controlFont_;
+    int widths[kSampleListColumnsHumidity] = {};
+    for (;;) {
+        const QFontMetrics fm(font);
+        int sum = 0;
+        for (int c = 0; c < kSampleListColumnsHumidity; ++c) {
+            const QString title = model_->headerData(c, Qt::Horizontal).toString();
+            const int header = fm.horizontalAdvance(title) + 2 * 2;  // the header's margin
+            widths[c] = std::max(header, fm.horizontalAdvance(widest[c]) + 2) + 2;
+            sum += widths[c];
+        }
+        if (sum <= room || font.pixelSize() <= kMinListFontPixels) {
+            widths[kSampleListColumnsHumidity - 1] += std::max(room - sum, 0);
+            break;
+        }
+        font.setPixelSize(font.pixelSize() - 1);
+    }
+    list_->setFont(font);
+    list_->horizontalHeader()->setFont(font);
+    for (int c = 0; c < kSampleListColumnsHumidity; ++c) list_->setColumnWidth(c, widths[c]);
 }
 
 void CHisDataView::applyZoomIcons() {

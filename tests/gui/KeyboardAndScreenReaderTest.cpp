@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "FocusRing.h"
+#include "chart/ChartLegend.h"
 #include "HisDataView.h"
 #include "MainWindowFixture.h"
 #include "StatisticsView.h"
@@ -162,6 +163,39 @@ TEST_F(WindowForEveryUser, TabStepsThroughTheControlsToExitWithAVisibleRing) {
     dlg->Control(IDC_EXIT)->setFocus(Qt::TabFocusReason);
     QTest::keyClick(dlg->Control(IDC_EXIT), Qt::Key_Backtab);
     EXPECT_EQ(QApplication::focusWidget(), dlg->Control(IDC_PRINT));
+}
+
+TEST_F(WindowForEveryUser, AllFourListColumnsShowWithoutSidewaysScrollingFrom1024Up) {
+    ScopedLanguage english(kLanguageEnglishUs);
+    AppSettings::instance().currentUnit = AppSettings::instance().unitFahrenheit;  // the wider unit text
+    const std::string trip = writeDemoRecordFile("trip.kvlu");
+    for (const QSize screen : {QSize(1024, 768), QSize(1366, 768), QSize(1920, 1080)}) {
+        SCOPED_TRACE(screen.width());
+        auto dlg = makeWindow({}, screen);
+        dlg->OpenRecordFile(qs(trip), "trip.kvlu");
+        showActive(*dlg);
+        auto* list = static_cast<QTableView*>(dlg->ChartView()->control(CHisDataView::IDC_SAMPLE_LIST));
+        ASSERT_EQ(list->model()->columnCount(), 4);
+        const QFontMetrics fm(list->font());
+        int right = 0;
+        for (int c = 0; c < 4; ++c) {
+            // Every cell of the last rows (the widest numbers) and the header fit their column.
+            for (int row = list->model()->rowCount() - 3; row < list->model()->rowCount(); ++row)
+                EXPECT_LE(fm.horizontalAdvance(list->model()->index(row, c).data().toString()) + 2,
+                          list->columnWidth(c))
+                    << c;
+            EXPECT_LE(fm.horizontalAdvance(list->model()->headerData(c, Qt::Horizontal).toString()) + 4,
+                      list->columnWidth(c))
+                << c;
+            right = list->columnViewportPosition(c) + list->columnWidth(c);
+        }
+        EXPECT_LE(right, list->viewport()->width());
+        EXPECT_GE(QFontInfo(list->font()).pixelSize(), 9);
+        // The legend names the humidity limits on a second row.
+        EXPECT_EQ(dlg->ChartView()->legend()->rows(), 2);
+        EXPECT_NE(dlg->ChartView()->legend()->legend().humidityUpper.find("65.00%RH"), std::string::npos);
+    }
+    AppSettings::instance().currentUnit = AppSettings::instance().unitCelsius;
 }
 
 // Roles a screen reader announces as something to operate or read a value from; each needs a name.

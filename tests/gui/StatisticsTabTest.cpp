@@ -121,7 +121,7 @@ TEST_F(StatisticsTab, HumidityCurveSwitchReadoutAndListColumnOnlyForKindFour) {
     EXPECT_FALSE(humi->isHidden());
     EXPECT_EQ(humi->text(), "Humidity curve");
     ASSERT_EQ(list->model()->columnCount(), 4);
-    EXPECT_EQ(list->model()->headerData(3, Qt::Horizontal).toString(), "Humidity");
+    EXPECT_EQ(list->model()->headerData(3, Qt::Horizontal).toString(), "Humid.");  // four columns share the width
     EXPECT_TRUE(list->model()->index(0, 3).data().toString().endsWith("%RH") ||
                 list->model()->index(0, 3).data().toString().endsWith("%RH*"));
     EXPECT_TRUE(chart->chartGeometry().humidityDrawn);

@@ -198,6 +198,9 @@ constexpr TextPair kTexts[] = {
     // The chart's legend for the dotted humidity lines.
     {2750, "湿度上限 %s", "Humidity upper limit %s"},
     {2751, "湿度下限 %s", "Humidity lower limit %s"},
+    // Headers of the chart's sample list when a humidity column shares its width.
+    {2760, "温度", "Temp."},
+    {2761, "湿度", "Humid."},
     {2090, "记录仪中没有数据。", "The instrument holds no samples."},
     // Why a save failed, shown beside the failure text of the status line.
     {2100, "有数值超出数据文件中7个字符的字段宽度。", "A value does not fit the 7 characters of its field in the data file."},
