@@ -406,10 +406,13 @@ void CDeepColdThermivoDlg::layoutScaling() {
     const int h = static_cast<int>(static_cast<float>(clientH) * f);
 
     const QFont font = scaledDialogFont(f);
+    QFont latinFont = font;
+    latinFont.setPixelSize(std::max(1, static_cast<int>(static_cast<float>(dialogFont().pixelSize()) * f)));
     setFont(font);
     for (auto it = templateRects_.cbegin(); it != templateRects_.cend(); ++it) {
         QWidget* w2 = Control(it.key());
-        w2->setFont(font);
+        // The unit buttons show a degree sign and a letter in a narrow box: no floor for Chinese there.
+        w2->setFont(it.key() == IDC_CELSIUS || it.key() == IDC_FAHRENHEIT ? latinFont : font);
         w2->setGeometry(scaleAboutCentre(du.toPixels(it.value()), f));
     }
     // The banner area spans the strip above the summary band.

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QScrollBar>
@@ -53,6 +54,21 @@ constexpr int kLegendRect[4] = {34, 221, 332, 13};
 constexpr int kColumnWidths[kSampleListColumns] = {35, 95, 70};
 // The humidity column's list may take a smaller font to show all four columns, but not below this.
 constexpr int kMinListFontPixels = 9;
+
+/// The style's check box square has a fixed size; in a small layout it is taller than the scaled check box
+/// and gets cut. This one shrinks the square with the control, never below a size that can still be hit.
+class ScaledIndicatorStyle : public QProxyStyle {
+  public:
+    using QProxyStyle::QProxyStyle;
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+        const int base = QProxyStyle::pixelMetric(metric, option, widget);
+        if ((metric != PM_IndicatorWidth && metric != PM_IndicatorHeight) || widget == nullptr) return base;
+        return std::clamp(widget->height() - 2, std::min(kMinIndicator, base), base);
+    }
+
+  private:
+    static constexpr int kMinIndicator = 8;
+};
 
 }  // namespace
 
@@ -150,6 +166,11 @@ CHisDataView::CHisDataView(QWidget* parent, Recording& recording)
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list_->horizontalHeader()->setStretchLastSection(true);
 
+    auto* indicatorStyle = new ScaledIndicatorStyle();
+    indicatorStyle->setParent(this);
+    autoScale_->setStyle(indicatorStyle);
+    humiSwitch_->setStyle(indicatorStyle);
+
     legend_ = new ChartLegend(this);
     legend_->setObjectName(QStringLiteral("chartLegend"));
 
@@ -238,8 +259,8 @@ void CHisDataView::ResetSampleList() {
 
 void CHisDataView::applyColumnWidths() {
     const bool humidity = listColumns_ == kSampleListColumnsHumidity;
-    list_->setFont(controlFont_);
-    list_->horizontalHeader()->setFont(controlFont_);
+    list_->setFont(listFont_);
+    list_->horizontalHeader()->setFont(listFont_);
     if (!humidity) {
         for (int c = 0; c < listColumns_ && c < kSampleListColumns; ++c)
             list_->setColumnWidth(c, static_cast<int>(static_cast<float>(kColumnWidths[c]) * layout_.scale));
@@ -252,7 +273,7 @@ void CHisDataView::applyColumnWidths() {
         QString::number(recording_.usableSamples()), QStringLiteral("8888-88-88 88:88"),
         qs("-88.88" + settings.currentUnit + "*"), qs("100.00" + settings.humidityUnit + "*")};
     const int room = list_->width() - 2 * list_->frameWidth() - list_->verticalScrollBar()->sizeHint().width();
-    QFont font = controlFont_;
+    QFont font = listFont_;
     int widths[kSampleListColumnsHumidity] = {};
     for (;;) {
         const QFontMetrics fm(font);
@@ -289,10 +310,17 @@ void CHisDataView::RescaleLayout(float factor, int originX, int originY) {
     const int offsetX = static_cast<int>(factor * static_cast<float>(originX));
     const int offsetY = static_cast<int>(factor * static_cast<float>(originY));
 
-    controlFont_.setPixelSize(std::max(1, static_cast<int>(static_cast<float>(kControlFontPixels) * factor)));
+    const int pixels = std::max(1, static_cast<int>(static_cast<float>(kControlFontPixels) * factor));
+    controlFont_.setPixelSize(readablePixels(pixels));
+    QFont digitFont = controlFont_;
+    digitFont.setPixelSize(pixels);
+    listFont_ = digitFont;
     for (const auto& c : kTemplate) {
         QWidget* w = control(c.id);
-        w->setFont(controlFont_);
+        // The readout and the list's cells are digits: they keep the plain scaled size, which their
+        // widths were made for; the floor for Chinese characters is for the controls that show them.
+        const bool digits = c.id == IDC_READOUT || c.id == IDC_SAMPLE_LIST;
+        w->setFont(digits ? digitFont : controlFont_);
         const QRect r = dialogUnitsToPixels(c.x, c.y, c.width, c.height);
         const ControlPlacement p = scaleAboutCentre(r.x() + originX, r.y() + originY, r.width(), r.height(),
                                                     factor, offsetX, offsetY);
@@ -305,7 +333,7 @@ void CHisDataView::RescaleLayout(float factor, int originX, int originY) {
                                                     factor, offsetX, offsetY);
         legend_->setGeometry(p.x, p.y, p.width, p.height);
     }
-    list_->verticalHeader()->setDefaultSectionSize(QFontMetrics(controlFont_).height() + 4);
+    list_->verticalHeader()->setDefaultSectionSize(QFontMetrics(listFont_).height() + 4);
     applyColumnWidths();
     applyZoomIcons();
 

@@ -101,6 +101,7 @@ class CHisDataView : public QWidget {
     ChartViewState state_;
     QImage image_;
     QFont controlFont_;
+    QFont listFont_;  ///< the layout's size without the floor for Chinese characters: the list shows digits
 
     QCheckBox* tempSwitch_ = nullptr;
     QLineEdit* readout_ = nullptr;

@@ -232,17 +232,27 @@ class ScreenReaderNames : public WindowForEveryUser, public ::testing::WithParam
 TEST_P(ScreenReaderNames, NoUnnamedControlInTheMainWindowOrThePreview) {
     ScopedLanguage language(GetParam());
     const bool zh = GetParam() == kLanguageChinesePrc;
-    auto dlg = makeWindow({}, QSize(1366, 768));
-    dlg->OpenRecordFile(qs(writeDemoRecordFile("trip.kvlu")), "trip.kvlu");
-    showActive(*dlg);
-    for (int page = 0; page < 2; ++page) {
-        dlg->Tab()->setCurrentIndex(page);
-        QApplication::processEvents();
-        QStringList unnamed;
-        int checked = 0;
-        collectUnnamed(QAccessible::queryAccessibleInterface(dlg.get()), unnamed, checked);
-        EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join(QStringLiteral(", ")).toStdString();
-        EXPECT_GE(checked, page == 0 ? 18 : 12);
+    const std::string trip = writeDemoRecordFile("trip.kvlu");
+    std::unique_ptr<CDeepColdThermivoDlg> dlg;
+    for (const QSize screen : {QSize(800, 600), QSize(1366, 768)}) {
+        SCOPED_TRACE(screen.width());
+        dlg = makeWindow({}, screen);
+        dlg->OpenRecordFile(qs(trip), "trip.kvlu");
+        showActive(*dlg);
+        for (int page = 0; page < 2; ++page) {
+            dlg->Tab()->setCurrentIndex(page);
+            QApplication::processEvents();
+            QStringList unnamed;
+            int checked = 0;
+            collectUnnamed(QAccessible::queryAccessibleInterface(dlg.get()), unnamed, checked);
+            EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join(QStringLiteral(", ")).toStdString();
+            EXPECT_GE(checked, page == 0 ? 18 : 12);
+            saveShot(dlg->grab().toImage(), QStringLiteral("a11y-%1-%2x%3-%4.png")
+                                                .arg(page == 0 ? "chart" : "statistics")
+                                                .arg(screen.width())
+                                                .arg(screen.height())
+                                                .arg(zh ? "zh" : "en"));
+        }
     }
     const auto nameOf = [](QWidget* w) { return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name); };
     EXPECT_EQ(nameOf(dlg->Control(IDC_DOWNLOAD)), zh ? qs("读取数据") : qs("Download"));
