@@ -411,8 +411,10 @@ void CDeepColdThermivoDlg::layoutScaling() {
     setFont(font);
     for (auto it = templateRects_.cbegin(); it != templateRects_.cend(); ++it) {
         QWidget* w2 = Control(it.key());
-        // The unit buttons show a degree sign and a letter in a narrow box: no floor for Chinese there.
-        w2->setFont(it.key() == IDC_CELSIUS || it.key() == IDC_FAHRENHEIT ? latinFont : font);
+        // The unit buttons show a degree sign and a letter in a narrow box, and the status line fits its
+        // own font to the message and file name: no floor for Chinese there.
+        const bool ownSize = it.key() == IDC_CELSIUS || it.key() == IDC_FAHRENHEIT || it.key() == IDC_STATUS;
+        w2->setFont(ownSize ? latinFont : font);
         w2->setGeometry(scaleAboutCentre(du.toPixels(it.value()), f));
     }
     // The banner area spans the strip above the summary band.

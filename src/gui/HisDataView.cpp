@@ -331,7 +331,8 @@ void CHisDataView::RescaleLayout(float factor, int originX, int originY) {
         const QRect r = dialogUnitsToPixels(kLegendRect[0], kLegendRect[1], kLegendRect[2], kLegendRect[3]);
         const ControlPlacement p = scaleAboutCentre(r.x() + originX, r.y() + originY, r.width(), r.height(),
                                                     factor, offsetX, offsetY);
-        legend_->setGeometry(p.x, p.y, p.width, p.height);
+        legendRect_ = QRect(p.x, p.y, p.width, p.height);
+        fitLegend();
     }
     list_->verticalHeader()->setDefaultSectionSize(QFontMetrics(listFont_).height() + 4);
     applyColumnWidths();
@@ -346,6 +347,19 @@ void CHisDataView::RescaleLayout(float factor, int originX, int originY) {
     image_ = QImage(layout_.bitmapPixelWidth(), layout_.bitmapPixelHeight(), QImage::Format_RGB32);
     renderChart();
     update();
+}
+
+void CHisDataView::fitLegend() {
+    // A taller tab row (a larger font) leaves the page less height than the template: the legend keeps to
+    // what is left rather than going under the tabs.
+    QRect r = legendRect_;
+    if (height() > r.top()) r.setBottom(std::min(r.bottom(), height() - 1));
+    legend_->setGeometry(r);
+}
+
+void CHisDataView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    fitLegend();
 }
 
 void CHisDataView::renderChart() {
