@@ -453,8 +453,9 @@ void drawChart(Canvas& canvas, ChartGeometry& geometry, const Recording& rec, co
             canvas.textOut(labelLeft, at.y, label);
         }
         const int unitWidth = canvas.textExtent(settings.humidityUnit).width;
-        canvas.textOut(std::max(right + 1, width - unitWidth - 2), std::max(0, top - fontHeight - toPixel(6.0f * s)),
-                       settings.humidityUnit);
+        // The unit sits just above the top label, so the two never overlap.
+        const int unitTop = chart_text::labelAt(l, 4, unitWidth, fontHeight).y - fontHeight;
+        canvas.textOut(std::max(right + 1, width - unitWidth - 2), std::max(0, unitTop), settings.humidityUnit);
         canvas.setBackgroundColor(chart_style::kLabelStrip);
         if (rec.humiAlarmOn) {
             canvas.setPen(chart_style::kHumiAlarmPen);
