@@ -22,6 +22,7 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <optional>
@@ -30,6 +31,7 @@
 #include "ControlIds.h"
 #include "DialogUnits.h"
 #include "FittedText.h"
+#include "FocusRing.h"
 #include "HisDataView.h"
 #include "HistoryView.h"
 #include "StatisticsView.h"
@@ -312,6 +314,9 @@ bool CDeepColdThermivoDlg::OnInitDialog() {
     layoutScaling();
     chartView_->ResetSampleList();
     UpdatePrintButton();
+    applyAccessibleNames();
+    applyTabOrder();
+    new FocusRing(this);
 
     if (startInstrumentSearch) startInstrumentSearch(*this);
     openCommandLineFile();
@@ -341,6 +346,57 @@ void CDeepColdThermivoDlg::applyCaptions() {
     static_cast<FittedButton*>(Control(IDC_CONNECT))->setPlaceholder(qs(text(2200)));
 }
 
+void CDeepColdThermivoDlg::applyAccessibleNames() {
+    // What a screen reader says for controls whose caption is a picture, a changing state, a stack of single
+    // letters or nothing at all.
+    const auto name = [this](QWidget* w, int id, int description = 0) {
+        w->setAccessibleName(qs(text(id)));
+        if (description != 0) w->setAccessibleDescription(qs(text(description)));
+    };
+    auto* connectButton = static_cast<FittedButton*>(Control(IDC_CONNECT));
+    name(connectButton, 2700);
+    connectButton->setAccessibleDescription(connectButton->shownText().replace(QLatin1Char('\n'), QLatin1Char(' ')));
+    name(Control(IDC_LINK_BAR), 2701);
+    name(Control(IDC_BATTERY_BAR), 2702);
+    name(Control(IDC_DATA_BAR), 2703);
+    name(Control(IDC_DOWNLOAD_BAR), 2704);
+    name(Control(IDC_DOWNLOAD), 2705);
+    name(Control(IDC_MINUTES), 2706);
+    name(Control(IDC_STATUS), 2713);
+    name(Control(IDC_CLOCK_TEXT), 2714);
+    name(chartView_->control(CHisDataView::IDC_ZOOM_IN), 2707);
+    name(chartView_->control(CHisDataView::IDC_ZOOM_OUT), 2708);
+    name(chartView_->control(CHisDataView::IDC_TRACKBAR), 2709, 2715);
+    name(chartView_->control(CHisDataView::IDC_READOUT), 2710, 2716);
+    name(chartView_->control(CHisDataView::IDC_SAMPLE_LIST), 2711);
+    name(statsView_->excursionTable(), 2712, 2717);
+}
+
+void CDeepColdThermivoDlg::applyTabOrder() {
+    // Top strip, summary band, the chart's controls and its list (the statistics table when that page is
+    // in front), then the right-hand column down to Exit.
+    const QList<QWidget*> order = {Control(IDC_CONNECT),
+                                   Control(IDC_CALIBRATION),
+                                   Control(IDC_START_RECORD),
+                                   Control(IDC_MINUTES),
+                                   Tab(),
+                                   chartView_->control(CHisDataView::IDC_TRACKBAR),
+                                   chartView_->control(CHisDataView::IDC_ZOOM_IN),
+                                   chartView_->control(CHisDataView::IDC_ZOOM_OUT),
+                                   chartView_->control(CHisDataView::IDC_HUMI_SWITCH),
+                                   chartView_->control(CHisDataView::IDC_AUTOSCALE),
+                                   chartView_->control(CHisDataView::IDC_SAMPLE_LIST),
+                                   statsView_->excursionTable(),
+                                   Control(IDC_CELSIUS),
+                                   Control(IDC_FAHRENHEIT),
+                                   Control(IDC_DOWNLOAD),
+                                   Control(IDC_SAVE),
+                                   Control(IDC_OPEN),
+                                   Control(IDC_PRINT),
+                                   Control(IDC_EXIT)};
+    for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+}
+
 void CDeepColdThermivoDlg::layoutScaling() {
     QSize screenSize = screenSize_;
     if (screenSize.isEmpty()) {
@@ -360,10 +416,15 @@ void CDeepColdThermivoDlg::layoutScaling() {
     const int h = static_cast<int>(static_cast<float>(clientH) * f);
 
     const QFont font = scaledDialogFont(f);
+    QFont latinFont = font;
+    latinFont.setPixelSize(std::max(1, static_cast<int>(static_cast<float>(dialogFont().pixelSize()) * f)));
     setFont(font);
     for (auto it = templateRects_.cbegin(); it != templateRects_.cend(); ++it) {
         QWidget* w2 = Control(it.key());
-        w2->setFont(font);
+        // The unit buttons show a degree sign and a letter in a narrow box, and the status line fits its
+        // own font to the message and file name: no floor for Chinese there.
+        const bool ownSize = it.key() == IDC_CELSIUS || it.key() == IDC_FAHRENHEIT || it.key() == IDC_STATUS;
+        w2->setFont(ownSize ? latinFont : font);
         w2->setGeometry(scaleAboutCentre(du.toPixels(it.value()), f));
     }
     // The banner area spans the strip above the summary band.
@@ -374,6 +435,7 @@ void CDeepColdThermivoDlg::layoutScaling() {
     summView_->setGeometry(frame->contentsRect());
     summView_->RescaleLayout(f, 0, 0);
     chartView_->RescaleLayout(f, 0, 0);
+    statsView_->RescaleLayout(f);
 
     setFixedSize(w, h);
     QScreen* s = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();

@@ -127,6 +127,8 @@ class CDeepColdThermivoDlg : public QDialog, public MessageSink {
     void createControls();
     void applyCaptions();
     void layoutScaling();
+    void applyAccessibleNames();
+    void applyTabOrder();
     void switchUnit(const std::string& unit);
     void refreshChart();
     void saveCopy();

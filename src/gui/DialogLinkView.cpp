@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "DeepColdThermivoDlg.h"
+#include "FittedText.h"
 #include "HisDataView.h"
 #include "StatisticsView.h"
 #include "Prompts.h"
@@ -30,6 +31,10 @@ void DialogLinkView::setText(int controlId, const std::string& t) {
         label->setText(qs(t));
     } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
         button->setText(qs(t));
+        // The connect button's name says what it is; its caption, the link state, is what a screen reader
+        // reads after the name.
+        if (auto* fitted = qobject_cast<FittedButton*>(button); fitted != nullptr && controlId == IDC_CONNECT)
+            fitted->setAccessibleDescription(fitted->shownText().replace(QLatin1Char('\n'), QLatin1Char(' ')));
     } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
         edit->setText(qs(t));
     }

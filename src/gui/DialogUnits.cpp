@@ -5,13 +5,15 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/AppSettings.h"
 #include "chart/ChartGeometry.h"
 
 namespace thermivo {
 
 namespace {
 constexpr int kDialogFontPixels = 11;  // 8 points at 96 dpi
-}
+constexpr int kMinChinesePixels = 12;  // 9 points at 96 dpi
+}  // namespace
 
 QFont dialogFont() {
     QFont font;
@@ -22,9 +24,15 @@ QFont dialogFont() {
     return font;
 }
 
+int readablePixels(int pixels) {
+    // Chinese characters need more pixels than Latin letters to stay legible: no smaller than 9 points.
+    if (AppSettings::instance().languageId == kLanguageChinesePrc) return std::max(pixels, kMinChinesePixels);
+    return std::max(pixels, 1);
+}
+
 QFont scaledDialogFont(float factor) {
     QFont font = dialogFont();
-    font.setPixelSize(std::max(1, static_cast<int>(static_cast<float>(kDialogFontPixels) * factor)));
+    font.setPixelSize(readablePixels(static_cast<int>(static_cast<float>(kDialogFontPixels) * factor)));
     return font;
 }
 

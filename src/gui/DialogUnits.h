@@ -6,8 +6,11 @@ namespace thermivo {
 
 /// The dialog font of every window of the program: 8 points at 96 dpi (11 pixels), Arial-like.
 QFont dialogFont();
-/// The dialog font with its pixel height multiplied by `factor` (truncated, at least 1).
+/// The dialog font with its pixel height multiplied by `factor` (truncated, at least 1, and in Chinese at
+/// least 9 points).
 QFont scaledDialogFont(float factor);
+/// A font pixel size raised to what the user's language needs to stay legible.
+int readablePixels(int pixels);
 
 /// Dialog units of a font: a horizontal unit is a quarter of the average character width, a vertical unit
 /// an eighth of the character height, as dialog templates are laid out. Every window of the program turns

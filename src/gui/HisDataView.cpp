@@ -8,8 +8,10 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QScrollBar>
 #include <QSlider>
 #include <QTableView>
 #include <algorithm>
@@ -44,13 +46,29 @@ constexpr TemplateControl kTemplate[] = {
     {CHisDataView::IDC_HUMI_SWITCH, 252, 196, 121, 10},
 };
 
-// The legend's line under the zoom buttons, beside the list (dialog units).
-constexpr int kLegendRect[4] = {34, 222, 332, 11};
+// The legend under the zoom buttons, beside the list down to its bottom (dialog units): room for a second
+// row, the humidity limits.
+constexpr int kLegendRect[4] = {34, 221, 332, 13};
 
 // Column widths of the side list at layout factor 1.
 constexpr int kColumnWidths[kSampleListColumns] = {35, 95, 70};
-// With the humidity column the texts keep their room and the list scrolls sideways instead.
-constexpr int kHumidityColumnWidths[kSampleListColumnsHumidity] = {35, 95, 70, 72};
+// The humidity column's list may take a smaller font to show all four columns, but not below this.
+constexpr int kMinListFontPixels = 9;
+
+/// The style's check box square has a fixed size; in a small layout it is taller than the scaled check box
+/// and gets cut. This one shrinks the square with the control, never below a size that can still be hit.
+class ScaledIndicatorStyle : public QProxyStyle {
+  public:
+    using QProxyStyle::QProxyStyle;
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+        const int base = QProxyStyle::pixelMetric(metric, option, widget);
+        if ((metric != PM_IndicatorWidth && metric != PM_IndicatorHeight) || widget == nullptr) return base;
+        return std::clamp(widget->height() - 2, std::min(kMinIndicator, base), base);
+    }
+
+  private:
+    static constexpr int kMinIndicator = 8;
+};
 
 }  // namespace
 
@@ -136,6 +154,8 @@ CHisDataView::CHisDataView(QWidget* parent, Recording& recording)
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->setWordWrap(false);
+    // One Tab stop: the arrows move through the samples, Tab goes on to the next control.
+    list_->setTabKeyNavigation(false);
     list_->setCornerButtonEnabled(false);
     list_->verticalHeader()->hide();
     list_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -145,6 +165,11 @@ CHisDataView::CHisDataView(QWidget* parent, Recording& recording)
     // The three columns fill the list; the last one gives up the room the vertical scroll bar takes.
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list_->horizontalHeader()->setStretchLastSection(true);
+
+    auto* indicatorStyle = new ScaledIndicatorStyle();
+    indicatorStyle->setParent(this);
+    autoScale_->setStyle(indicatorStyle);
+    humiSwitch_->setStyle(indicatorStyle);
 
     legend_ = new ChartLegend(this);
     legend_->setObjectName(QStringLiteral("chartLegend"));
@@ -209,6 +234,9 @@ void CHisDataView::RefreshChart() {
     state_.zoom = 1;
     state_.startIndex = 0;
     geometry_.cursorSample = 0;
+    // A new recording starts with the cursor on its first sample, at whatever size the window has.
+    state_.clickX = static_cast<int>(layout_.plotLeft);
+    state_.pinnedSample = -1;
     humiSwitch_->setVisible(recording_.kind == KindTempHumi);
     {
         // The thumb goes back to the start with the view, so it never points elsewhere than the curve.
@@ -225,19 +253,46 @@ void CHisDataView::RefreshChart() {
 void CHisDataView::ResetSampleList() {
     const RecordingLock lock = lockRecording(recordingMutex_);
     listColumns_ = sampleListColumns(recording_);
-    const bool humidity = listColumns_ == kSampleListColumnsHumidity;
-    list_->setHorizontalScrollBarPolicy(humidity ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
-    list_->horizontalHeader()->setStretchLastSection(!humidity);
     model_->reset(recording_.usableSamples(), listColumns_);
     applyColumnWidths();
 }
 
 void CHisDataView::applyColumnWidths() {
     const bool humidity = listColumns_ == kSampleListColumnsHumidity;
-    for (int c = 0; c < listColumns_ && c < kSampleListColumnsHumidity; ++c) {
-        const int width = humidity ? kHumidityColumnWidths[c] : kColumnWidths[c];
-        list_->setColumnWidth(c, static_cast<int>(static_cast<float>(width) * layout_.scale));
+    list_->setFont(listFont_);
+    list_->horizontalHeader()->setFont(listFont_);
+    if (!humidity) {
+        for (int c = 0; c < listColumns_ && c < kSampleListColumns; ++c)
+            list_->setColumnWidth(c, static_cast<int>(static_cast<float>(kColumnWidths[c]) * layout_.scale));
+        return;
     }
+    // Four columns share the list's width: each as wide as its widest possible text or its header, in the
+    // list's font, or a smaller one where the four do not fit; whatever is left goes to the last column.
+    const AppSettings& settings = AppSettings::instance();
+    const QString widest[kSampleListColumnsHumidity] = {
+        QString::number(recording_.usableSamples()), QStringLiteral("8888-88-88 88:88"),
+        qs("-88.88" + settings.currentUnit + "*"), qs("100.00" + settings.humidityUnit + "*")};
+    const int room = list_->width() - 2 * list_->frameWidth() - list_->verticalScrollBar()->sizeHint().width();
+    QFont font = listFont_;
+    int widths[kSampleListColumnsHumidity] = {};
+    for (;;) {
+        const QFontMetrics fm(font);
+        int sum = 0;
+        for (int c = 0; c < kSampleListColumnsHumidity; ++c) {
+            const QString title = model_->headerData(c, Qt::Horizontal).toString();
+            const int header = fm.horizontalAdvance(title) + 2 * 2;  // the header's margin
+            widths[c] = std::max(header, fm.horizontalAdvance(widest[c]) + 2) + 2;
+            sum += widths[c];
+        }
+        if (sum <= room || font.pixelSize() <= kMinListFontPixels) {
+            widths[kSampleListColumnsHumidity - 1] += std::max(room - sum, 0);
+            break;
+        }
+        font.setPixelSize(font.pixelSize() - 1);
+    }
+    list_->setFont(font);
+    list_->horizontalHeader()->setFont(font);
+    for (int c = 0; c < kSampleListColumnsHumidity; ++c) list_->setColumnWidth(c, widths[c]);
 }
 
 void CHisDataView::applyZoomIcons() {
@@ -255,10 +310,17 @@ void CHisDataView::RescaleLayout(float factor, int originX, int originY) {
     const int offsetX = static_cast<int>(factor * static_cast<float>(originX));
     const int offsetY = static_cast<int>(factor * static_cast<float>(originY));
 
-    controlFont_.setPixelSize(std::max(1, static_cast<int>(static_cast<float>(kControlFontPixels) * factor)));
+    const int pixels = std::max(1, static_cast<int>(static_cast<float>(kControlFontPixels) * factor));
+    controlFont_.setPixelSize(readablePixels(pixels));
+    QFont digitFont = controlFont_;
+    digitFont.setPixelSize(pixels);
+    listFont_ = digitFont;
     for (const auto& c : kTemplate) {
         QWidget* w = control(c.id);
-        w->setFont(controlFont_);
+        // The readout and the list's cells are digits: they keep the plain scaled size, which their
+        // widths were made for; the floor for Chinese characters is for the controls that show them.
+        const bool digits = c.id == IDC_READOUT || c.id == IDC_SAMPLE_LIST;
+        w->setFont(digits ? digitFont : controlFont_);
         const QRect r = dialogUnitsToPixels(c.x, c.y, c.width, c.height);
         const ControlPlacement p = scaleAboutCentre(r.x() + originX, r.y() + originY, r.width(), r.height(),
                                                     factor, offsetX, offsetY);
@@ -269,17 +331,35 @@ void CHisDataView::RescaleLayout(float factor, int originX, int originY) {
         const QRect r = dialogUnitsToPixels(kLegendRect[0], kLegendRect[1], kLegendRect[2], kLegendRect[3]);
         const ControlPlacement p = scaleAboutCentre(r.x() + originX, r.y() + originY, r.width(), r.height(),
                                                     factor, offsetX, offsetY);
-        legend_->setGeometry(p.x, p.y, p.width, p.height);
+        legendRect_ = QRect(p.x, p.y, p.width, p.height);
+        fitLegend();
     }
-    list_->verticalHeader()->setDefaultSectionSize(QFontMetrics(controlFont_).height() + 4);
+    list_->verticalHeader()->setDefaultSectionSize(QFontMetrics(listFont_).height() + 4);
     applyColumnWidths();
     applyZoomIcons();
 
+    // The cursor keeps its place in the plot when the layout changes size.
+    const float before = geometry_.layout().plotLeft;
+    const float ratio = geometry_.layout().scale > 0.0f ? factor / geometry_.layout().scale : 1.0f;
+    state_.clickX = static_cast<int>(layout_.plotLeft + (static_cast<float>(state_.clickX) - before) * ratio);
     geometry_.setLayout(layout_);
     state_.clickX = std::max(state_.clickX, static_cast<int>(layout_.plotLeft));
     image_ = QImage(layout_.bitmapPixelWidth(), layout_.bitmapPixelHeight(), QImage::Format_RGB32);
     renderChart();
     update();
+}
+
+void CHisDataView::fitLegend() {
+    // A taller tab row (a larger font) leaves the page less height than the template: the legend keeps to
+    // what is left rather than going under the tabs.
+    QRect r = legendRect_;
+    if (height() > r.top()) r.setBottom(std::min(r.bottom(), height() - 1));
+    legend_->setGeometry(r);
+}
+
+void CHisDataView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    fitLegend();
 }
 
 void CHisDataView::renderChart() {
@@ -324,6 +404,7 @@ void CHisDataView::mousePressEvent(QMouseEvent* event) {
     const auto y = static_cast<float>(at.y());
     if (x >= 60.0f * s && x <= 550.0f * s && y >= 50.0f * s && y <= 300.0f * s) {
         state_.clickX = at.x();
+        state_.pinnedSample = -1;
         if (state_.showTemperature) redraw();
     }
     QWidget::mousePressEvent(event);
@@ -374,13 +455,15 @@ void CHisDataView::JumpToSample(int sample) {
         const QSignalBlocker block(trackbar_);
         trackbar_->setValue(state_.startIndex);
     }
+    // The cursor holds the sample itself: a point stands for a whole bucket, and going through its pixel
+    // would land on the bucket's first extreme, samples before the one asked for.
+    state_.pinnedSample = sample;
     geometry_.compute(recording_, state_);
-    // The point whose bucket holds the sample: the last point that does not lie after it.
-    int point = 0;
-    for (int i = 0; i < geometry_.pointCount(); ++i)
-        if (geometry_.pointSamples[static_cast<std::size_t>(i)] <= sample) point = i;
-    state_.clickX = static_cast<int>(layout_.plotLeft) + point * geometry_.thinning.pixelStep;
+    state_.clickX = static_cast<int>(layout_.plotLeft) + geometry_.cursorPoint * geometry_.thinning.pixelStep;
     redraw();
+    const QModelIndex row = model_->index(sample, 0);
+    list_->setCurrentIndex(row);
+    list_->scrollTo(row, QAbstractItemView::PositionAtCenter);
 }
 
 void CHisDataView::OnHScroll(int position) {

@@ -79,6 +79,7 @@ class CHisDataView : public QWidget {
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     void OnZoomIn();
@@ -93,6 +94,7 @@ class CHisDataView : public QWidget {
     void updateReadout();
     void applyColumnWidths();
     void applyZoomIcons();
+    void fitLegend();
 
     const Recording& recording_;
     RecordingMutex* recordingMutex_ = nullptr;
@@ -101,6 +103,8 @@ class CHisDataView : public QWidget {
     ChartViewState state_;
     QImage image_;
     QFont controlFont_;
+    QRect legendRect_;  ///< the legend's place in the layout, before it is fitted to the page's height
+    QFont listFont_;  ///< the layout's size without the floor for Chinese characters: the list shows digits
 
     QCheckBox* tempSwitch_ = nullptr;
     QLineEdit* readout_ = nullptr;

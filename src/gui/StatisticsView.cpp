@@ -2,10 +2,12 @@
 
 #include <QGridLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "DialogUnits.h"
 #include "QtText.h"
 #include "analysis/Statistics.h"
 #include "analysis/StatisticsText.h"
@@ -39,11 +41,38 @@ CStatisticsView::CStatisticsView(QWidget* parent, const Recording& recording)
     table_->verticalHeader()->hide();
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->setWordWrap(false);
+    // One Tab stop: the arrows move between the rows, Tab goes on to the next control.
+    table_->setTabKeyNavigation(false);
+    table_->installEventFilter(this);
     outer->addWidget(table_, 1);
-    connect(table_, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
-        const QTableWidgetItem* item = table_->item(row, ColQuantity);
-        if (item != nullptr) emit excursionActivated(item->data(Qt::UserRole).toInt());
-    });
+    connect(table_, &QTableWidget::cellDoubleClicked, this, &CStatisticsView::activateRow);
+    Refresh();
+}
+
+void CStatisticsView::activateRow(int row) {
+    const QTableWidgetItem* item = table_->item(row, ColQuantity);
+    if (item != nullptr) emit excursionActivated(item->data(Qt::UserRole).toInt());
+}
+
+bool CStatisticsView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == table_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
+            const int row = table_->currentRow();
+            if (row >= 0) activateRow(row);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void CStatisticsView::RescaleLayout(float factor) {
+    // The header takes the platform's header font unless it is given one: it follows the layout like the rows.
+    const QFont font = scaledDialogFont(factor);
+    setFont(font);
+    table_->setFont(font);
+    table_->horizontalHeader()->setFont(font);
+    table_->verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + 6);
     Refresh();
 }
 
@@ -83,7 +112,7 @@ QString CStatisticsView::valueText(int row) const { return row >= 0 && row < val
 void CStatisticsView::Refresh() {
     clearRows();
     table_->setRowCount(0);
-    table_->setHorizontalHeaderLabels({QString(), qs(text(2306)), qs(text(2307)), qs(text(2308)),
+    table_->setHorizontalHeaderLabels({qs(text(2744)), qs(text(2306)), qs(text(2307)), qs(text(2308)),
                                        qs(text(2309)), qs(text(2310))});
     if (!recording_.hasSamples()) return;
     const AppSettings& settings = AppSettings::instance();
@@ -95,12 +124,12 @@ void CStatisticsView::Refresh() {
     addRow(text(2318), s.minCelsius ? temperatureText(*s.minCelsius, settings) : none);
     addRow(text(2319), s.avgCelsius ? temperatureText(*s.avgCelsius, settings) : none);
     addRow("", "");
-    const auto times = [&](const LimitStatistics& l, const std::string& prefix) {
-        addRow(prefix + text(2303), l.alarmOn ? durationText(l.secondsAbove) : text(2313));
-        addRow(prefix + text(2304), l.alarmOn ? durationText(l.secondsBelow) : text(2313));
+    const auto times = [&](const LimitStatistics& l, int aboveText) {
+        addRow(text(aboveText), l.alarmOn ? durationText(l.secondsAbove) : text(2313));
+        addRow(text(aboveText + 1), l.alarmOn ? durationText(l.secondsBelow) : text(2313));
     };
-    times(s.temperature, text(2320) + " ");
-    if (s.hasHumidity) times(s.humidity, text(2321) + " ");
+    times(s.temperature, 2740);
+    if (s.hasHumidity) times(s.humidity, 2742);
 
     const auto fill = [&](const LimitStatistics& l, bool humidity) {
         for (const Excursion& e : l.excursions) {

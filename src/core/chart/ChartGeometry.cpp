@@ -149,6 +149,12 @@ int cursorPointAt(int clickX, float plotLeft, int pixelStep, int pointCount) {
     return std::max(point, 0);
 }
 
+int pointOfSample(const std::vector<int>& pointSamples, int sample, int lastCovered) {
+    if (pointSamples.empty() || sample < pointSamples.front() || sample > lastCovered) return -1;
+    const auto after = std::upper_bound(pointSamples.begin(), pointSamples.end(), sample);
+    return static_cast<int>(after - pointSamples.begin()) - 1;
+}
+
 int zoomIn(int zoom, int drawnSamples) {
     std::int64_t z = 2 * static_cast<std::int64_t>(zoom);
     if (z >= drawnSamples) z = drawnSamples;
@@ -211,6 +217,8 @@ namespace {
 constexpr int kTextUpperLimit = 2201;
 constexpr int kTextLowerLimit = 2202;
 constexpr int kTextAlarmMarker = 2203;
+constexpr int kTextHumiUpperLimit = 2750;
+constexpr int kTextHumiLowerLimit = 2751;
 
 std::string withValue(std::string pattern, const std::string& value) {
     const auto at = pattern.find("%s");
@@ -229,6 +237,12 @@ AlarmLegend alarmLegend(const Recording& rec, const AppSettings& settings) {
     legend.upper = withValue(text(kTextUpperLimit, settings.languageId), value(rec.tempUpper));
     legend.lower = withValue(text(kTextLowerLimit, settings.languageId), value(rec.tempLower));
     legend.marker = text(kTextAlarmMarker, settings.languageId);
+    if (rec.kind == KindTempHumi && rec.humiAlarmOn) {
+        const auto percent = [&settings](float h) { return format("%.2f", static_cast<double>(h)) + settings.humidityUnit; };
+        legend.humidityShown = true;
+        legend.humidityUpper = withValue(text(kTextHumiUpperLimit, settings.languageId), percent(rec.humiUpper));
+        legend.humidityLower = withValue(text(kTextHumiLowerLimit, settings.languageId), percent(rec.humiLower));
+    }
     return legend;
 }
 
@@ -268,7 +282,11 @@ void ChartGeometry::compute(const Recording& rec, const ChartViewState& state) {
     points.clear();
     cursorPoint = 0;
     cursorSample = 0;
-    thinning = planThinning(drawnSamples, state.zoom, layout_.plotWidth);
+    lastSample = 0;
+    humidityBand = rec.kind == KindTempHumi;
+    plotWidth = humidityBand ? layout_.plotWidth - layout_.plotLeft : layout_.plotWidth;
+    plotRight = humidityBand ? toPixel(layout_.plotLeft + plotWidth) : layout_.bitmapPixelWidth();
+    thinning = planThinning(drawnSamples, state.zoom, plotWidth);
     if (drawnSamples >= 1)
         thinSamples(rec.temperature.data(), drawnSamples, state.startIndex, thinning, pointSamples);
 
@@ -297,6 +315,15 @@ void ChartGeometry::compute(const Recording& rec, const ChartViewState& state) {
     }
     computeHumidity(rec, state);
     if (pointSamples.empty()) return;
+    // The last bucket reaches sampleStep - 1 samples past its first, whichever of them became points.
+    const int first = std::max(state.startIndex, 0);
+    const int lastBucket = first + (pointSamples.back() - first) / thinning.sampleStep * thinning.sampleStep;
+    lastSample = std::min(drawnSamples - 1, lastBucket + thinning.sampleStep - 1);
+    if (const int pinned = pointOfSample(pointSamples, state.pinnedSample, lastSample); pinned >= 0) {
+        cursorPoint = pinned;
+        cursorSample = state.pinnedSample;
+        return;
+    }
     cursorPoint = cursorPointAt(state.clickX, layout_.plotLeft, step, pointCount());
     cursorSample = pointSamples[static_cast<std::size_t>(cursorPoint)];
 }
@@ -357,21 +384,29 @@ void drawChart(Canvas& canvas, ChartGeometry& geometry, const Recording& rec, co
     const int width = l.bitmapPixelWidth();
     const int height = l.bitmapPixelHeight();
     const int left = toPixel(l.plotLeft);
+    const int right = geometry.plotRight;
 
     canvas.setPen(Pen{});
     canvas.setBrush(Brush{false, chart_style::kPlotBackground});
-    canvas.rectangle({left, 0, width, height});
+    canvas.rectangle({left, 0, right, height});
     canvas.setBrush(Brush{false, chart_style::kLabelStrip});
     canvas.rectangle({0, 0, left, height});
+    if (geometry.humidityBand) {
+        canvas.setBrush(Brush{false, chart_style::kHumiBand});
+        canvas.rectangle({right, 0, width, height});
+    }
 
+    // The labelled lines reach 5 pixels into the strip on the left; on the right they stop at the humidity
+    // band, where a tick in front of a label would read as a minus sign.
     canvas.setPen(chart_style::kGridPen);
     const int tickStart = toPixel(l.tickStart);
+    const int tickEnd = right;
     const int top = toPixel(25.0f * s);
-    canvas.line(tickStart, top, width, top);
+    canvas.line(tickStart, top, tickEnd, top);
     for (int i = 1; i <= 4; ++i) {
         const float y = static_cast<float>(i) * l.gridStep;
-        canvas.line(left, toPixel(y), width, toPixel(y));
-        canvas.line(tickStart, toPixel(y + 25.0f * s), width, toPixel(y + 25.0f * s));
+        canvas.line(left, toPixel(y), right, toPixel(y));
+        canvas.line(tickStart, toPixel(y + 25.0f * s), tickEnd, toPixel(y + 25.0f * s));
     }
 
     int fontHeight = chart_text::fontHeight(s);
@@ -402,31 +437,36 @@ void drawChart(Canvas& canvas, ChartGeometry& geometry, const Recording& rec, co
     }
     if (state.showTemperature && rec.tempAlarmOn) {
         canvas.setPen(chart_style::kAlarmPen);
-        canvas.line(left, toPixel(geometry.upperAlarmY), width, toPixel(geometry.upperAlarmY));
-        canvas.line(left, toPixel(geometry.lowerAlarmY), width, toPixel(geometry.lowerAlarmY));
+        canvas.line(left, toPixel(geometry.upperAlarmY), right, toPixel(geometry.upperAlarmY));
+        canvas.line(left, toPixel(geometry.lowerAlarmY), right, toPixel(geometry.lowerAlarmY));
     }
 
     if (geometry.humidityDrawn) {
-        // Its own scale along the right edge of the plot, in the curve's colour on the plot's black.
-        canvas.setTextColor(chart_style::kHumiText);
-        canvas.setBackgroundColor(chart_style::kPlotBackground);
+        // Its own scale in the band right of the plot, mirrored from the temperature's on the left, with
+        // the unit above it.
+        canvas.setTextColor(chart_style::kHumiBandText);
+        canvas.setBackgroundColor(chart_style::kHumiBand);
+        const int labelLeft = right + std::max(2, toPixel(5.0f * s));
         for (int k = 0; k < 5; ++k) {
             const std::string label = humidityScaleLabel(geometry.humiTicks[static_cast<std::size_t>(k)]);
-            const float y =
-                static_cast<float>(l.bottomValueLine) - static_cast<float>(k) * l.gridStep - 8.0f * s;
-            canvas.textOut(width - canvas.textExtent(label).width - toPixel(6.0f * s), toPixel(y), label);
+            const Point at = chart_text::labelAt(l, k, canvas.textExtent(label).width, fontHeight);
+            canvas.textOut(labelLeft, at.y, label);
         }
+        const int unitWidth = canvas.textExtent(settings.humidityUnit).width;
+        // The unit sits just above the top label, so the two never overlap.
+        const int unitTop = chart_text::labelAt(l, 4, unitWidth, fontHeight).y - fontHeight;
+        canvas.textOut(std::max(right + 1, width - unitWidth - 2), std::max(0, unitTop), settings.humidityUnit);
         canvas.setBackgroundColor(chart_style::kLabelStrip);
         if (rec.humiAlarmOn) {
             canvas.setPen(chart_style::kHumiAlarmPen);
-            canvas.line(left, toPixel(geometry.humiUpperY), width, toPixel(geometry.humiUpperY));
-            canvas.line(left, toPixel(geometry.humiLowerY), width, toPixel(geometry.humiLowerY));
+            canvas.line(left, toPixel(geometry.humiUpperY), right, toPixel(geometry.humiUpperY));
+            canvas.line(left, toPixel(geometry.humiLowerY), right, toPixel(geometry.humiLowerY));
         }
     }
 
     canvas.setPen(chart_style::kCursorPen);
     const int cx = geometry.cursorPoint * geometry.thinning.pixelStep;
-    if (cx >= 0 && static_cast<float>(cx) < l.plotWidth) {
+    if (cx >= 0 && static_cast<float>(cx) < geometry.plotWidth) {
         const int x = toPixel(l.plotLeft + static_cast<float>(cx));
         canvas.line(x, toPixel(5.0f * s), x, toPixel(240.0f * s));
     }
@@ -440,7 +480,93 @@ void drawChart(Canvas& canvas, ChartGeometry& geometry, const Recording& rec, co
     canvas.polyline(geometry.points);
     canvas.setTextColor(Rgb{0, 0, 0});
     const Point number = chart_text::firstSampleAt(l, fontHeight);
-    canvas.textOut(number.x, number.y, format("%d", state.startIndex + 1));
+    const std::string first = format("%d", state.startIndex + 1);
+    canvas.textOut(number.x, number.y, first);
+
+    // Times under the plot, in the strip below the lowest value line; the first starts after the sample
+    // number, the last ends at the plot's right edge.
+    const int gap = canvas.textExtent("  ").width;
+    const int timeLeft = number.x + canvas.textExtent(first).width + gap;
+    // Round times are at most a date long; they stand a date and two gaps apart.
+    const int roundWidth = canvas.textExtent("0000-00-00").width + 2 * gap;
+    const std::vector<TimeLabel> times =
+        timeAxisLabels(rec, geometry.pointSamples, geometry.lastSample, l.plotLeft, geometry.thinning.pixelStep,
+                       roundWidth);
+    canvas.setBackgroundMode(BackgroundMode::Transparent);
+    canvas.setTextColor(chart_style::kTimeText);
+    canvas.setPen(chart_style::kGridPen);
+    int freeFrom = timeLeft;
+    int freeTo = right - 2;
+    if (times.size() >= 2) {
+        // The first and the last are drawn first so the round times only fill the room between them.
+        const TimeLabel& last = times.back();
+        const int lastWidth = canvas.textExtent(last.text).width;
+        if (freeTo - lastWidth >= freeFrom) {
+            canvas.textOut(freeTo - lastWidth, number.y, last.text);
+            freeTo -= lastWidth + gap;
+        }
+        const int firstWidth = canvas.textExtent(times.front().text).width;
+        if (freeFrom + firstWidth <= freeTo) {
+            canvas.textOut(freeFrom, number.y, times.front().text);
+            freeFrom += firstWidth + gap;
+        }
+        for (std::size_t i = 1; i + 1 < times.size(); ++i) {
+            const int w = canvas.textExtent(times[i].text).width;
+            const int x = times[i].x - w / 2;
+            if (x < freeFrom || x + w > freeTo) continue;
+            canvas.line(times[i].x, l.bottomValueLine, times[i].x, l.bottomValueLine + toPixel(4.0f * s));
+            canvas.textOut(x, number.y, times[i].text);
+            freeFrom = x + w + gap;
+        }
+    }
+    canvas.setBackgroundMode(BackgroundMode::Opaque);
+}
+
+std::vector<TimeLabel> timeAxisLabels(const Recording& rec, const std::vector<int>& pointSamples, int lastSample,
+                                      float plotLeft, int pixelStep, int labelWidth) {
+    std::vector<TimeLabel> labels;
+    if (pointSamples.empty() || rec.intervalSeconds <= 0) return labels;
+    const auto timeOf = [&rec](int sample) { return rec.sampleTime[static_cast<std::size_t>(sample)]; };
+    const auto xOf = [&](int point) { return toPixel(plotLeft + static_cast<float>(point * pixelStep)); };
+    const int firstSample = pointSamples.front();
+    const int lastPoint = static_cast<int>(pointSamples.size()) - 1;
+    lastSample = std::clamp(lastSample, pointSamples.back(), rec.usableSamples() - 1);
+    if (timeOf(firstSample) == 0 || timeOf(lastSample) == 0) return labels;
+    labels.push_back({xOf(0), formatLocalMinutes(timeOf(firstSample))});
+    if (lastSample == firstSample) return labels;
+
+    // Pixels per second of the drawing, and the smallest round step whose labels do not touch.
+    const double span = static_cast<double>(timeOf(lastSample) - timeOf(firstSample));
+    const double pixelsPerSecond = static_cast<double>(std::max(lastPoint * pixelStep, 1)) / span;
+    constexpr int kStepMinutes[] = {5, 10, 15, 30, 60, 120, 180, 360, 720, 1440, 2880, 10080};
+    int step = 0;
+    for (const int m : kStepMinutes) {
+        if (static_cast<double>(m) * 60.0 * pixelsPerSecond >= static_cast<double>(labelWidth)) {
+            step = m * 60;
+            break;
+        }
+    }
+    if (step > 0) {
+        const auto first = toLocal(timeOf(firstSample));
+        const auto midnight = first ? fromLocal(first->year, first->month, first->day, 0, 0) : std::nullopt;
+        if (midnight) {
+            for (std::int64_t t = *midnight; t < timeOf(lastSample); t += step) {
+                if (t <= timeOf(firstSample)) continue;
+                const auto parts = toLocal(t);
+                if (!parts) continue;
+                // The sample at or just before the round time, and the point that stands for it.
+                const auto sample = static_cast<int>((t - rec.startTime) / rec.intervalSeconds);
+                const int point = pointOfSample(pointSamples, sample, lastSample);
+                if (point < 0) continue;
+                std::string text = parts->hour == 0 && parts->minute == 0
+                                       ? format("%d-%d-%d", parts->year, parts->month, parts->day)
+                                       : format("%.2d:%.2d", parts->hour, parts->minute);
+                labels.push_back({xOf(point), std::move(text)});
+            }
+        }
+    }
+    labels.push_back({xOf(lastPoint), formatLocalMinutes(timeOf(lastSample))});
+    return labels;
 }
 
 }  // namespace thermivo

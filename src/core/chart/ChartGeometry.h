@@ -43,6 +43,9 @@ struct ChartViewState {
     int startIndex = 0;  ///< first sample drawn
     int clickX = 60;     ///< x of the last accepted click; the plot's left edge before the first
     bool showHumidity = true;  ///< draw the humidity curve of a kind-4 recording
+    /// A sample the cursor was sent to (an excursion's first sample), or -1. While it lies in the drawn part
+    /// the cursor stays on exactly that sample, whatever bucket and pixel it shares; a click releases it.
+    int pinnedSample = -1;
 };
 
 /// How the visible samples are cut into buckets for one drawing.
@@ -85,6 +88,10 @@ float alarmLineY(float limit, const VerticalScale& scale, int topValueLine, int 
 /// Curve point nearest to clickX (a fraction of exactly one half goes left), within 0 .. pointCount - 1.
 int cursorPointAt(int clickX, float plotLeft, int pixelStep, int pointCount);
 
+/// The curve point that stands for `sample`: the last point whose sample does not lie after it. -1 when the
+/// sample lies before the first point or after `lastCovered`, the last sample the drawing's buckets hold.
+int pointOfSample(const std::vector<int>& pointSamples, int sample, int lastCovered);
+
 /// Zoom after the zoom-in and zoom-out buttons, kept within 1 .. drawnSamples.
 int zoomIn(int zoom, int drawnSamples);
 int zoomOut(int zoom, int drawnSamples);
@@ -126,8 +133,24 @@ struct AlarmLegend {
     std::string upper;   ///< "Upper limit 30.00°C"
     std::string lower;   ///< "Lower limit -10.00°C"
     std::string marker;  ///< "* outside the alarm limits"
+    /// A kind-4 recording with humidity limits: the dotted humidity lines, named in their own colour.
+    bool humidityShown = false;
+    std::string humidityUpper;  ///< "Humidity upper limit 65.00%RH"
+    std::string humidityLower;
 };
 AlarmLegend alarmLegend(const Recording& rec, const AppSettings& settings);
+
+/// One label of the time axis under the plot: its text and the x of the moment it names.
+struct TimeLabel {
+    int x = 0;
+    std::string text;
+};
+
+/// Labels of the time axis for the drawn points: the first and the last drawn sample in the recording's
+/// time format (the last one the drawing's buckets cover, `lastSample`), and between them round local times (every 5 minutes ... every week) as far apart as
+/// `labelWidth` pixels allow. A round time shows its hour and minute, and at midnight its date.
+std::vector<TimeLabel> timeAxisLabels(const Recording& rec, const std::vector<int>& pointSamples, int lastSample,
+                                      float plotLeft, int pixelStep, int labelWidth);
 
 /// Placement of a control scaled about its centre: (x, y, width, height) in the parent's coordinates.
 struct ControlPlacement {
@@ -155,6 +178,11 @@ class ChartGeometry {
 
     int drawnSamples = 0;
     Thinning thinning;
+    /// Pixels the curve may use and x of the plot's right edge: a kind-4 recording gives up a band on the
+    /// right, as wide as the strip on the left, to its humidity scale.
+    float plotWidth = 0.0f;
+    int plotRight = 0;
+    bool humidityBand = false;
     int pointCount() const { return static_cast<int>(pointSamples.size()); }
     std::vector<int> pointSamples;  ///< sample index of each curve point
     std::vector<Point> points;      ///< curve points in bitmap pixels
@@ -164,6 +192,7 @@ class ChartGeometry {
     float lowerAlarmY = 0.0f;
     int cursorPoint = 0;
     int cursorSample = 0;  ///< sample under the cursor; 0 when nothing is drawn
+    int lastSample = 0;    ///< last sample the drawing's buckets cover
 
     /// The humidity curve of a kind-4 recording, thinned with the same buckets, on its own scale.
     bool humidityDrawn = false;
@@ -193,6 +222,12 @@ inline constexpr Rgb kUnitText{193, 50, 193};
 inline constexpr Pen kHumiCurvePen{PenStyle::Solid, 1, {0, 200, 200}};
 inline constexpr Pen kHumiAlarmPen{PenStyle::Dot, 1, {0, 200, 200}};
 inline constexpr Rgb kHumiText{0, 200, 200};
+/// The humidity scale's band right of the plot and its texts: dark teal on pale cyan reads well and is
+/// plainly the curve's family.
+inline constexpr Rgb kHumiBand{215, 240, 240};
+inline constexpr Rgb kHumiBandText{0, 100, 110};
+/// Times under the plot: light grey on the black plot.
+inline constexpr Rgb kTimeText{215, 215, 215};
 /// The chart font: Arial with a 16-pixel cell, regular weight, at layout factor 1 and above; `height`
 /// gives the smaller cell of a smaller layout.
 inline Font chartFont(int height = chart_text::kFontHeight) {

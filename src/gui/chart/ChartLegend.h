@@ -5,8 +5,9 @@
 
 namespace thermivo {
 
-/// One line under the chart that explains the dotted alarm lines, with both limits, and the "*" of the
-/// sample list. Its font shrinks when the line is too narrow for it.
+/// The line under the chart that explains the dotted alarm lines, with both limits, and the "*" of the
+/// sample list; a second line names the humidity limits in the humidity's colour. Its font shrinks when the
+/// line is too narrow for it.
 class ChartLegend : public QWidget {
     Q_OBJECT
   public:
@@ -16,8 +17,11 @@ class ChartLegend : public QWidget {
     const AlarmLegend& legend() const { return legend_; }
     /// The font the line is painted in at the current width.
     QFont shownFont() const;
-    /// Width the whole line takes in `font`: two line samples with their limits, then the marker.
+    /// Width the widest row takes in `font`: two line samples with their limits, then the marker; a kind-4
+    /// recording adds a row for the humidity limits.
     int lineWidth(const QFont& font) const;
+    /// Rows of the legend: one, two with the humidity limits.
+    int rows() const;
 
   protected:
     void paintEvent(QPaintEvent* event) override;

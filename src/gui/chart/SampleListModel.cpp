@@ -4,10 +4,16 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "app/UiText.h"
 #include "data/ListRows.h"
 #include "data/Recording.h"
 
 namespace thermivo {
+
+namespace {
+constexpr int kTextShortTemperature = 2760;
+constexpr int kTextShortHumidity = 2761;
+}  // namespace
 
 SampleListModel::SampleListModel(const Recording& recording, QObject* parent)
     : QAbstractTableModel(parent), recording_(recording) {}
@@ -40,6 +46,9 @@ QVariant SampleListModel::headerData(int section, Qt::Orientation orientation, i
     if (orientation != Qt::Horizontal) return {};
     if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
     if (role != Qt::DisplayRole) return {};
+    // Four columns share the list's width: the value columns take the short names.
+    if (columns_ == kSampleListColumnsHumidity && (section == 2 || section == 3))
+        return QString::fromStdString(text(section == 2 ? kTextShortTemperature : kTextShortHumidity));
     return QString::fromStdString(sampleListHeader(section));
 }
 

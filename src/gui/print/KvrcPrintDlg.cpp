@@ -30,6 +30,7 @@
 
 #include "DialogUnits.h"
 #include "FittedText.h"
+#include "FocusRing.h"
 #include "Prompts.h"
 #include "app/AppSettings.h"
 #include "app/UiText.h"
@@ -183,6 +184,7 @@ CKvrcPrintDlg::CKvrcPrintDlg(const Recording& rec, QWidget* parent, float layout
     setPalette(pal);
     createControls();
     initialise();
+    new FocusRing(this);
 }
 
 CKvrcPrintDlg::~CKvrcPrintDlg() = default;
@@ -295,6 +297,11 @@ void CKvrcPrintDlg::setCaptions() {
     endLabel_->setText(qs(text(48)));
     print_->setText(qs(text(49)));
     exit_->setText(qs(text(50)));
+    // The page buttons show arrows only, and the field and pickers have their label beside them, not in them.
+    const std::pair<QWidget*, int> names[] = {{first_, 2720},  {previous_, 2721}, {next_, 2722},
+                                              {last_, 2723},   {pages_, 2724},    {spinUp_, 2725},
+                                              {spinDown_, 2726}, {start_, 2727},  {end_, 2728}};
+    for (const auto& [widget, id] : names) widget->setAccessibleName(qs(text(id)));
 }
 
 void CKvrcPrintDlg::applyLayout() {

@@ -413,3 +413,100 @@ TEST(ChartText, AlarmLegendNamesBothLimitsInTheDisplayUnitAndTheListMarker) {
     rec->samplesLoaded = 0;
     EXPECT_FALSE(alarmLegend(*rec, unitSettings(false)).shown);
 }
+
+TEST(ChartCursor, APinnedSampleHoldsTheCursorExactlyWhileItIsDrawn) {
+    // 2016 samples at zoom 1: buckets of 9 samples, two points each, so most samples have no point of
+    // their own; the cursor must still name the pinned sample and stand on its bucket's point.
+    auto rec = recordingWith(2016, [](int i) { return static_cast<float>((i * 7) % 13); });
+    ChartGeometry g;
+    ChartViewState state;
+    for (const int pinned : {0, 301, 702, 1101, 1499, 1903, 2015}) {
+        state.pinnedSample = pinned;
+        g.compute(*rec, state);
+        EXPECT_EQ(g.cursorSample, pinned);
+        EXPECT_LE(g.pointSamples[static_cast<std::size_t>(g.cursorPoint)], pinned);
+        if (g.cursorPoint + 1 < g.pointCount()) {
+            EXPECT_GT(g.pointSamples[static_cast<std::size_t>(g.cursorPoint + 1)], pinned);
+        }
+    }
+    // Panned past it, the cursor goes back to the click.
+    state.startIndex = 1200;
+    state.pinnedSample = 1101;
+    state.clickX = 60;
+    g.compute(*rec, state);
+    EXPECT_EQ(g.cursorSample, g.pointSamples.front());
+    EXPECT_EQ(pointOfSample({4, 9, 13, 18}, 3, 20), -1);
+    EXPECT_EQ(pointOfSample({4, 9, 13, 18}, 12, 20), 1);
+    EXPECT_EQ(pointOfSample({4, 9, 13, 18}, 20, 20), 3);
+    EXPECT_EQ(pointOfSample({4, 9, 13, 18}, 21, 20), -1);
+}
+
+TEST(ChartHumidity, AKindFourRecordingTakesABandOnTheRightForItsScale) {
+    auto rec = recordingWith(600, [](int i) { return static_cast<float>(i % 40) - 10.0f; });
+    ChartGeometry g;
+    g.compute(*rec, ChartViewState{});
+    EXPECT_FALSE(g.humidityBand);
+    EXPECT_EQ(g.plotRight, 550);  // other kinds keep the whole width
+    EXPECT_EQ(g.points.back().x, 60 + g.pointCount() - 1);
+    rec->kind = KindTempHumi;
+    rec->humiMin = 40.0f;
+    rec->humiMax = 70.0f;
+    for (int i = 0; i < 600; ++i) rec->humidity[static_cast<std::size_t>(i)] = 40.0f + static_cast<float>(i % 30);
+    g.compute(*rec, ChartViewState{});
+    EXPECT_TRUE(g.humidityBand);
+    EXPECT_EQ(g.plotRight, 490);
+    for (const Point& p : g.humiPoints) EXPECT_LT(p.x, 490);
+    for (const Point& p : g.points) EXPECT_LT(p.x, 490);
+
+    RecordingCanvas canvas;
+    drawChart(canvas, g, *rec, ChartViewState{}, unitSettings(false));
+    EXPECT_TRUE(canvas.hasText("%RH"));
+    EXPECT_TRUE(canvas.hasText("70.0"));
+}
+
+TEST(ChartTime, LabelsNameTheEndsAndRoundLocalTimesBetween) {
+    thermivo::testing::ScopedTimeZone berlin("Europe/Berlin");
+    auto rec = recordingWith(2016, [](int i) { return static_cast<float>(i % 10); });
+    rec->startTime = 1764576000;  // 2025-12-01 09:00 in Berlin
+    rec->intervalSeconds = 300;
+    rec->buildSampleTimes();
+    ChartGeometry g;
+    g.compute(*rec, ChartViewState{});
+    const auto labels = timeAxisLabels(*rec, g.pointSamples, g.lastSample, 60.0f, g.thinning.pixelStep, 60);
+    ASSERT_GE(labels.size(), 3u);
+    EXPECT_EQ(labels.front().text, "2025-12-1 09:00");
+    EXPECT_EQ(labels.front().x, 60);
+    EXPECT_EQ(labels.back().text, "2025-12-8 08:55");
+    // A week over about 490 pixels: a label every day, at local midnight, where the day's first sample is.
+    EXPECT_EQ(labels[1].text, "2025-12-2");
+    const int midnight = (24 - 9) * 12;  // the sample at 2025-12-02 00:00
+    EXPECT_EQ(labels[1].x, 60 + pointOfSample(g.pointSamples, midnight, 2015) * g.thinning.pixelStep);
+    for (std::size_t i = 2; i + 1 < labels.size(); ++i) EXPECT_GE(labels[i].x - labels[i - 1].x, 60);
+
+    // Zoomed to a few hours the round times are hours and minutes.
+    ChartViewState zoomed;
+    zoomed.zoom = 64;
+    zoomed.startIndex = 100;
+    g.compute(*rec, zoomed);
+    const auto close = timeAxisLabels(*rec, g.pointSamples, g.lastSample, 60.0f, g.thinning.pixelStep, 60);
+    ASSERT_GE(close.size(), 3u);
+    for (std::size_t i = 1; i + 1 < close.size(); ++i) {
+        EXPECT_EQ(close[i].text.size(), 5u) << close[i].text;
+        EXPECT_EQ(close[i].text[2], ':') << close[i].text;
+        EXPECT_EQ(std::stoi(close[i].text.substr(3)) % 15, 0) << close[i].text;
+    }
+}
+
+TEST(ChartText, TheLegendNamesTheHumidityLimitsOfAKindFourRecording) {
+    auto rec = recordingWith(10, [](int i) { return static_cast<float>(i); });
+    rec->tempAlarmOn = true;
+    EXPECT_FALSE(alarmLegend(*rec, unitSettings(false)).humidityShown);
+    rec->kind = KindTempHumi;
+    rec->humiAlarmOn = true;
+    rec->humiUpper = 65.0f;
+    rec->humiLower = 45.5f;
+    const AlarmLegend l = alarmLegend(*rec, unitSettings(false));
+    EXPECT_TRUE(l.humidityShown);
+    EXPECT_EQ(l.humidityUpper, "Humidity upper limit 65.00%RH");
+    EXPECT_EQ(l.humidityLower, "Humidity lower limit 45.50%RH");
+}

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <variant>
+
 #include <memory>
 
 #include "TestSupport.h"
@@ -61,18 +64,20 @@ TEST(HumidityChart, OwnCurveScaleAndAlarmLinesForKindFour) {
     EXPECT_EQ(curves[1].pen, chart_style::kCurvePen);  // the temperature stays on top
     ASSERT_EQ(curves[0].points.size(), 10u);
     EXPECT_EQ(curves[0].points[0], (Point{60, 225}));         // 40 % on the bottom value line
-    EXPECT_EQ(curves[0].points[5], (Point{60 + 5 * 49, 125})); // 60 % half-way up
+    // The plot gives up a band on the right to the humidity scale: 430 pixels for 10 samples.
+    EXPECT_EQ(curves[0].points[5], (Point{60 + 5 * 43, 125})); // 60 % half-way up
     EXPECT_EQ(curves[0].points[0].x, curves[1].points[0].x);   // same buckets, same x
 
-    // Right-edge labels in the humidity colour, bottom first; the temperature labels stay on the left.
+    // Labels in the band right of the plot, bottom first, then the unit; the temperature's stay on the left.
     std::vector<std::string> right;
     for (const auto& t : canvas.texts()) {
-        if (t.color != chart_style::kHumiText) continue;
+        if (t.color != chart_style::kHumiBandText) continue;
         right.push_back(t.text);
-        EXPECT_GT(t.at.x, 450);
-        EXPECT_EQ(t.background, chart_style::kPlotBackground);
+        EXPECT_GT(t.at.x, g.plotRight);
+        EXPECT_EQ(t.background, chart_style::kHumiBand);
     }
-    EXPECT_EQ(right, (std::vector<std::string>{"40.0", "50.0", "60.0", "70.0", "80.0"}));
+    EXPECT_EQ(right, (std::vector<std::string>{"40.0", "50.0", "60.0", "70.0", "80.0", "%RH"}));
+    for (const Point& p : curves[0].points) EXPECT_LT(p.x, g.plotRight);
     EXPECT_EQ(linesWith(canvas, chart_style::kHumiAlarmPen), (std::vector<int>{75, 175}));
 
     // Humidity alarm off: curve and scale, no lines.
@@ -92,12 +97,18 @@ TEST(HumidityChart, HiddenByTheCheckBoxAndNeverForOtherKinds) {
     drawChart(off, g, *rec, hidden, celsius());
     EXPECT_FALSE(g.humidityDrawn);
 
-    // A kind-1 recording with humidity values left in the arrays draws exactly what a hidden curve draws.
+    // A kind-1 recording with humidity values left in the arrays draws what a hidden curve draws, but for
+    // the humidity band, which a kind-4 recording keeps so the plot does not change width with the switch.
     rec->kind = KindTemp;
     RecordingCanvas kindOne;
     drawChart(kindOne, g, *rec, ChartViewState{}, celsius());
     EXPECT_FALSE(g.humidityDrawn);
-    EXPECT_EQ(kindOne.ops.size(), off.ops.size());
+    const auto rectangles = [](const RecordingCanvas& c) {
+        return std::count_if(c.ops.begin(), c.ops.end(),
+                             [](const auto& op) { return std::holds_alternative<RecordingCanvas::Rectangle>(op); });
+    };
+    EXPECT_EQ(kindOne.ops.size() + 1, off.ops.size());
+    EXPECT_EQ(rectangles(kindOne) + 1, rectangles(off));
     EXPECT_EQ(kindOne.polylines().size(), 1u);
     EXPECT_TRUE(linesWith(kindOne, chart_style::kHumiAlarmPen).empty());
 }
