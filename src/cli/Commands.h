@@ -50,11 +50,29 @@ struct CreateRequest {
 struct ConvertRequest {
     std::string input, xls, xlsx, csv, unit, pages = "curve", from, to;
     PdfRequest pdf;
+    bool replace = false;  ///< --xls: write a new workbook in place of an existing one
 };
 struct InstrumentRequest {
-    std::string port, output, interval;
+    std::string port, output;
+    int interval = 0;      ///< minutes between samples of `start`, 1..99 (the parser checks)
     bool partial = false;  ///< keep the received samples of a download that failed
+    bool json = false;     ///< `status`: print the answer as JSON
 };
+
+/// Options of the tool itself, before or after the command.
+struct ToolOptions {
+    std::string trace;   ///< --trace FILE: the serial exchange, frame by frame
+    bool quiet = false;  ///< --quiet: no progress and no success lines, only results and errors
+};
+ToolOptions& toolOptions();
+
+/// The port to talk to: --port, else THERMIVO_PORT, else the one CH34x bridge attached. Prints why there is
+/// none (exit 1) or which to choose from (exit 2) and returns that exit code; kExitOk with `port` set.
+int choosePort(const std::string& requested, std::string& port);
+/// Prints a line on stderr unless --quiet was given (for what went well; failures are always printed).
+void sayDone(const std::string& line);
+/// Escapes a string for a JSON string literal (without the quotes).
+std::string jsonEscape(const std::string& s);
 
 int runInfo(const InfoRequest& request);
 int runConvert(ConvertRequest request);
@@ -63,5 +81,6 @@ int runDownload(const InstrumentRequest& request);
 int runStatus(const InstrumentRequest& request);
 int runSetClock(const InstrumentRequest& request);
 int runStart(const InstrumentRequest& request);
+int runPorts(bool json);
 
 }  // namespace thermivo::cli

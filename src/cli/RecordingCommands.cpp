@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <memory>
 #include <sstream>
 
@@ -37,7 +38,8 @@ std::string trimLeft(const std::string& s) {
 }  // namespace
 
 bool loadRecording(const std::string& path, Recording& rec) {
-    RecordFile file(path, RecordFile::ModeRead);
+    // "-" is the standard input: a file redirected into it, or a pipe read to its end.
+    RecordFile file(path == "-" ? "/dev/stdin" : path, RecordFile::ModeRead);
     if (file.isOpen() && file.read(rec)) {
         rec.buildSampleTimes();
         rec.formatTemperatureTexts();
@@ -95,13 +97,17 @@ int runInfo(const InfoRequest& request) {
 
 int runCreate(const CreateRequest& request) {
     const std::string &input = request.input, &output = request.output;
-    std::ifstream in(input, std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "thermivo-cli: cannot read %s\n", input.c_str());
-        return kExitFailure;
-    }
     std::stringstream buffer;
-    buffer << in.rdbuf();
+    if (input == "-") {
+        buffer << std::cin.rdbuf();
+    } else {
+        std::ifstream in(input, std::ios::binary);
+        if (!in) {
+            std::fprintf(stderr, "thermivo-cli: cannot read %s\n", input.c_str());
+            return kExitFailure;
+        }
+        buffer << in.rdbuf();
+    }
     JsonProblem problem;
     auto rec = std::make_unique<Recording>();
     if (!recordingFromJson(buffer.str(), *rec, &problem)) {
@@ -114,7 +120,7 @@ int runCreate(const CreateRequest& request) {
                      saveProblemText(file.problem()).c_str(), file.error().c_str());
         return kExitFailure;
     }
-    std::fprintf(stderr, "%s%s\n", text(37).c_str(), output.c_str());
+    sayDone(text(37) + output);
     return kExitOk;
 }
 
