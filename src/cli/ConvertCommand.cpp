@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "Commands.h"
-#include "app/SafeSave.h"
 #include "app/AppSettings.h"
+#include "app/SafeSave.h"
 #include "app/UiText.h"
 #include "data/Recording.h"
 #include "export/ListExport.h"
@@ -21,14 +21,17 @@ namespace thermivo::cli {
 
 namespace {
 
-bool isStdout(const std::string& path) { return path == "-" || path == "/dev/stdout" || path == "/dev/fd/1"; }
+bool isStdout(const std::string& path) {
+    return path == "-" || path == "/dev/stdout" || path == "/dev/fd/1";
+}
 
 /// A private folder for a file that is written whole before it goes elsewhere; removed with its content.
 class ScratchDir {
-public:
+  public:
     ScratchDir() {
         const char* tmp = std::getenv("TMPDIR");
-        std::string templ = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/thermivo-cli.XXXXXX";
+        std::string templ =
+            std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/thermivo-cli.XXXXXX";
         if (::mkdtemp(templ.data()) != nullptr) path_ = templ;
     }
     ~ScratchDir() {
@@ -38,7 +41,7 @@ public:
     bool ok() const { return !path_.empty(); }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 
@@ -76,7 +79,8 @@ int writeXls(const Recording& rec, const std::string& xls, bool replace) {
         // The export would back up and add sheets before finding ours taken: refuse while nothing is touched.
         const std::string taken = takenSheet(rec, xls);
         if (!taken.empty()) {
-            std::fprintf(stderr, "%s%s\n%s\n", text(38).c_str(), xls.c_str(), textWith(2808, {taken}).c_str());
+            std::fprintf(stderr, "%s%s\n%s\n", text(38).c_str(), xls.c_str(),
+                         textWith(2808, {taken}).c_str());
             return kExitFailure;
         }
         const ExportResult r = exportRecordingToWorkbook(rec, xls, AppSettings::instance(), hooks);
@@ -128,7 +132,8 @@ int writeXlsx(const Recording& rec, const std::string& xlsx) {
 }
 
 int writeCsv(const Recording& rec, const std::string& csv) {
-    if (isStdout(csv)) return writeStdout(recordingCsv(rec, AppSettings::instance())) ? kExitOk : kExitFailure;
+    if (isStdout(csv))
+        return writeStdout(recordingCsv(rec, AppSettings::instance())) ? kExitOk : kExitFailure;
     std::string error;
     SaveProblem problem = SaveProblem::None;
     if (!writeRecordingCsv(rec, csv, AppSettings::instance(), &error, &problem)) {

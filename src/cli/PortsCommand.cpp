@@ -83,8 +83,8 @@ int runPorts(bool json) {
         std::string out = "[";
         for (const auto& c : found) {
             out += std::string(out.size() > 1 ? "," : "") + "\n  {\"path\": \"" + jsonEscape(c.path) +
-                   "\", \"source\": \"" + c.source + "\", \"usbId\": " +
-                   (c.usbId.empty() ? std::string("null") : "\"" + c.usbId + "\"") +
+                   "\", \"source\": \"" + c.source +
+                   "\", \"usbId\": " + (c.usbId.empty() ? std::string("null") : "\"" + c.usbId + "\"") +
                    ", \"canOpen\": " + (VkComm::CSerialPort::canOpen(c.path) ? "true" : "false") + "}";
         }
         out += found.empty() ? "]\n" : "\n]\n";
@@ -93,8 +93,10 @@ int runPorts(bool json) {
     }
     for (const auto& c : found) {
         std::string line = c.path + "  " + c.source;
-        if (!c.usbId.empty() && c.source != "CH34x") line += " (CH34x " + c.usbId + ")";
-        else if (!c.usbId.empty()) line += " " + c.usbId;
+        if (!c.usbId.empty() && c.source != "CH34x")
+            line += " (CH34x " + c.usbId + ")";
+        else if (!c.usbId.empty())
+            line += " " + c.usbId;
         if (!VkComm::CSerialPort::canOpen(c.path)) line += "  (cannot be opened now)";
         std::printf("%s\n", line.c_str());
     }

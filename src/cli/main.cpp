@@ -1,6 +1,7 @@
 // thermivo-cli: the recording tools of Thermivo without windows.
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <memory>
@@ -52,6 +53,16 @@ const CLI::Validator kMinuteTime(
         return "\"" + value + "\" is not a local time \"YYYY-MM-DD HH:MM\" (or \"YYYY-M-D H:MM\") that exists";
     },
     "", "minute time");
+
+// The activation energy of the mean kinetic temperature: a positive number of kJ/mol, said in a short range.
+const CLI::Validator kActivationEnergy(
+    [](std::string& value) {
+        char* end = nullptr;
+        const double v = std::strtod(value.c_str(), &end);
+        if (end != value.c_str() && *end == '\0' && v > 0 && v <= 1e6) return std::string();
+        return "\"" + value + "\" is not a number above 0 and at most 1000000";
+    },
+    "", "activation energy");
 
 // An input file that must exist, or "-" for the standard input.
 const CLI::Validator kInputFile(
@@ -115,7 +126,7 @@ int main(int argc, char** argv) {
     c->add_option("--unit", info.unit, "Temperature unit of the texts")->type_name("C|F")->check(unitChoice());
     c->add_flag("--json", info.json, "Print the recording as JSON, the input of 'create --from-json'");
     c->add_option("--mkt-kj", info.activationEnergy, "Activation energy of the mean kinetic temperature (default: 83.144)")
-        ->type_name("KJ_PER_MOL")->check(CLI::PositiveNumber.description(""))->check(CLI::Range(0.0, 1e6).description(""));
+        ->type_name("KJ_PER_MOL")->check(kActivationEnergy);
     c->add_option("--from", info.from, "Statistics from this sample time on")->type_name("\"YYYY-MM-DD HH:MM\"")
         ->check(kMinuteTime);
     c->add_option("--to", info.to, "Statistics up to this sample time")->type_name("\"YYYY-MM-DD HH:MM\"")

@@ -1,8 +1,8 @@
-// The command line as people expect it: ports found by themselves, "-" for stdin/stdout, a failed command that
-// leaves files alone, a trace to attach to a report, and output fit for a terminal or a log.
+// The command line as people expect it: ports found by themselves, "-" for stdin/stdout, a failed command
+// that leaves files alone, a trace to attach to a report, and output fit for a terminal or a log.
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 #include <sys/stat.h>
+#include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <fstream>
@@ -34,18 +34,22 @@ SimConfig config(int samples, int state = 0) {
 
 /// Sets an environment variable for one test (or removes it with nullptr), restoring it afterwards.
 class ScopedEnv {
-public:
+  public:
     ScopedEnv(const char* name, const char* value) : name_(name) {
         if (const char* old = std::getenv(name)) previous_ = old, had_ = true;
-        if (value != nullptr) setenv(name, value, 1);
-        else unsetenv(name);
+        if (value != nullptr)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
     }
     ~ScopedEnv() {
-        if (had_) setenv(name_.c_str(), previous_.c_str(), 1);
-        else unsetenv(name_.c_str());
+        if (had_)
+            setenv(name_.c_str(), previous_.c_str(), 1);
+        else
+            unsetenv(name_.c_str());
     }
 
-private:
+  private:
     std::string name_, previous_;
     bool had_ = false;
 };
@@ -74,7 +78,8 @@ struct FakeMachine {
 std::string recordingFile(const TempDir& dir) {
     writeText(dir.file("in.json"), R"({"kind": 1, "serial": "DI201400007", "startTime": 1393668000,
         "intervalSeconds": 300, "temperature": [5.5, 6, 6.5, 7]})");
-    const CliRun r = cli(dir, "create --from-json - -o '" + dir.file("r.kvlu") + "' < '" + dir.file("in.json") + "'");
+    const CliRun r =
+        cli(dir, "create --from-json - -o '" + dir.file("r.kvlu") + "' < '" + dir.file("in.json") + "'");
     EXPECT_EQ(r.status, 0) << r.err;
     return dir.file("r.kvlu");
 }
@@ -139,7 +144,8 @@ TEST(CliConventions, PortsAreFoundLikeTheWindowFindsThem) {
     r = cli(dir, "status");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("None of the ports THERMIVO_PORT names exists: /dev/null/a, /dev/null/b"),
-              std::string::npos) << r.err;
+              std::string::npos)
+        << r.err;
 }
 
 TEST(CliConventions, DashIsTheStandardStreamAndAStreamIsReadAsOne) {
@@ -153,7 +159,8 @@ TEST(CliConventions, DashIsTheStandardStreamAndAStreamIsReadAsOne) {
     // A pipe and a FIFO are streams, not folders.
     r = cli(dir, "info /dev/stdin < '" + rec + "'");
     EXPECT_EQ(r.status, 0) << r.err;
-    const std::string piped = "cat '" + rec + "' | " THERMIVO_CLI " info - > '" + dir.file("pipe.out") + "' 2>&1";
+    const std::string piped =
+        "cat '" + rec + "' | " THERMIVO_CLI " info - > '" + dir.file("pipe.out") + "' 2>&1";
     EXPECT_EQ(std::system(piped.c_str()), 0) << slurp(dir.file("pipe.out"));
     EXPECT_NE(slurp(dir.file("pipe.out")).find("DI201400007"), std::string::npos);
     ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
@@ -240,7 +247,8 @@ TEST(CliConventions, TraceOfADownloadHoldsEveryFrameWithItsMeaning) {
     EXPECT_NE(t.find(" -> FF CF BF 5F 53 54 00  header request (download)\n"), std::string::npos) << t;
     EXPECT_NE(t.find(" <- FF CF BF 5F 53 54 00 25 "), std::string::npos) << t;
     EXPECT_NE(t.find("header reply (download): serial DI123456789, 100 samples, a sample every 5 min"),
-              std::string::npos) << t;
+              std::string::npos)
+        << t;
     EXPECT_NE(t.find(" -> FF 5E BE 6E 00 00 FF  block request 0x0000 (sample 0)\n"), std::string::npos) << t;
     EXPECT_NE(t.find("block reply 0x0000 (samples 0 to 15)\n"), std::string::npos) << t;
     EXPECT_NE(t.find("block reply 0x00C0 (samples 96 to 111)\n"), std::string::npos) << t;

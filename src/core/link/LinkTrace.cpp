@@ -16,7 +16,9 @@ using protocol::Bytes3;
 // A reply longer than this is no frame of the instrument's, whatever its length byte says.
 constexpr std::size_t kLongestFrame = 255 + protocol::kFrameOverhead;
 
-bool has(const std::uint8_t* p, const Bytes3& three) { return p[0] == three[0] && p[1] == three[1] && p[2] == three[2]; }
+bool has(const std::uint8_t* p, const Bytes3& three) {
+    return p[0] == three[0] && p[1] == three[1] && p[2] == three[2];
+}
 
 bool frameStart(const std::uint8_t* p) {
     if (p[0] != protocol::kLead) return false;
@@ -25,7 +27,9 @@ bool frameStart(const std::uint8_t* p) {
            has(s, protocol::kSigIgnored);
 }
 
-unsigned u16(const std::uint8_t* p) { return static_cast<unsigned>(p[0] | (p[1] << 8)); }
+unsigned u16(const std::uint8_t* p) {
+    return static_cast<unsigned>(p[0] | (p[1] << 8));
+}
 
 // Second, minute, hour, day, month, year % 100, century: as the instrument's clock blocks hold them.
 std::string clockText(const std::uint8_t* t) {
@@ -34,7 +38,9 @@ std::string clockText(const std::uint8_t* t) {
 
 }  // namespace
 
-LinkTrace::~LinkTrace() { close(); }
+LinkTrace::~LinkTrace() {
+    close();
+}
 
 bool LinkTrace::open(const std::string& path) {
     std::lock_guard lock(mutex_);
@@ -64,7 +70,8 @@ bool LinkTrace::isOpen() const {
     return file_ != nullptr;
 }
 
-void LinkTrace::line(const char* direction, const std::uint8_t* data, std::size_t count, const std::string& meaning) {
+void LinkTrace::line(const char* direction, const std::uint8_t* data, std::size_t count,
+                     const std::string& meaning) {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string hex;
@@ -83,7 +90,9 @@ void LinkTrace::sent(const std::uint8_t* data, int count, int written) {
     if (file_ == nullptr || count <= 0) return;
     std::string meaning = describeSent(data, static_cast<std::size_t>(count));
     if (meaning.empty()) meaning = "unknown command";
-    if (written != count) meaning += written < 0 ? " (not written: the port is gone)" : format(" (only %d bytes written)", written);
+    if (written != count)
+        meaning +=
+            written < 0 ? " (not written: the port is gone)" : format(" (only %d bytes written)", written);
     line("->", data, static_cast<std::size_t>(count), meaning);
 }
 
@@ -158,8 +167,10 @@ std::string LinkTrace::describeReceived(const std::uint8_t* f, std::size_t n) {
     const std::uint8_t* sig = f + 1;
     const std::uint8_t* echo = f + protocol::kEchoOffset;
     if (has(sig, protocol::kSigHeader)) {
-        std::string what = has(echo, protocol::kEchoDownloadHeader) ? "header reply (download)" : "header reply";
-        if (payload == protocol::kHeaderPayload && n >= static_cast<std::size_t>(protocol::header::kState) + 1) {
+        std::string what =
+            has(echo, protocol::kEchoDownloadHeader) ? "header reply (download)" : "header reply";
+        if (payload == protocol::kHeaderPayload &&
+            n >= static_cast<std::size_t>(protocol::header::kState) + 1) {
             std::string serial;
             for (int k = 0; k < protocol::header::kSerialLength; ++k) {
                 const auto c = static_cast<char>(f[protocol::header::kSerial + k]);
@@ -174,12 +185,13 @@ std::string LinkTrace::describeReceived(const std::uint8_t* f, std::size_t n) {
     if (has(sig, protocol::kSigBlock)) {
         const unsigned address = u16(echo);
         return format("block reply 0x%.4X (samples %u to %u)", address, address / 2,
-                      address / 2 + protocol::kSamplesPerBlock - 1) + sum;
+                      address / 2 + protocol::kSamplesPerBlock - 1) +
+               sum;
     }
     if (has(sig, protocol::kSigClock) && payload == static_cast<std::size_t>(protocol::kClockPayload)) {
-        const std::string state = format("state %d, clock %s, battery reading %u", f[protocol::clock::kState],
-                                         clockText(f + protocol::clock::kTime).c_str(),
-                                         u16(f + protocol::clock::kBattery));
+        const std::string state =
+            format("state %d, clock %s, battery reading %u", f[protocol::clock::kState],
+                   clockText(f + protocol::clock::kTime).c_str(), u16(f + protocol::clock::kBattery));
         if (has(echo, protocol::kEchoStatus)) return "status reply: " + state + sum;
         if (echo[0] == 0x00 && echo[1] == protocol::kStartMarker)
             return format("start reply (every %d min): ", echo[2]) + state + sum;

@@ -15,7 +15,7 @@ namespace thermivo {
 /// frame split over two reads is one line and bytes between frames get a line of their own.
 /// Thread-safe: frames are sent on the user-interface thread and received on the serial reader thread.
 class LinkTrace {
-public:
+  public:
     LinkTrace() = default;
     ~LinkTrace();
     LinkTrace(const LinkTrace&) = delete;
@@ -41,7 +41,7 @@ public:
     /// What a reply frame means ("header reply: ...", "block reply 0x0040 ...", ...); "" for none.
     static std::string describeReceived(const std::uint8_t* data, std::size_t count);
 
-private:
+  private:
     void line(const char* direction, const std::uint8_t* data, std::size_t count, const std::string& meaning);
     void cutFrames(bool flush);
 
