@@ -53,10 +53,14 @@ void HeadlessView::showProgressOf(int samples) {
 
 void HeadlessView::setProgress(int controlId, int position) {
     if (controlId != IDC_DOWNLOAD_BAR || progressSamples_ <= 0 || position <= 0) return;
+    // The bar starts at a small offset so that it shows at once; the samples come from the rest of it.
     const int max = LinkController::kDownloadBarMax;
+    const int empty = LinkController::downloadBarPosition(-1, 0, 1);
     position = std::min(position, max);
-    const int percent = position * 100 / max;
-    const long long samples = static_cast<long long>(position) * progressSamples_ / max;
+    const long long samples =
+        position >= max ? progressSamples_
+                        : static_cast<long long>(std::max(position - empty, 0)) * progressSamples_ / (max - empty);
+    const int percent = static_cast<int>(samples * 100 / progressSamples_);
     const double seconds = std::chrono::duration<double>(Clock::now() - progressStart_).count();
     const double rate = seconds > 0 ? static_cast<double>(samples) / seconds : 0;
     if (!progressOnTerminal_) {
@@ -78,7 +82,7 @@ void HeadlessView::setProgress(int controlId, int position) {
     const int filled = percent * kWidth / 100;
     const std::string bar = std::string(static_cast<std::size_t>(filled), '#') +
                             std::string(static_cast<std::size_t>(kWidth - filled), '-');
-    std::string left = "--:--";
+    std::string left = samples >= progressSamples_ ? "0:00" : "--:--";
     if (rate > 0 && samples < progressSamples_) {
         const auto rest = static_cast<long long>(static_cast<double>(progressSamples_ - samples) / rate + 0.5);
         left = format("%lld:%.2lld", rest / 60, rest % 60);
