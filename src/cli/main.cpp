@@ -25,8 +25,9 @@ namespace {
 constexpr const char* kExitStatus =
     "Exit status:\n"
     "  0  done\n"
-    "  1  failed: a file refused, a download or a save failed\n"
-    "  2  usage: an unknown command or option, a missing or malformed value, malformed JSON input\n"
+    "  1  failed: a file refused, a download or a save failed, no instrument found or it did not answer\n"
+    "  2  usage: an unknown command or option, a missing or malformed value, malformed JSON input,\n"
+    "     several instrument ports to choose from\n"
     "  3  nothing to do: the instrument holds no samples";
 
 std::shared_ptr<CLI::Formatter> g_formatter;
