@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds the desktop program and starts it. Installs missing Debian packages first. Every argument is passed
-# on to thermivo, e.g. ./run.sh day1.kvlu  or  ./run.sh --port /dev/ttyUSB0. With no arguments and no
-# instrument attached it starts in demo mode on the built-in virtual instrument.
+# Builds the desktop program and starts it. Installs missing Debian packages first. Every argument but --help
+# is passed on to thermivo, e.g. ./run.sh day1.kvlu  or  ./run.sh --port /dev/ttyUSB0. With no arguments and
+# no instrument attached it starts in demo mode on the built-in virtual instrument. ./run.sh --help says more.
 set -euo pipefail
 cd "$(dirname "$0")"
 jobs=$(nproc 2>/dev/null || echo 2)
