@@ -100,8 +100,12 @@ int runPorts(bool json) {
         if (!VkComm::CSerialPort::canOpen(c.path)) line += "  (cannot be opened now)";
         std::printf("%s\n", line.c_str());
     }
-    if (found.empty()) std::fprintf(stderr, "thermivo-cli: %s\n", text(kTextNoPort).c_str());
-    return found.empty() ? kExitFailure : kExitOk;
+    if (!found.empty()) return kExitOk;
+    std::string named;
+    for (const auto& path : BridgePorts::environmentPorts()) named += (named.empty() ? "" : ", ") + path;
+    std::fprintf(stderr, "thermivo-cli: %s\n",
+                 (fromEnvironment ? textWith(kTextNoEnvironmentPort, {named}) : text(kTextNoPort)).c_str());
+    return kExitFailure;
 }
 
 std::string jsonEscape(const std::string& s) {
