@@ -24,6 +24,7 @@ ensure_packages libsqlite3-dev
 ensure_packages help2man dpkg-dev lintian appstream shared-mime-info xdg-utils libglib2.0-bin qt6-translations-l10n \
   bash-completion
 ensure_packages locales  # localedef: the tests make a comma-decimal locale with it
+ensure_packages clang-format-14  # scripts/check-format.sh
 
 export QT_QPA_PLATFORM=offscreen
 status=0

@@ -35,7 +35,8 @@ if(HELP2MAN AND GZIP)
     if(NOT TARGET ${program})
       continue()
     endif()
-    set(include_args --name "${man_name_${program}}")
+    # Synopsis, environment and files are written by hand: help2man cannot read them from --help.
+    set(include_args --name "${man_name_${program}}" --include ${PKG}/man/${program}.h2m)
     set(commands_page)
     if(program STREQUAL "thermivo-cli")
       list(APPEND include_args --include ${man_dir}/thermivo-cli-commands.h2m)
@@ -49,7 +50,7 @@ if(HELP2MAN AND GZIP)
               ${HELP2MAN} --no-info --section=1 --no-discard-stderr ${include_args}
               --output=${man_dir}/${program}.1 $<TARGET_FILE:${program}>
       COMMAND ${GZIP} -9nf ${man_dir}/${program}.1
-      DEPENDS ${program} ${PKG}/man-commands.sh
+      DEPENDS ${program} ${PKG}/man-commands.sh ${PKG}/man/${program}.h2m
       VERBATIM)
     list(APPEND man_pages ${man_dir}/${program}.1.gz)
   endforeach()

@@ -15,6 +15,8 @@ echo "-- lintian"
 lintian --tag-display-limit 0 "$deb" 2>&1 | grep -v "running with root privileges" >lintian.log || true
 if [ -s lintian.log ]; then sed 's/^/   /' lintian.log; else echo "   (nothing to report)"; fi
 if grep -q '^E:' lintian.log; then echo "check-package: lintian reports errors" >&2; exit 1; fi
+# The Release build takes dpkg-buildflags' hardening: lintian must find nothing missing.
+if grep -q 'hardening-' lintian.log; then echo "check-package: lintian reports missing hardening" >&2; exit 1; fi
 
 echo "-- install"
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "./$deb" >install.log 2>&1 ||
@@ -25,6 +27,10 @@ for program in thermivo thermivo-cli thermivo-sim; do
   [ "$(command -v "$program")" = "/usr/bin/$program" ] || { echo "check-package: /usr/bin/$program missing" >&2; exit 1; }
   "/usr/bin/$program" --version
   [ -s "/usr/share/man/man1/$program.1.gz" ] || { echo "check-package: no man page for $program" >&2; exit 1; }
+  for section in SYNOPSIS ENVIRONMENT; do
+    zcat "/usr/share/man/man1/$program.1.gz" | grep -q "^\.SH $section" ||
+      { echo "check-package: the man page of $program has no $section" >&2; exit 1; }
+  done
 done
 for f in /usr/lib/udev/rules.d/60-thermivo-ch34x.rules /usr/share/applications/thermivo.desktop \
          /usr/share/icons/hicolor/scalable/apps/thermivo.svg /usr/share/icons/hicolor/48x48/apps/thermivo.png \

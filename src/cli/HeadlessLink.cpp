@@ -1,8 +1,13 @@
 #include "HeadlessLink.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
 
 #include "Commands.h"
+#include "app/Format.h"
 #include "app/UiText.h"
 
 namespace thermivo::cli {
@@ -39,12 +44,53 @@ std::string HeadlessView::text(int controlId) const {
     return it == texts_.end() ? std::string() : it->second;
 }
 
+void HeadlessView::showProgressOf(int samples) {
+    progressSamples_ = samples;
+    progressOnTerminal_ = ::isatty(STDERR_FILENO) == 1;
+    progressStart_ = Clock::now();
+    lastShown_ = -1;
+}
+
 void HeadlessView::setProgress(int controlId, int position) {
-    if (controlId != IDC_DOWNLOAD_BAR || !showProgress) return;
-    const int percent = position * 100 / LinkController::kDownloadBarMax;
-    if (percent == lastPercent_ || position == 0) return;
-    lastPercent_ = percent;
-    std::fprintf(stderr, "\r%3d %%", percent);
+    if (controlId != IDC_DOWNLOAD_BAR || progressSamples_ <= 0 || position <= 0) return;
+    // The bar starts at a small offset so that it shows at once; the samples come from the rest of it.
+    const int max = LinkController::kDownloadBarMax;
+    const int empty = LinkController::downloadBarPosition(-1, 0, 1);
+    position = std::min(position, max);
+    const long long samples =
+        position >= max ? progressSamples_
+                        : static_cast<long long>(std::max(position - empty, 0)) * progressSamples_ / (max - empty);
+    const int percent = static_cast<int>(samples * 100 / progressSamples_);
+    const double seconds = std::chrono::duration<double>(Clock::now() - progressStart_).count();
+    const double rate = seconds > 0 ? static_cast<double>(samples) / seconds : 0;
+    if (!progressOnTerminal_) {
+        // A log gets a line per tenth, never a carriage return.
+        const int tenth = percent / 10;
+        if (tenth == lastShown_ || tenth == 0) return;
+        lastShown_ = tenth;
+        std::fprintf(stderr, "%s\n",
+                     textWith(2810, {std::to_string(tenth * 10), std::to_string(samples),
+                                     std::to_string(progressSamples_)}).c_str());
+        return;
+    }
+    // The bar is redrawn at most ten times a second, and whenever the percentage changes.
+    const auto now = Clock::now();
+    if (percent == lastShown_ && percent < 100 && now - lastDrawn_ < std::chrono::milliseconds(100)) return;
+    lastShown_ = percent;
+    lastDrawn_ = now;
+    constexpr int kWidth = 24;
+    const int filled = percent * kWidth / 100;
+    const std::string bar = std::string(static_cast<std::size_t>(filled), '#') +
+                            std::string(static_cast<std::size_t>(kWidth - filled), '-');
+    std::string left = samples >= progressSamples_ ? "0:00" : "--:--";
+    if (rate > 0 && samples < progressSamples_) {
+        const auto rest = static_cast<long long>(static_cast<double>(progressSamples_ - samples) / rate + 0.5);
+        left = format("%lld:%.2lld", rest / 60, rest % 60);
+    }
+    // "\033[K" clears what a longer line before left behind.
+    std::fprintf(stderr, "\r[%s] %3d %%  %s  %s  %s\033[K", bar.c_str(), percent,
+                 textWith(2811, {std::to_string(samples), std::to_string(progressSamples_)}).c_str(),
+                 textWith(2812, {format("%.0f", rate)}).c_str(), textWith(2813, {left}).c_str());
     if (percent >= 100) std::fputc('\n', stderr);
     std::fflush(stderr);
 }
@@ -65,17 +111,33 @@ std::deque<std::string> HeadlessView::takeStatus() {
     return out;
 }
 
+std::vector<int> SinglePort::bridgePorts() {
+    struct stat st {};
+    if (path_.empty() || ::stat(path_.c_str(), &st) != 0) return {};
+    return {1};
+}
+
 HeadlessSession::HeadlessSession(const std::string& portPath)
     : recording_(std::make_unique<Recording>()),
       link_(*recording_, sink_),
       portPath_(portPath),
+      ports_(portPath),
       controller_(link_, view_, ports_) {
-    // A path named on the command line counts as a bridge, whatever its device is.
-    ports_.addExplicitPort(portPath);
     controller_.setHistory(&history());
+    const std::string& tracePath = toolOptions().trace;
+    if (tracePath.empty()) return;
+    if (trace_.open(tracePath)) {
+        link_.setTrace(&trace_);
+        trace_.note("thermivo-cli, port " + portPath);
+    } else {
+        std::fprintf(stderr, "thermivo-cli: --trace %s\n", trace_.error().c_str());
+    }
 }
 
-HeadlessSession::~HeadlessSession() { link_.closePort(); }
+HeadlessSession::~HeadlessSession() {
+    link_.closePort();
+    link_.setTrace(nullptr);
+}
 
 void HeadlessSession::dispatchOnce(Clock::time_point deadline) {
     // The earliest timer bounds the wait for the next message.
@@ -121,6 +183,8 @@ bool HeadlessSession::connect() {
     if (settled && link_.instrumentConnected.load()) return true;
     const std::string status = view_.text(IDC_STATUS);
     std::fprintf(stderr, "%s\n", status.empty() ? thermivo::text(27).c_str() : status.c_str());
+    // The port opened but nothing answered: say so plainly, and how to see what went over the line.
+    if (status.empty() || status == thermivo::text(27)) std::fprintf(stderr, "%s\n", textWith(2805, {portPath_}).c_str());
     return false;
 }
 

@@ -12,6 +12,7 @@
 #include "link/BridgePorts.h"
 #include "link/InstrumentLink.h"
 #include "link/LinkController.h"
+#include "link/LinkTrace.h"
 
 namespace thermivo::cli {
 
@@ -49,7 +50,10 @@ public:
 
     /// Status-line texts set since the last call, oldest first.
     std::deque<std::string> takeStatus();
-    bool showProgress = false;
+    /// Shows the download's progress for a recording of this many samples (0: none shown). On a terminal
+    /// one line redrawn in place: a bar, samples, rate and time left; elsewhere (a log) one plain line per
+    /// tenth, so no carriage return ever lands in a file.
+    void showProgressOf(int samples);
 
 private:
     friend class HeadlessSession;
@@ -61,11 +65,26 @@ private:
     std::map<int, std::string> texts_;
     std::deque<std::string> status_;
     std::map<int, Timer> timers_;
-    int lastPercent_ = -1;
+    int progressSamples_ = 0;
+    bool progressOnTerminal_ = false;
+    int lastShown_ = -1;  ///< percent (terminal) or tenth (log) shown last
+    std::chrono::steady_clock::time_point progressStart_;
+    std::chrono::steady_clock::time_point lastDrawn_;
+};
+
+/// The one port a command talks to, as the port table the controller searches.
+class SinglePort : public PortDirectory {
+public:
+    explicit SinglePort(std::string path) : path_(std::move(path)) {}
+    std::vector<int> bridgePorts() override;
+    std::string pathOf(int n) override { return n == 1 ? path_ : std::string(); }
+
+private:
+    std::string path_;
 };
 
 /// One instrument conversation of the command-line tool: the same LinkController as the window, driven
-/// by a small event loop.
+/// by a small event loop. With --trace, every frame goes to the trace file.
 class HeadlessSession {
 public:
     explicit HeadlessSession(const std::string& portPath);
@@ -91,8 +110,9 @@ private:
     InstrumentLink link_;
     HeadlessView view_;
     std::string portPath_;
-    BridgePorts ports_;
+    SinglePort ports_;
     LinkController controller_;
+    LinkTrace trace_;
 };
 
 }  // namespace thermivo::cli

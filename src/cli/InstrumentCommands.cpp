@@ -93,8 +93,9 @@ bool outputFolderWritable(const std::string& output) {
 
 int runDownload(const InstrumentRequest& a) {
     if (!outputFolderWritable(a.output)) return kExitFailure;
-    HeadlessSession s(a.port);
-    s.view().showProgress = true;
+    std::string port;
+    if (const int chosen = choosePort(a.port, port); chosen != kExitOk) return chosen;
+    HeadlessSession s(port);
     // The same rule as the window: every complete download is kept in the recordings folder as well.
     const RecordingStore store(RecordingStore::defaultRoot());
     if (!a.noKeep) s.controller().setRecordingStore(&store);
@@ -111,6 +112,7 @@ int runDownload(const InstrumentRequest& a) {
         return kExitNoSamples;
     }
     const auto started = std::chrono::steady_clock::now();
+    if (!toolOptions().quiet) s.view().showProgressOf(announced);
     s.controller().onDownloadClicked();
     const std::string done = text(28), failed = text(141);
     // The controller ends every download by itself; the limit only guards against a controller fault.
@@ -138,9 +140,11 @@ int runDownload(const InstrumentRequest& a) {
     }
     s.view().setProgress(IDC_DOWNLOAD_BAR, LinkController::kDownloadBarMax);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::fprintf(stderr, "%s\n", format("%d samples in %.1f s", loaded, seconds).c_str());
+    sayDone(textWith(2807, {std::to_string(loaded), format("%.1f", seconds)}));
     s.link().closePort();
-    if (!s.controller().keptText().empty()) std::fprintf(stderr, "%s\n", s.controller().keptText().c_str());
+    // Where the original was kept is news only with the other success lines; a copy that failed is always told.
+    if (s.controller().keptOk()) sayDone(s.controller().keptText());
+    else if (!s.controller().keptText().empty()) std::fprintf(stderr, "%s\n", s.controller().keptText().c_str());
     rec.formatTemperatureTexts();
     RecordFile file(a.output, RecordFile::ModeWrite);
     if (!file.isOpen() || !file.write(rec)) {
@@ -149,12 +153,15 @@ int runDownload(const InstrumentRequest& a) {
         return kExitFailure;
     }
     recordFile(&history(), HistoryEvent::FileSaved, a.output, rec, {{"from", "download"}});
-    std::fprintf(stderr, "%s\n%s%s\n", done.c_str(), text(37).c_str(), a.output.c_str());
+    sayDone(done);
+    sayDone(text(37) + a.output);
     return kExitOk;
 }
 
 int runStatus(const InstrumentRequest& a) {
-    HeadlessSession s(a.port);
+    std::string port;
+    if (const int chosen = choosePort(a.port, port); chosen != kExitOk) return chosen;
+    HeadlessSession s(port);
     if (!s.connect()) return kExitFailure;
     if (!waitForStatus(s)) {
         std::fprintf(stderr, "%s\n", text(27).c_str());
@@ -164,6 +171,19 @@ int runStatus(const InstrumentRequest& a) {
     const Recording& rec = s.recording();
     const int stateText = rec.instrumentState == 0 ? 76 : rec.instrumentState == 1 ? 77 : 78;
     const auto clock = toLocal(rec.instrumentClock);
+    if (a.json) {
+        const char* state = rec.instrumentState == 0 ? "idle" : rec.instrumentState == 1 ? "recording" : "stopped";
+        const std::string clockText =
+            clock ? format("\"%d-%.2d-%.2dT%.2d:%.2d:%.2d\"", clock->year, clock->month, clock->day, clock->hour,
+                           clock->minute, clock->second)
+                  : std::string("null");
+        std::printf("{\"port\": \"%s\", \"serial\": \"%s\", \"clock\": %s, \"clockSeconds\": %lld, \"state\": \"%s\", "
+                    "\"stateText\": \"%s\", \"batteryPercent\": %d}\n",
+                    jsonEscape(port).c_str(), jsonEscape(rec.serialText()).c_str(), clockText.c_str(),
+                    static_cast<long long>(rec.instrumentClock), state, jsonEscape(text(stateText)).c_str(),
+                    rec.batteryPercent);
+        return kExitOk;
+    }
     std::printf("serial: %s\n", rec.serialText().c_str());
     if (clock) {
         std::printf("clock: %d-%.2d-%.2d %.2d:%.2d:%.2d\n", clock->year, clock->month, clock->day, clock->hour,
@@ -175,21 +195,30 @@ int runStatus(const InstrumentRequest& a) {
 }
 
 int runSetClock(const InstrumentRequest& a) {
-    HeadlessSession s(a.port);
+    std::string port;
+    if (const int chosen = choosePort(a.port, port); chosen != kExitOk) return chosen;
+    HeadlessSession s(port);
     if (!s.connect()) return kExitFailure;
     // The clock as it was goes into the history beside the new time; without a status reply it reads unknown.
     waitForStatus(s);
     s.takeStatus();
     s.controller().onCalibrationClicked();
     const std::string ok = text(131), failed = text(132);
-    s.runUntil([&] { const auto t = s.view().text(IDC_STATUS); return t == ok || t == failed; }, seconds(30));
-    const bool success = s.view().text(IDC_STATUS) == ok;
-    std::fprintf(stderr, "%s\n", success ? ok.c_str() : failed.c_str());
-    return success ? kExitOk : kExitFailure;
+    const bool settled = s.runUntil(
+        [&] { const auto t = s.view().text(IDC_STATUS); return t == ok || t == failed; }, seconds(30));
+    const bool success = settled && s.view().text(IDC_STATUS) == ok;
+    if (success) {
+        sayDone(ok);
+        return kExitOk;
+    }
+    std::fprintf(stderr, "%s\n%s\n", failed.c_str(), text(2818).c_str());
+    return kExitFailure;
 }
 
 int runStart(const InstrumentRequest& a) {
-    HeadlessSession s(a.port);
+    std::string port;
+    if (const int chosen = choosePort(a.port, port); chosen != kExitOk) return chosen;
+    HeadlessSession s(port);
     if (!s.connect()) return kExitFailure;
     std::int32_t kind = 0;
     {
@@ -197,8 +226,7 @@ int runStart(const InstrumentRequest& a) {
         kind = s.recording().kind;
     }
     if (kind != KindTemp) {
-        std::fprintf(stderr, "thermivo-cli: this instrument cannot be started from here (serial %s)\n",
-                     s.recording().serialText().c_str());
+        std::fprintf(stderr, "%s\n", textWith(2806, {s.recording().serialText()}).c_str());
         return kExitFailure;
     }
     // The battery check needs a status reply first.
@@ -208,10 +236,10 @@ int runStart(const InstrumentRequest& a) {
     }
     s.takeStatus();
     if (s.recording().instrumentState == 1) {
-        std::fprintf(stderr, "%s\n", text(77).c_str());
+        std::fprintf(stderr, "%s\n", text(2803).c_str());
         return kExitFailure;
     }
-    s.view().setText(IDC_MINUTES, a.interval);
+    s.view().setText(IDC_MINUTES, std::to_string(a.interval));
     s.takeStatus();
     s.controller().onStartRecordClicked();
     const std::string started = text(77), noAnswer = text(27);
@@ -225,8 +253,17 @@ int runStart(const InstrumentRequest& a) {
     };
     s.runUntil([&] { return !outcome().empty(); }, seconds(30));
     const std::string result = outcome();
-    std::fprintf(stderr, "%s\n", result.empty() ? noAnswer.c_str() : result.c_str());
-    return result == started ? kExitOk : kExitFailure;
+    if (result == started) {
+        sayDone(result);
+        return kExitOk;
+    }
+    // "No answer" after a start command leaves the instrument's state open; say that, not just "no answer".
+    if (result.empty() || result == noAnswer) {
+        std::fprintf(stderr, "%s\n%s\n", noAnswer.c_str(), text(2804).c_str());
+    } else {
+        std::fprintf(stderr, "%s\n", result.c_str());
+    }
+    return kExitFailure;
 }
 
 }  // namespace thermivo::cli

@@ -1,6 +1,12 @@
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <memory>
 #include <sstream>
 
@@ -49,11 +55,78 @@ std::string trimLeft(const std::string& s) {
 
 }  // namespace
 
-bool loadRecording(const std::string& path, Recording& rec) {
-    RecordFile file(path, RecordFile::ModeRead);
+namespace {
+
+// A pipe, FIFO or device can be read once only: its bytes are taken whole into a private file, which is read
+// as a record file and named by the digest of exactly those bytes. Nothing when the input cannot be read.
+struct StreamCopy {
+    std::string path, digest, error;
+    ~StreamCopy() {
+        if (!path.empty()) ::unlink(path.c_str());
+    }
+};
+
+bool copyStream(const std::string& from, StreamCopy& copy) {
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        copy.error = std::strerror(errno);
+        return false;
+    }
+    const char* tmp = std::getenv("TMPDIR");
+    std::string templ = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/thermivo-input.XXXXXX";
+    const int out = ::mkstemp(templ.data());
+    if (out < 0) {
+        copy.error = std::strerror(errno);
+        ::close(in);
+        return false;
+    }
+    copy.path = templ;
+    Sha256 hash;
+    char buf[65536];
+    bool ok = true;
+    for (;;) {
+        const ssize_t n = ::read(in, buf, sizeof buf);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            copy.error = std::strerror(errno);
+            ok = false;
+            break;
+        }
+        hash.update(buf, static_cast<std::size_t>(n));
+        if (::write(out, buf, static_cast<std::size_t>(n)) != n) {
+            copy.error = std::strerror(errno);
+            ok = false;
+            break;
+        }
+    }
+    ::close(in);
+    if (::close(out) != 0 && ok) {
+        copy.error = std::strerror(errno);
+        ok = false;
+    }
+    copy.digest = hash.finishHex();
+    return ok;
+}
+
+}  // namespace
+
+bool loadRecording(const std::string& path, Recording& rec, std::string* digest) {
+    // "-" is the standard input: a file redirected into it, or a pipe read to its end.
+    const std::string source = path == "-" ? "/dev/stdin" : path;
+    struct stat st {};
+    const bool regular = ::stat(source.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    StreamCopy copy;
+    if (!regular && !copyStream(source, copy)) {
+        std::fprintf(stderr, "%s%s\n(%s)\n", text(40).c_str(), path.c_str(), copy.error.c_str());
+        return false;
+    }
+    RecordFile file(regular ? source : copy.path, RecordFile::ModeRead);
     if (file.isOpen() && file.read(rec)) {
         rec.buildSampleTimes();
         rec.formatTemperatureTexts();
+        // The digest of the bytes as read: a regular file is hashed where it lies, a stream by its copy.
+        if (digest != nullptr) *digest = regular ? sha256HexOfFile(source).value_or("") : copy.digest;
         return true;
     }
     std::fprintf(stderr, "%s%s\n", text(40).c_str(), path.c_str());
@@ -84,13 +157,13 @@ int runInfo(const InfoRequest& request) {
     if (!request.to.empty()) to = parseMinuteTime(request.to);
     if (from && to && *from > *to) return usage("--from lies after --to");
     auto rec = std::make_unique<Recording>();
-    if (!loadRecording(path, *rec)) return kExitFailure;
+    std::string digest;
+    if (!loadRecording(path, *rec, &digest)) return kExitFailure;
     const RecordingStatistics stats =
         computeStatistics(*rec, sampleRangeBetween(*rec, from, to), activationEnergy);
     // Unix seconds mean nothing to a reader in another zone without the zone they were shown in.
     const std::string zone = localZoneName();
     const int offset = utcOffsetSeconds(rec->startTime);
-    const std::string digest = sha256HexOfFile(path).value_or("");
     if (json) {
         const std::string timeZone =
             "{\"name\": " + jsonString(zone) + ", \"utcOffsetSeconds\": " + std::to_string(offset) + "}";
@@ -120,13 +193,17 @@ int runInfo(const InfoRequest& request) {
 
 int runCreate(const CreateRequest& request) {
     const std::string &input = request.input, &output = request.output;
-    std::ifstream in(input, std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "thermivo-cli: cannot read %s\n", input.c_str());
-        return kExitFailure;
-    }
     std::stringstream buffer;
-    buffer << in.rdbuf();
+    if (input == "-") {
+        buffer << std::cin.rdbuf();
+    } else {
+        std::ifstream in(input, std::ios::binary);
+        if (!in) {
+            std::fprintf(stderr, "thermivo-cli: cannot read %s\n", input.c_str());
+            return kExitFailure;
+        }
+        buffer << in.rdbuf();
+    }
     JsonProblem problem;
     auto rec = std::make_unique<Recording>();
     if (!recordingFromJson(buffer.str(), *rec, &problem)) {
@@ -140,7 +217,7 @@ int runCreate(const CreateRequest& request) {
         return kExitFailure;
     }
     recordFile(&history(), HistoryEvent::FileSaved, output, *rec, {{"from", input}});
-    std::fprintf(stderr, "%s%s\n", text(37).c_str(), output.c_str());
+    sayDone(text(37) + output);
     return kExitOk;
 }
 

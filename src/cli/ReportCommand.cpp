@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 #include "Commands.h"
@@ -29,7 +30,9 @@ int runReport(const ReportCommandRequest& request) {
     if (!request.unit.empty()) applyUnit(request.unit);
 
     auto rec = std::make_unique<Recording>();
-    if (!loadRecording(request.input, *rec)) return kExitFailure;
+    // The digest is taken of the bytes read, the file an auditor can check.
+    std::string digest;
+    if (!loadRecording(request.input, *rec, &digest)) return kExitFailure;
     if (!rec->hasSamples()) {
         std::fprintf(stderr, "thermivo-cli: %s holds no samples\n", request.input.c_str());
         return kExitFailure;
@@ -38,16 +41,10 @@ int runReport(const ReportCommandRequest& request) {
         std::fprintf(stderr, "thermivo-cli: %s: the time range holds no samples\n", request.input.c_str());
         return kExitFailure;
     }
-    // The digest is taken of the file as it lies on the disk, the bytes an auditor can check.
-    const auto digest = sha256HexOfFile(request.input);
-    if (!digest) {
-        std::fprintf(stderr, "thermivo-cli: cannot read %s\n", request.input.c_str());
-        return kExitFailure;
-    }
     ReportRequest r;
     const auto slash = request.input.find_last_of('/');
     r.sourceName = slash == std::string::npos ? request.input : request.input.substr(slash + 1);
-    r.sourceSha256 = *digest;
+    r.sourceSha256 = digest;
     r.from = from;
     r.to = to;
     r.activationEnergyKJPerMol = request.activationEnergy;
@@ -55,7 +52,10 @@ int runReport(const ReportCommandRequest& request) {
     r.madeAt = nowSeconds();
     r.user = systemUserName();
     r.program = thermivoNameAndVersion();
-    r.origin = verdictText(verifyFile(history(), RecordingStore(RecordingStore::defaultRoot()), request.input));
+    // A stream cannot be read a second time, and the history names files, not streams.
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(request.input, ec))
+        r.origin = verdictText(verifyFile(history(), RecordingStore(RecordingStore::defaultRoot()), request.input));
     const ReportContent content = buildReportContent(*rec, r, AppSettings::instance());
 #ifdef THERMIVO_HAVE_PDF
     return withPdfWriter(request.output, [&] {

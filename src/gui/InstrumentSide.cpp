@@ -77,7 +77,18 @@ InstrumentSide::~InstrumentSide() {
     dlg_.SetRecordingMutex(nullptr);
     view_->setController(nullptr);
     link_.closePort();
+    link_.setTrace(nullptr);
     if (simulator_) simulator_->stop();
+}
+
+bool InstrumentSide::startTrace(const std::string& path, std::string& error) {
+    if (!trace_.open(path)) {
+        error = trace_.error();
+        return false;
+    }
+    trace_.note("thermivo" + std::string(simulated() ? ", demo instrument " + simulator_->path() : ""));
+    link_.setTrace(&trace_);
+    return true;
 }
 
 void InstrumentSide::startSearch() {

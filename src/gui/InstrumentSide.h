@@ -6,6 +6,7 @@
 #include "link/BridgePorts.h"
 #include "link/InstrumentLink.h"
 #include "link/LinkController.h"
+#include "link/LinkTrace.h"
 
 namespace thermivo {
 
@@ -26,6 +27,9 @@ public:
 
     /// The search at the end of the window's initialisation, then the arrival/removal watcher.
     void startSearch();
+    /// Records every frame to and from the instrument in `path` (--trace); false with `error` when the file
+    /// cannot be written.
+    bool startTrace(const std::string& path, std::string& error);
 
     LinkController& controller() { return controller_; }
     InstrumentLink& link() { return link_; }
@@ -45,6 +49,7 @@ private:
     InstrumentLink link_;
     DialogLinkView* view_;  // owned by the window
     LinkController controller_;
+    LinkTrace trace_;
 };
 
 }  // namespace thermivo

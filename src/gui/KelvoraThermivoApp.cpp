@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QTimer>
+#include <cstdio>
 
 #include "Artwork.h"
 #include "DeepColdThermivoDlg.h"
@@ -26,18 +27,22 @@ LaunchOptions parseLaunchOptions(const QStringList& args) {
             rest << a;
             continue;
         }
-        if (a == QLatin1String("--port") || a == QLatin1String("--screenshot")) {
+        if (a == QLatin1String("--port") || a == QLatin1String("--screenshot") || a == QLatin1String("--trace")) {
             if (i + 1 >= args.size() || args[i + 1].isEmpty()) {
                 o.error = QStringLiteral("%1 needs a path").arg(a);
                 return o;
             }
             if (a == QLatin1String("--port"))
                 o.portPaths << args[i + 1];
+            else if (a == QLatin1String("--trace"))
+                o.tracePath = args[i + 1];
             else
                 o.screenshotPath = args[i + 1];
             ++i;
         } else if (a.startsWith(QLatin1String("--port="))) {
             o.portPaths << a.mid(7);
+        } else if (a.startsWith(QLatin1String("--trace="))) {
+            o.tracePath = a.mid(8);
         } else if (a == QLatin1String("--simulate")) {
             o.simulate = true;
         } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
@@ -59,10 +64,12 @@ LaunchOptions parseLaunchOptions(const QStringList& args) {
 
 QString launchUsage() {
     return QStringLiteral(
-        "Usage: thermivo [--port PATH]... [--simulate] [FILE.kvlu]\n"
+        "Usage: thermivo [--port PATH]... [--simulate] [--trace FILE] [FILE.kvlu]\n"
         "Shows, saves and prints the recordings of the temperature data logger.\n"
         "  --port PATH   also treat this serial device as an instrument port (repeatable)\n"
         "  --simulate    talk to the built-in virtual instrument instead of a real one\n"
+        "  --trace FILE  write every frame sent to and received from the instrument to FILE\n"
+        "                (\"-\": stderr), to attach to a problem report\n"
         "  FILE.kvlu     a recording to open at start\n"
         "  --help, --version  this text; the version\n");
 }
@@ -119,6 +126,13 @@ int CKelvoraThermivoApp::InitInstance() {
     ConnectWindow(dlg);
     InstrumentSide instrument(dlg, *recording_, options_.portPaths, options_.simulate);
     instrument.controller().setHistory(&history);
+    if (!options_.tracePath.isEmpty()) {
+        std::string error;
+        if (!instrument.startTrace(options_.tracePath.toStdString(), error)) {
+            std::fprintf(stderr, "thermivo: --trace %s\n", error.c_str());
+            return 1;
+        }
+    }
 
     if (!options_.screenshotPath.isEmpty()) {
         const QString path = options_.screenshotPath;

@@ -15,6 +15,7 @@ struct LaunchOptions {
     bool simulate = false;   ///< --simulate: talk to the built-in virtual instrument
     QString commandLine;     ///< what remains, joined by blanks: a *.kvlu file to open at start
     QString screenshotPath;  ///< --screenshot PATH: save a picture of the window once shown, then leave
+    QString tracePath;       ///< --trace FILE: every frame to and from the instrument, for a problem report
     bool help = false;
     QString error;  ///< not empty when the arguments are unusable
 };

@@ -39,7 +39,7 @@ TEST(CliUsage, TheToolAndEveryCommandHaveTheirOwnHelp) {
         EXPECT_NE(r.out.find(code), std::string::npos) << code;
     const auto commands = listedCommands(r.out);
     EXPECT_EQ(commands, (std::vector<std::string>{"info", "create", "convert", "report", "download", "status", "set-clock",
-                                                  "start", "history", "verify"}));
+                                                  "start", "history", "verify", "ports"}));
     for (const auto& name : commands) {
         r = cli(dir, name + " --help");
         EXPECT_EQ(r.status, 0) << name;
@@ -76,8 +76,9 @@ TEST(CliUsage, ARefusedCommandLineNamesTheOptionAndWhatItTakes) {
         {"create --from-json '" + dir.file("missing.json") + "' -o '" + dir.file("x.kvlu") + "'",
          {"--from-json", "missing.json", "usage: thermivo-cli create "}},
         {"create --from-json '" + dir.file("in.json") + "'", {"-o is required"}},
-        {"download -o x.kvlu", {"--port is required", "usage: thermivo-cli download "}},
+        {"download", {"-o is required", "usage: thermivo-cli download "}},
         {"start --port /dev/null", {"--interval is required"}},
+        {"start --port /dev/null --interval 0", {"--interval", "1 to 99", "usage: thermivo-cli start "}},
         {"info " + rec + " --bogus", {"--bogus"}},
         {"frobnicate", {"unknown command 'frobnicate'", "info, create, convert"}},
         {"", {"no command given", "usage: thermivo-cli "}},

@@ -408,6 +408,11 @@ TEST(LaunchOptions, OptionsFirstThenTheFile) {
     EXPECT_FALSE(parseLaunchOptions({"--port"}).error.isEmpty());
     EXPECT_FALSE(parseLaunchOptions({"--bogus"}).error.isEmpty());
     EXPECT_TRUE(parseLaunchOptions({}).commandLine.isEmpty());
+    const auto traced = parseLaunchOptions({"--trace", "link.trace", "day.kvlu"});
+    EXPECT_EQ(traced.tracePath, "link.trace");
+    EXPECT_EQ(traced.commandLine, "day.kvlu");
+    EXPECT_EQ(parseLaunchOptions({"--trace=-"}).tracePath, "-");
+    EXPECT_FALSE(parseLaunchOptions({"--trace"}).error.isEmpty());
 }
 
 }  // namespace

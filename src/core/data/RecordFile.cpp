@@ -458,11 +458,18 @@ RecordFile::RecordFile(std::string path, int mode) : path_(std::move(path)), mod
     if (mode_ == ModeRead) {
         readFd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
         struct stat st{};
-        if (readFd_ >= 0 && (::fstat(readFd_, &st) != 0 || !S_ISREG(st.st_mode))) {
+        if (readFd_ >= 0 && ::fstat(readFd_, &st) != 0) {
+            const int err = errno;
+            ::close(readFd_);
+            readFd_ = -1;
+            errno = err;
+        } else if (readFd_ >= 0 && S_ISDIR(st.st_mode)) {
             ::close(readFd_);
             readFd_ = -1;
             errno = EISDIR;
         }
+        // A pipe, a FIFO, a terminal or /dev/null is read to its end like a file.
+        stream_ = readFd_ >= 0 && !S_ISREG(st.st_mode);
         open_ = readFd_ >= 0;
         if (!open_) error_ = std::strerror(errno);
     } else if (mode_ == ModeWrite) {
@@ -514,23 +521,43 @@ bool RecordFile::read(Recording& rec) {
         if (error_.empty()) error_ = "file is not open for reading";
         return false;
     }
-    struct stat st{};
-    if (::fstat(readFd_, &st) != 0) {
-        error_ = std::strerror(errno);
-        return false;
-    }
-    const auto size = static_cast<std::size_t>(st.st_size);
-    if (size > kMaxFileSize) {
-        error_ = "file too long";
-        return false;
-    }
-    std::vector<std::uint8_t> bytes(size);
+    std::vector<std::uint8_t> bytes;
     std::size_t got = 0;
-    while (got < size) {
-        const ssize_t n = ::pread(readFd_, bytes.data() + got, size - got, static_cast<off_t>(got));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        got += static_cast<std::size_t>(n);
+    if (stream_) {
+        // No size to ask for: read until the end, one byte past the limit to tell "too long".
+        bytes.resize(kMaxFileSize + 1);
+        while (got < bytes.size()) {
+            const ssize_t n = ::read(readFd_, bytes.data() + got, bytes.size() - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                error_ = std::strerror(errno);
+                return false;
+            }
+            if (n == 0) break;
+            got += static_cast<std::size_t>(n);
+        }
+        if (got > kMaxFileSize) {
+            error_ = "file too long";
+            return false;
+        }
+    } else {
+        struct stat st{};
+        if (::fstat(readFd_, &st) != 0) {
+            error_ = std::strerror(errno);
+            return false;
+        }
+        const auto size = static_cast<std::size_t>(st.st_size);
+        if (size > kMaxFileSize) {
+            error_ = "file too long";
+            return false;
+        }
+        bytes.resize(size);
+        while (got < size) {
+            const ssize_t n = ::pread(readFd_, bytes.data() + got, size - got, static_cast<off_t>(got));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            got += static_cast<std::size_t>(n);
+        }
     }
     bytes.resize(got);
     if (got >= kHeaderSize) {

@@ -65,6 +65,7 @@ private:
     int mode_;
     bool open_ = false;
     int readFd_ = -1;
+    bool stream_ = false;  ///< read to its end: it has no size (a pipe, a FIFO, a device)
     std::string error_;
     SaveProblem problem_ = SaveProblem::None;
     std::array<std::uint8_t, 5> headerNumbers_{};

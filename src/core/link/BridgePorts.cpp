@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -55,22 +56,35 @@ void BridgePorts::addExplicitPort(const std::string& path) {
     explicit_.insert(path);
 }
 
-int BridgePorts::addPortsFromEnvironment() {
+std::vector<std::string> BridgePorts::environmentPorts() {
     const char* env = std::getenv("THERMIVO_PORT");
-    if (env == nullptr) return 0;
-    int added = 0;
+    std::vector<std::string> paths;
+    if (env == nullptr) return paths;
     std::string all(env);
     std::size_t start = 0;
     while (start <= all.size()) {
         const std::size_t end = std::min(all.find(':', start), all.size());
         const std::string one = all.substr(start, end - start);
-        if (!one.empty()) {
-            addExplicitPort(one);
-            ++added;
-        }
+        if (!one.empty() && std::find(paths.begin(), paths.end(), one) == paths.end()) paths.push_back(one);
         start = end + 1;
     }
-    return added;
+    return paths;
+}
+
+int BridgePorts::addPortsFromEnvironment() {
+    const std::vector<std::string> paths = environmentPorts();
+    for (const auto& path : paths) addExplicitPort(path);
+    return static_cast<int>(paths.size());
+}
+
+std::string BridgePorts::defaultSysfsRoot() {
+    const char* root = std::getenv("THERMIVO_SYSFS_ROOT");
+    return root != nullptr && *root != '\0' ? root : "/sys";
+}
+
+std::string BridgePorts::defaultDevRoot() {
+    const char* root = std::getenv("THERMIVO_DEV_ROOT");
+    return root != nullptr && *root != '\0' ? root : "/dev";
 }
 
 std::string BridgePorts::ttyNameOf(const std::string& nameOrPath) const {
@@ -82,6 +96,19 @@ std::string BridgePorts::ttyNameOf(const std::string& nameOrPath) const {
 }
 
 bool BridgePorts::sysfsIsBridge(const std::string& name) const {
+    UsbId id{};
+    return sysfsUsbId(name, id);
+}
+
+std::string BridgePorts::bridgeUsbIdOf(const std::string& nameOrPath) const {
+    UsbId id{};
+    if (!sysfsUsbId(ttyNameOf(nameOrPath), id)) return {};
+    char text[16];
+    std::snprintf(text, sizeof text, "%04x:%04x", id.vendor, id.product);
+    return text;
+}
+
+bool BridgePorts::sysfsUsbId(const std::string& name, UsbId& id) const {
     if (name.empty() || name == "." || name == "..") return false;
     std::error_code ec;
     const fs::path root = fs::canonical(sysfsRoot_, ec);
@@ -92,8 +119,9 @@ bool BridgePorts::sysfsIsBridge(const std::string& name) const {
     while (dir != root && dir.has_parent_path() && dir.native().rfind(root.native(), 0) == 0) {
         std::uint16_t vendor = 0, product = 0;
         if (readHexId(dir / "idVendor", vendor) && readHexId(dir / "idProduct", product)) {
+            id = {vendor, product};
             return std::any_of(kBridgeUsbIds.begin(), kBridgeUsbIds.end(),
-                               [&](const UsbId& id) { return id.vendor == vendor && id.product == product; });
+                               [&](const UsbId& known) { return known.vendor == vendor && known.product == product; });
         }
         dir = dir.parent_path();
     }

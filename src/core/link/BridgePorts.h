@@ -42,7 +42,7 @@ class BridgePorts : public PortDirectory {
     enum class Watch { Auto, Udev, Polling };
 
     /// sysfsRoot and devRoot are injectable so tests can build a fake tree.
-    explicit BridgePorts(std::string sysfsRoot = "/sys", std::string devRoot = "/dev");
+    explicit BridgePorts(std::string sysfsRoot = defaultSysfsRoot(), std::string devRoot = defaultDevRoot());
     ~BridgePorts() override;
     BridgePorts(const BridgePorts&) = delete;
     BridgePorts& operator=(const BridgePorts&) = delete;
@@ -51,6 +51,14 @@ class BridgePorts : public PortDirectory {
     void addExplicitPort(const std::string& path);
     /// Adds the paths of THERMIVO_PORT (several separated by ':'); returns how many.
     int addPortsFromEnvironment();
+    /// The paths THERMIVO_PORT names, in its order.
+    static std::vector<std::string> environmentPorts();
+    /// "/sys", or THERMIVO_SYSFS_ROOT where set: whole programs run against a fake tree in tests.
+    static std::string defaultSysfsRoot();
+    /// "/dev", or THERMIVO_DEV_ROOT where set.
+    static std::string defaultDevRoot();
+    /// "vvvv:pppp" of the CH34x bridge a tty (name or path below devRoot) belongs to; "" for any other.
+    std::string bridgeUsbIdOf(const std::string& nameOrPath) const;
 
     /// True when the tty (a name such as "ttyUSB0" or a path below devRoot) belongs to a CH34x bridge, or
     /// the path was given explicitly.
@@ -93,6 +101,7 @@ class BridgePorts : public PortDirectory {
     std::vector<std::pair<std::string, NodeId>> scanWithIds() const;
     std::string ttyNameOf(const std::string& nameOrPath) const;
     bool sysfsIsBridge(const std::string& name) const;
+    bool sysfsUsbId(const std::string& name, UsbId& id) const;
     void watch(Notify notify, bool useUdev);
 
     const std::string sysfsRoot_;

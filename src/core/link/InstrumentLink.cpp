@@ -4,6 +4,7 @@
 
 #include "app/UiText.h"
 #include "data/LocalTime.h"
+#include "link/LinkTrace.h"
 #include "link/Protocol.h"
 
 namespace thermivo {
@@ -80,10 +81,16 @@ bool InstrumentLink::openPort(int n, const std::string& path) {
     closePort();
     decoder_->clear();
     port_.setDataCallback(&InstrumentLink::receiveCallback, this);
-    return port_.open(n, path);
+    const bool opened = port_.open(n, path);
+    if (LinkTrace* trace = trace_.load()) trace->note((opened ? "opened " : "could not open ") + path);
+    return opened;
 }
 
-void InstrumentLink::closePort() { port_.close(); }
+void InstrumentLink::closePort() {
+    const bool wasOpen = port_.isOpen();
+    port_.close();
+    if (LinkTrace* trace = trace_.load(); trace != nullptr && wasOpen) trace->note("closed the port");
+}
 
 void InstrumentLink::setTransport(FrameTransport* transport) {
     transport_ = transport != nullptr ? transport : portTransport_.get();
@@ -92,8 +99,13 @@ void InstrumentLink::setTransport(FrameTransport* transport) {
 int InstrumentLink::send(const std::uint8_t* frame, int size, std::int32_t pending, std::int64_t replyWait) {
     if (pending != PendingNone) pendingCode.store(pending);
     if (replyWait > 0) sink_.post(WM_REPLY_WAIT, 0, replyWait);
-    if (!portPresenceCheck()) return -1;
-    return transport_->write(frame, size);
+    if (!portPresenceCheck()) {
+        if (LinkTrace* trace = trace_.load()) trace->sent(frame, size, -1);
+        return -1;
+    }
+    const int written = transport_->write(frame, size);
+    if (LinkTrace* trace = trace_.load()) trace->sent(frame, size, written);
+    return written;
 }
 
 int InstrumentLink::headerRequest(bool download) {
@@ -149,7 +161,10 @@ bool InstrumentLink::portPresenceCheck() {
     return false;
 }
 
-void InstrumentLink::receive(const std::uint8_t* data, int count) { decoder_->receive(data, count); }
+void InstrumentLink::receive(const std::uint8_t* data, int count) {
+    if (LinkTrace* trace = trace_.load()) trace->received(data, count);
+    decoder_->receive(data, count);
+}
 
 void InstrumentLink::receiveCallback(void* userData, const std::uint8_t* data, int count) {
     static_cast<InstrumentLink*>(userData)->receive(data, count);

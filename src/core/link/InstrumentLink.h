@@ -15,6 +15,7 @@
 namespace thermivo {
 
 struct Recording;
+class LinkTrace;
 
 /// What the link writes its frames through: the serial port, or a fake in tests.
 class FrameTransport {
@@ -122,6 +123,10 @@ public:
     std::string disconnectText() const;
     void setDisconnectText(const std::string& text);
 
+    /// Every frame sent and every byte received is also written to this trace (nullptr: none). Set it
+    /// before a port is opened; the trace must outlive the link's use of it.
+    void setTrace(LinkTrace* trace) { trace_.store(trace); }
+
     /// Replaces the PC clock (seconds since 1970) used for command clock blocks and reply checks; set it
     /// before a port is opened (the reader thread reads it).
     void setClock(std::function<std::int64_t()> clock);
@@ -148,6 +153,7 @@ private:
     mutable std::mutex textMutex_;
     std::string disconnectText_;
     std::function<std::int64_t()> clock_;
+    std::atomic<LinkTrace*> trace_{nullptr};
 };
 
 }  // namespace thermivo

@@ -474,10 +474,12 @@ void LinkController::enableFileButtons(bool enabled) {
 
 void LinkController::keepDownload(Recording& rec, HistoryEntry& entry) {
     keptText_.clear();
+    keptOk_ = false;
     if (history_ != nullptr) entry = downloadEntry(HistoryEvent::DownloadComplete, rec);
     if (store_ == nullptr || rec.sampleCount <= 0) return;
     // Written before the lock is let go: nothing (a Connect, a replug) can clear the samples first.
     const RecordingStore::Kept kept = keepCompleteDownload(*store_, rec);
+    keptOk_ = kept.ok;
     keptText_ = kept.ok ? textWith(kTextCopyKept, {kept.path}) : textWith(kTextCopyFailed, {kept.path, kept.error});
     // A folder that takes no file is said once a run in a box of its own, not only in a tooltip.
     if (!kept.ok && !storeProblemTold_) {

@@ -58,6 +58,8 @@ public:
     bool downloadBusy() const { return downloadBusy_; }
     /// Where the last complete download was kept, or why it could not be ("" without a store).
     const std::string& keptText() const { return keptText_; }
+    /// Whether the last complete download was kept (keptText then says where, else why not).
+    bool keptOk() const { return keptOk_; }
     /// The watch of the running (or last) download.
     const DownloadWatch& downloadWatch() const { return watch_; }
 
@@ -110,6 +112,7 @@ private:
     std::int64_t clockSent_ = 0;
     HeldRecording held_;
     std::string keptText_;  ///< where the last complete download was kept, or why it could not be
+    bool keptOk_ = false;
     bool storeProblemTold_ = false;
     std::string storeProblem_;  ///< a folder problem to tell once the lock is let go
 };
