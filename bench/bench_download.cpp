@@ -23,7 +23,7 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 class TextView : public LinkView {
-public:
+  public:
     void setText(int id, const std::string& t) override {
         std::lock_guard lock(mutex_);
         texts_[id] = t;
@@ -45,18 +45,18 @@ public:
     void refreshSummary(bool) override {}
     void refreshChart() override {}
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::map<int, std::string> texts_;
 };
 
 class OnePort : public PortDirectory {
-public:
+  public:
     explicit OnePort(std::string path) : path_(std::move(path)) {}
     std::vector<int> bridgePorts() override { return {1}; }
     std::string pathOf(int n) override { return n == 1 ? path_ : std::string(); }
 
-private:
+  private:
     std::string path_;
 };
 
@@ -107,7 +107,8 @@ Timing timedDownload(int samples, bool paced) {
         if (status == text(28)) break;
         if (status == text(141)) return timing;
     }
-    if (rec->samplesLoaded == samples) timing.seconds = std::chrono::duration<double>(Clock::now() - started).count();
+    if (rec->samplesLoaded == samples)
+        timing.seconds = std::chrono::duration<double>(Clock::now() - started).count();
     link.closePort();
     return timing;
 }

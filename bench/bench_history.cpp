@@ -19,7 +19,8 @@ namespace {
 
 // A folder of its own under the temp folder, never the user's data folder.
 std::filesystem::path benchFolder() {
-    const auto dir = std::filesystem::temp_directory_path() / ("thermivo-bench-history-" + std::to_string(getpid()));
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("thermivo-bench-history-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     return dir;
 }

@@ -27,7 +27,9 @@ std::unique_ptr<Recording> fullRecording(std::int32_t kind) {
     return rec;
 }
 
-std::string benchPath() { return (std::filesystem::temp_directory_path() / "thermivo-bench.kvlu").string(); }
+std::string benchPath() {
+    return (std::filesystem::temp_directory_path() / "thermivo-bench.kvlu").string();
+}
 
 void BM_Encode60000(benchmark::State& state) {
     auto rec = fullRecording(static_cast<std::int32_t>(state.range(0)));

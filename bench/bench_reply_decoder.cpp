@@ -15,13 +15,13 @@ namespace {
 using namespace thermivo;
 
 class NullTransport : public FrameTransport {
-public:
+  public:
     int write(const std::uint8_t*, int count) override { return count; }
     bool isPresent() override { return true; }
 };
 
 class NullSink : public MessageSink {
-public:
+  public:
     void post(std::uint32_t, std::int64_t, std::int64_t) override {}
 };
 

@@ -1,5 +1,5 @@
-// The auditor's report of 60000 samples (kind 4, excursions and gaps): the figures and the page layout as bare
-// drawing calls, then the whole PDF as `thermivo-cli report` writes it (600 dpi, saved to a file).
+// The auditor's report of 60000 samples (kind 4, excursions and gaps): the figures and the page layout as
+// bare drawing calls, then the whole PDF as `thermivo-cli report` writes it (600 dpi, saved to a file).
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -41,9 +41,11 @@ std::unique_ptr<Recording> makeRecording(int count) {
     for (int i = 0; i < count; ++i) {
         const auto k = static_cast<std::size_t>(i);
         // A daily swing that crosses the upper limit on some days, and a gap of an hour every 10000 samples.
-        rec->temperature[k] = static_cast<float>(5.0 + 3.2 * std::sin(i * 2 * M_PI / 1440.0) * std::sin(i / 9000.0));
+        rec->temperature[k] =
+            static_cast<float>(5.0 + 3.2 * std::sin(i * 2 * M_PI / 1440.0) * std::sin(i / 9000.0));
         rec->humidity[k] = static_cast<float>(50.0 + 22.0 * std::sin(i * 2 * M_PI / 2880.0));
-        if (i % 10000 >= 5000 && i % 10000 < 5060) rec->temperature[k] = rec->humidity[k] = Recording::kNoValue;
+        if (i % 10000 >= 5000 && i % 10000 < 5060)
+            rec->temperature[k] = rec->humidity[k] = Recording::kNoValue;
     }
     return rec;
 }
@@ -64,7 +66,8 @@ void BM_Report60000Calls(benchmark::State& state) {
     AppSettings settings;
     settings.currentUnit = settings.unitCelsius;
     for (auto _ : state) {
-        const ReportDocument doc(*rec, buildReportContent(*rec, makeRequest(), settings), 600, 600, 4724, 6780);
+        const ReportDocument doc(*rec, buildReportContent(*rec, makeRequest(), settings), 600, 600, 4724,
+                                 6780);
         RecordingCanvas canvas;
         for (int page = 1; page <= doc.pageCount(); ++page) doc.drawPage(canvas, page);
         benchmark::DoNotOptimize(canvas.ops.size());
@@ -81,7 +84,8 @@ void BM_Report60000Pdf(benchmark::State& state) {
     for (auto _ : state) {
         const ReportContent content = buildReportContent(*rec, makeRequest(), settings);
         QString error;
-        if (!writeReportPdf(*rec, content, QString::fromStdString(path), &error)) state.SkipWithError("not written");
+        if (!writeReportPdf(*rec, content, QString::fromStdString(path), &error))
+            state.SkipWithError("not written");
     }
     std::filesystem::remove(path);
 }

@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     if (!thermivo::recordingFromJson(thermivo::recordingToJson(*rec), *again, &problem)) __builtin_trap();
-    if (thermivo::RecordFile::encode(*rec, {1, 2, 3, 4, 5}) != thermivo::RecordFile::encode(*again, {1, 2, 3, 4, 5}))
+    if (thermivo::RecordFile::encode(*rec, {1, 2, 3, 4, 5}) !=
+        thermivo::RecordFile::encode(*again, {1, 2, 3, 4, 5}))
         __builtin_trap();
     return 0;
 }

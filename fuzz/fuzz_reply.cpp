@@ -13,14 +13,14 @@
 namespace {
 
 class NullTransport : public thermivo::FrameTransport {
-public:
+  public:
     int write(const std::uint8_t*, int count) override { return count; }
     bool isPresent() override { return true; }
 };
 
 /// Sink that forgets; keeps the fuzzer's memory flat.
 class NullSink : public thermivo::MessageSink {
-public:
+  public:
     void post(std::uint32_t, std::int64_t, std::int64_t) override {}
 };
 

@@ -10,15 +10,15 @@
 namespace thermivo {
 struct Recording;
 class HistoryLog;
-}
+}  // namespace thermivo
 
 namespace thermivo::cli {
 
 /// Exit codes of the tool; its --help and the README list them, and there are no others.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailure = 1;     ///< a file refused, a download or a save failed, no instrument
-inline constexpr int kExitUsage = 2;       ///< the command line or the JSON input is malformed, or ambiguous
-inline constexpr int kExitNoSamples = 3;   ///< nothing to do: the instrument holds nothing to download
+inline constexpr int kExitFailure = 1;    ///< a file refused, a download or a save failed, no instrument
+inline constexpr int kExitUsage = 2;      ///< the command line or the JSON input is malformed, or ambiguous
+inline constexpr int kExitNoSamples = 3;  ///< nothing to do: the instrument holds nothing to download
 
 /// Prints the problem and the usage line of the command being run to stderr; returns kExitUsage.
 int usage(const std::string& problem = {});

@@ -193,20 +193,28 @@ int runConvert(ConvertRequest request) {
         if (!isStdout(path)) recordFile(&history(), event, path, *rec, details);
     };
     if (!xls.empty()) {
-        if (writeXls(*rec, xls, request.replace) != kExitOk) status = kExitFailure;
-        else recorded(HistoryEvent::FileExported, xls, {{"from", input}, {"format", "xls"}});
+        if (writeXls(*rec, xls, request.replace) != kExitOk)
+            status = kExitFailure;
+        else
+            recorded(HistoryEvent::FileExported, xls, {{"from", input}, {"format", "xls"}});
     }
     if (!xlsx.empty()) {
-        if (writeXlsx(*rec, xlsx, sourceSha) != kExitOk) status = kExitFailure;
-        else recorded(HistoryEvent::FileExported, xlsx, {{"from", input}, {"format", "xlsx"}});
+        if (writeXlsx(*rec, xlsx, sourceSha) != kExitOk)
+            status = kExitFailure;
+        else
+            recorded(HistoryEvent::FileExported, xlsx, {{"from", input}, {"format", "xlsx"}});
     }
     if (!csv.empty()) {
-        if (writeCsv(*rec, csv) != kExitOk) status = kExitFailure;
-        else recorded(HistoryEvent::FileExported, csv, {{"from", input}, {"format", "csv"}});
+        if (writeCsv(*rec, csv) != kExitOk)
+            status = kExitFailure;
+        else
+            recorded(HistoryEvent::FileExported, csv, {{"from", input}, {"format", "csv"}});
     }
     if (!pdf.path.empty()) {
-        if (writePdfOut(*rec, pdf) != kExitOk) status = kExitFailure;
-        else recorded(HistoryEvent::FilePrinted, pdf.path, {{"from", input}, {"to", "pdf"}});
+        if (writePdfOut(*rec, pdf) != kExitOk)
+            status = kExitFailure;
+        else
+            recorded(HistoryEvent::FilePrinted, pdf.path, {{"from", input}, {"to", "pdf"}});
     }
     return status;
 }

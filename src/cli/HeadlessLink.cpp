@@ -36,7 +36,9 @@ void HeadlessView::setText(int controlId, const std::string& t) {
     if (controlId == IDC_STATUS) status_.push_back(t);
 }
 
-void HeadlessView::setTextFromAnyThread(int controlId, const std::string& t) { setText(controlId, t); }
+void HeadlessView::setTextFromAnyThread(int controlId, const std::string& t) {
+    setText(controlId, t);
+}
 
 std::string HeadlessView::text(int controlId) const {
     std::lock_guard lock(mutex_);
@@ -57,9 +59,9 @@ void HeadlessView::setProgress(int controlId, int position) {
     const int max = LinkController::kDownloadBarMax;
     const int empty = LinkController::downloadBarPosition(-1, 0, 1);
     position = std::min(position, max);
-    const long long samples =
-        position >= max ? progressSamples_
-                        : static_cast<long long>(std::max(position - empty, 0)) * progressSamples_ / (max - empty);
+    const long long samples = position >= max ? progressSamples_
+                                              : static_cast<long long>(std::max(position - empty, 0)) *
+                                                    progressSamples_ / (max - empty);
     const int percent = static_cast<int>(samples * 100 / progressSamples_);
     const double seconds = std::chrono::duration<double>(Clock::now() - progressStart_).count();
     const double rate = seconds > 0 ? static_cast<double>(samples) / seconds : 0;
@@ -70,7 +72,8 @@ void HeadlessView::setProgress(int controlId, int position) {
         lastShown_ = tenth;
         std::fprintf(stderr, "%s\n",
                      textWith(2810, {std::to_string(tenth * 10), std::to_string(samples),
-                                     std::to_string(progressSamples_)}).c_str());
+                                     std::to_string(progressSamples_)})
+                         .c_str());
         return;
     }
     // The bar is redrawn at most ten times a second, and whenever the percentage changes.
@@ -84,7 +87,8 @@ void HeadlessView::setProgress(int controlId, int position) {
                             std::string(static_cast<std::size_t>(kWidth - filled), '-');
     std::string left = samples >= progressSamples_ ? "0:00" : "--:--";
     if (rate > 0 && samples < progressSamples_) {
-        const auto rest = static_cast<long long>(static_cast<double>(progressSamples_ - samples) / rate + 0.5);
+        const auto rest =
+            static_cast<long long>(static_cast<double>(progressSamples_ - samples) / rate + 0.5);
         left = format("%lld:%.2lld", rest / 60, rest % 60);
     }
     // "\033[K" clears what a longer line before left behind.
@@ -95,14 +99,18 @@ void HeadlessView::setProgress(int controlId, int position) {
     std::fflush(stderr);
 }
 
-void HeadlessView::showMessage(const std::string& t) { std::fprintf(stderr, "%s\n", t.c_str()); }
+void HeadlessView::showMessage(const std::string& t) {
+    std::fprintf(stderr, "%s\n", t.c_str());
+}
 
 void HeadlessView::startTimer(int timerId, int milliseconds) {
     const std::chrono::milliseconds period(milliseconds);
     timers_[timerId] = {period, Clock::now() + period};
 }
 
-void HeadlessView::stopTimer(int timerId) { timers_.erase(timerId); }
+void HeadlessView::stopTimer(int timerId) {
+    timers_.erase(timerId);
+}
 
 std::deque<std::string> HeadlessView::takeStatus() {
     std::lock_guard lock(mutex_);
@@ -184,7 +192,8 @@ bool HeadlessSession::connect() {
     const std::string status = view_.text(IDC_STATUS);
     std::fprintf(stderr, "%s\n", status.empty() ? thermivo::text(27).c_str() : status.c_str());
     // The port opened but nothing answered: say so plainly, and how to see what went over the line.
-    if (status.empty() || status == thermivo::text(27)) std::fprintf(stderr, "%s\n", textWith(2805, {portPath_}).c_str());
+    if (status.empty() || status == thermivo::text(27))
+        std::fprintf(stderr, "%s\n", textWith(2805, {portPath_}).c_str());
     return false;
 }
 

@@ -18,12 +18,12 @@ namespace thermivo::cli {
 
 /// A message sink whose owner waits for the next message or a deadline.
 class WaitingSink : public MessageSink {
-public:
+  public:
     void post(std::uint32_t message, std::int64_t wParam, std::int64_t lParam) override;
     /// The oldest message, waiting until `deadline` at most.
     bool next(PostedMessage& out, std::chrono::steady_clock::time_point deadline);
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable posted_;
     std::deque<PostedMessage> queue_;
@@ -32,7 +32,7 @@ private:
 /// The main window without a window: keeps control texts and states, runs the timers in its own loop,
 /// and reports status-line texts and download progress on stderr.
 class HeadlessView : public LinkView {
-public:
+  public:
     void setText(int controlId, const std::string& text) override;
     void setTextFromAnyThread(int controlId, const std::string& text) override;
     std::string text(int controlId) const override;
@@ -55,7 +55,7 @@ public:
     /// tenth, so no carriage return ever lands in a file.
     void showProgressOf(int samples);
 
-private:
+  private:
     friend class HeadlessSession;
     struct Timer {
         std::chrono::milliseconds period;
@@ -74,19 +74,19 @@ private:
 
 /// The one port a command talks to, as the port table the controller searches.
 class SinglePort : public PortDirectory {
-public:
+  public:
     explicit SinglePort(std::string path) : path_(std::move(path)) {}
     std::vector<int> bridgePorts() override;
     std::string pathOf(int n) override { return n == 1 ? path_ : std::string(); }
 
-private:
+  private:
     std::string path_;
 };
 
 /// One instrument conversation of the command-line tool: the same LinkController as the window, driven
 /// by a small event loop. With --trace, every frame goes to the trace file.
 class HeadlessSession {
-public:
+  public:
     explicit HeadlessSession(const std::string& portPath);
     ~HeadlessSession();
 
@@ -102,7 +102,7 @@ public:
     LinkController& controller() { return controller_; }
     HeadlessView& view() { return view_; }
 
-private:
+  private:
     void dispatchOnce(std::chrono::steady_clock::time_point deadline);
 
     std::unique_ptr<Recording> recording_;

@@ -48,18 +48,25 @@ ordered_json rowJson(const HistoryRow& row) {
 
 std::string detailsLine(const std::string& details) {
     std::string line;
-    for (const auto& [key, value] : decodeHistoryDetails(details)) line += (line.empty() ? "" : "; ") + key + "=" + value;
+    for (const auto& [key, value] : decodeHistoryDetails(details))
+        line += (line.empty() ? "" : "; ") + key + "=" + value;
     return line;
 }
 
 const char* problemName(ChainCheck::Problem p) {
     switch (p) {
-        case ChainCheck::None: return "none";
-        case ChainCheck::Unreadable: return "unreadable";
-        case ChainCheck::Changed: return "changed";
-        case ChainCheck::Deleted: return "deleted";
-        case ChainCheck::Relinked: return "rewritten";
-        case ChainCheck::TailDeleted: return "end-deleted";
+        case ChainCheck::None:
+            return "none";
+        case ChainCheck::Unreadable:
+            return "unreadable";
+        case ChainCheck::Changed:
+            return "changed";
+        case ChainCheck::Deleted:
+            return "deleted";
+        case ChainCheck::Relinked:
+            return "rewritten";
+        case ChainCheck::TailDeleted:
+            return "end-deleted";
     }
     return "unknown";
 }
@@ -67,34 +74,50 @@ const char* problemName(ChainCheck::Problem p) {
 std::string chainText(const ChainCheck& c, const std::string& path) {
     const std::string row = std::to_string(c.row);
     switch (c.problem) {
-        case ChainCheck::None: return textWith(2911, {std::to_string(c.rows)});
-        case ChainCheck::Unreadable: return textWith(2916, {path, c.error});
-        case ChainCheck::Changed: return textWith(2912, {row});
-        case ChainCheck::Deleted: return textWith(2913, {row});
-        case ChainCheck::Relinked: return textWith(2915, {row});
-        case ChainCheck::TailDeleted: return textWith(2914, {row});
+        case ChainCheck::None:
+            return textWith(2911, {std::to_string(c.rows)});
+        case ChainCheck::Unreadable:
+            return textWith(2916, {path, c.error});
+        case ChainCheck::Changed:
+            return textWith(2912, {row});
+        case ChainCheck::Deleted:
+            return textWith(2913, {row});
+        case ChainCheck::Relinked:
+            return textWith(2915, {row});
+        case ChainCheck::TailDeleted:
+            return textWith(2914, {row});
     }
     return {};
 }
 
 const char* originName(FileVerdict::Origin o) {
     switch (o) {
-        case FileVerdict::Unreadable: return "unreadable";
-        case FileVerdict::OriginalDownload: return "original-download";
-        case FileVerdict::WrittenFromOriginal: return "written-from-original";
-        case FileVerdict::WrittenOther: return "written";
-        case FileVerdict::Unknown: return "unknown";
+        case FileVerdict::Unreadable:
+            return "unreadable";
+        case FileVerdict::OriginalDownload:
+            return "original-download";
+        case FileVerdict::WrittenFromOriginal:
+            return "written-from-original";
+        case FileVerdict::WrittenOther:
+            return "written";
+        case FileVerdict::Unknown:
+            return "unknown";
     }
     return "unknown";
 }
 
 const char* samplesName(FileVerdict::Samples s) {
     switch (s) {
-        case FileVerdict::NotARecordFile: return "not-a-record-file";
-        case FileVerdict::NoKeptOriginal: return "no-kept-original";
-        case FileVerdict::SameAsOriginal: return "same-as-original";
-        case FileVerdict::DifferFromOriginal: return "differ";
-        case FileVerdict::KeptOriginalUnreadable: return "kept-original-unreadable";
+        case FileVerdict::NotARecordFile:
+            return "not-a-record-file";
+        case FileVerdict::NoKeptOriginal:
+            return "no-kept-original";
+        case FileVerdict::SameAsOriginal:
+            return "same-as-original";
+        case FileVerdict::DifferFromOriginal:
+            return "differ";
+        case FileVerdict::KeptOriginalUnreadable:
+            return "kept-original-unreadable";
     }
     return "unknown";
 }
@@ -104,7 +127,8 @@ const char* samplesName(FileVerdict::Samples s) {
 HistoryLog& history() {
     static HistoryLog log(HistoryLog::defaultPath(), "thermivo-cli " THERMIVO_VERSION);
     static const bool noticeSet = [] {
-        log.setFailureNotice([](const std::string& m) { std::fprintf(stderr, "thermivo-cli: %s\n", m.c_str()); });
+        log.setFailureNotice(
+            [](const std::string& m) { std::fprintf(stderr, "thermivo-cli: %s\n", m.c_str()); });
         return true;
     }();
     (void)noticeSet;
@@ -139,7 +163,8 @@ int runHistory(const HistoryRequest& request) {
     for (const HistoryRow& row : rows) {
         std::printf("%lld  %s  %s@%s  %s  %s  %s  %s\n", static_cast<long long>(row.id),
                     localTime(row.seconds()).c_str(), row.user.c_str(), row.host.c_str(), row.program.c_str(),
-                    historyEventText(row.event).c_str(), row.serial.c_str(), detailsLine(row.details).c_str());
+                    historyEventText(row.event).c_str(), row.serial.c_str(),
+                    detailsLine(row.details).c_str());
     }
     return kExitOk;
 }

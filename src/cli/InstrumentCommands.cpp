@@ -7,13 +7,13 @@
 
 #include "Commands.h"
 #include "HeadlessLink.h"
-#include "app/SafeSave.h"
 #include "app/Format.h"
+#include "app/SafeSave.h"
 #include "app/UiText.h"
 #include "data/LocalTime.h"
 #include "data/RecordFile.h"
-#include "history/FileVerify.h"
 #include "data/RecordingStore.h"
+#include "history/FileVerify.h"
 
 namespace thermivo::cli {
 
@@ -81,7 +81,7 @@ bool outputFolderWritable(const std::string& output) {
     std::error_code ec;
     const bool isDir = std::filesystem::is_directory(folder, ec);
     if (isDir && ::access(folder.c_str(), W_OK) == 0) return true;
-    const SaveProblem problem = !isDir          ? SaveProblem::FolderMissing
+    const SaveProblem problem = !isDir           ? SaveProblem::FolderMissing
                                 : errno == EROFS ? SaveProblem::ReadOnlyDisk
                                                  : SaveProblem::PermissionDenied;
     const std::string why = saveProblemText(problem);
@@ -142,9 +142,12 @@ int runDownload(const InstrumentRequest& a) {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     sayDone(textWith(2807, {std::to_string(loaded), format("%.1f", seconds)}));
     s.link().closePort();
-    // Where the original was kept is news only with the other success lines; a copy that failed is always told.
-    if (s.controller().keptOk()) sayDone(s.controller().keptText());
-    else if (!s.controller().keptText().empty()) std::fprintf(stderr, "%s\n", s.controller().keptText().c_str());
+    // Where the original was kept is news only with the other success lines; a copy that failed is always
+    // told.
+    if (s.controller().keptOk())
+        sayDone(s.controller().keptText());
+    else if (!s.controller().keptText().empty())
+        std::fprintf(stderr, "%s\n", s.controller().keptText().c_str());
     rec.formatTemperatureTexts();
     RecordFile file(a.output, RecordFile::ModeWrite);
     if (!file.isOpen() || !file.write(rec)) {
@@ -172,22 +175,26 @@ int runStatus(const InstrumentRequest& a) {
     const int stateText = rec.instrumentState == 0 ? 76 : rec.instrumentState == 1 ? 77 : 78;
     const auto clock = toLocal(rec.instrumentClock);
     if (a.json) {
-        const char* state = rec.instrumentState == 0 ? "idle" : rec.instrumentState == 1 ? "recording" : "stopped";
+        const char* state = rec.instrumentState == 0   ? "idle"
+                            : rec.instrumentState == 1 ? "recording"
+                                                       : "stopped";
         const std::string clockText =
-            clock ? format("\"%d-%.2d-%.2dT%.2d:%.2d:%.2d\"", clock->year, clock->month, clock->day, clock->hour,
-                           clock->minute, clock->second)
+            clock ? format("\"%d-%.2d-%.2dT%.2d:%.2d:%.2d\"", clock->year, clock->month, clock->day,
+                           clock->hour, clock->minute, clock->second)
                   : std::string("null");
-        std::printf("{\"port\": \"%s\", \"serial\": \"%s\", \"clock\": %s, \"clockSeconds\": %lld, \"state\": \"%s\", "
-                    "\"stateText\": \"%s\", \"batteryPercent\": %d}\n",
-                    jsonEscape(port).c_str(), jsonEscape(rec.serialText()).c_str(), clockText.c_str(),
-                    static_cast<long long>(rec.instrumentClock), state, jsonEscape(text(stateText)).c_str(),
-                    rec.batteryPercent);
+        std::printf(
+            "{\"port\": \"%s\", \"serial\": \"%s\", \"clock\": %s, \"clockSeconds\": %lld, \"state\": "
+            "\"%s\", "
+            "\"stateText\": \"%s\", \"batteryPercent\": %d}\n",
+            jsonEscape(port).c_str(), jsonEscape(rec.serialText()).c_str(), clockText.c_str(),
+            static_cast<long long>(rec.instrumentClock), state, jsonEscape(text(stateText)).c_str(),
+            rec.batteryPercent);
         return kExitOk;
     }
     std::printf("serial: %s\n", rec.serialText().c_str());
     if (clock) {
-        std::printf("clock: %d-%.2d-%.2d %.2d:%.2d:%.2d\n", clock->year, clock->month, clock->day, clock->hour,
-                    clock->minute, clock->second);
+        std::printf("clock: %d-%.2d-%.2d %.2d:%.2d:%.2d\n", clock->year, clock->month, clock->day,
+                    clock->hour, clock->minute, clock->second);
     }
     std::printf("state: %s\n", text(stateText).c_str());
     std::printf("battery: %d %%\n", rec.batteryPercent);
@@ -205,7 +212,11 @@ int runSetClock(const InstrumentRequest& a) {
     s.controller().onCalibrationClicked();
     const std::string ok = text(131), failed = text(132);
     const bool settled = s.runUntil(
-        [&] { const auto t = s.view().text(IDC_STATUS); return t == ok || t == failed; }, seconds(30));
+        [&] {
+            const auto t = s.view().text(IDC_STATUS);
+            return t == ok || t == failed;
+        },
+        seconds(30));
     const bool success = settled && s.view().text(IDC_STATUS) == ok;
     if (success) {
         sayDone(ok);

@@ -14,7 +14,9 @@
 
 namespace thermivo::cli {
 
-std::optional<std::int64_t> parseMinuteTime(const std::string& text) { return parseLocalMinutes(text); }
+std::optional<std::int64_t> parseMinuteTime(const std::string& text) {
+    return parseLocalMinutes(text);
+}
 
 #ifdef THERMIVO_HAVE_PDF
 namespace {
@@ -59,11 +61,14 @@ int writePrintout(const Recording& rec, const PdfRequest& request) {
 }
 #else
 int withPdfWriter(const std::string& path, const std::function<int()>&) {
-    std::fprintf(stderr, "thermivo-cli: %s: this build has no PDF writer (Qt 6 was not found)\n", path.c_str());
+    std::fprintf(stderr, "thermivo-cli: %s: this build has no PDF writer (Qt 6 was not found)\n",
+                 path.c_str());
     return kExitFailure;
 }
 
-int writePdf(const Recording&, const PdfRequest& request) { return withPdfWriter(request.path, {}); }
+int writePdf(const Recording&, const PdfRequest& request) {
+    return withPdfWriter(request.path, {});
+}
 #endif
 
 }  // namespace thermivo::cli

@@ -1,26 +1,26 @@
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <memory>
 #include <sstream>
 
 #include "Commands.h"
+#include "RecordingJson.h"
 #include "analysis/Statistics.h"
 #include "analysis/StatisticsText.h"
-#include "app/SafeSave.h"
 #include "app/AppSettings.h"
+#include "app/SafeSave.h"
 #include "app/Sha256.h"
 #include "app/UiText.h"
 #include "data/LocalTime.h"
 #include "data/RecordFile.h"
 #include "history/FileVerify.h"
-#include "RecordingJson.h"
 
 namespace thermivo::cli {
 
@@ -28,14 +28,22 @@ namespace {
 
 // Summary rows in the order the summary band shows them: value index and its mask bit.
 constexpr std::pair<int, std::uint32_t> kSummaryRows[] = {
-    {Recording::ValSerial, Recording::MaskSerial},       {Recording::ValStart, Recording::MaskStart},
-    {Recording::ValStop, Recording::MaskStop},           {Recording::ValInterval, Recording::MaskInterval},
-    {Recording::ValCount, Recording::MaskCount},         {Recording::ValDescription, Recording::MaskDescription},
-    {Recording::ValTempMax, Recording::MaskTempMax},     {Recording::ValTempMin, Recording::MaskTempMin},
-    {Recording::ValTempAvg, Recording::MaskTempAvg},     {Recording::ValTempUpper, Recording::MaskTempUpper},
-    {Recording::ValTempLower, Recording::MaskTempLower}, {Recording::ValHumiMax, Recording::MaskHumiMax},
-    {Recording::ValHumiMin, Recording::MaskHumiMin},     {Recording::ValHumiAvg, Recording::MaskHumiAvg},
-    {Recording::ValHumiUpper, Recording::MaskHumiUpper}, {Recording::ValHumiLower, Recording::MaskHumiLower},
+    {Recording::ValSerial, Recording::MaskSerial},
+    {Recording::ValStart, Recording::MaskStart},
+    {Recording::ValStop, Recording::MaskStop},
+    {Recording::ValInterval, Recording::MaskInterval},
+    {Recording::ValCount, Recording::MaskCount},
+    {Recording::ValDescription, Recording::MaskDescription},
+    {Recording::ValTempMax, Recording::MaskTempMax},
+    {Recording::ValTempMin, Recording::MaskTempMin},
+    {Recording::ValTempAvg, Recording::MaskTempAvg},
+    {Recording::ValTempUpper, Recording::MaskTempUpper},
+    {Recording::ValTempLower, Recording::MaskTempLower},
+    {Recording::ValHumiMax, Recording::MaskHumiMax},
+    {Recording::ValHumiMin, Recording::MaskHumiMin},
+    {Recording::ValHumiAvg, Recording::MaskHumiAvg},
+    {Recording::ValHumiUpper, Recording::MaskHumiUpper},
+    {Recording::ValHumiLower, Recording::MaskHumiLower},
 };
 
 // A JSON string of a text that holds no control characters (zone names, hex digits).
@@ -186,7 +194,8 @@ int runInfo(const InfoRequest& request) {
         if (line.second.empty())
             std::printf("  %s\n", line.first.c_str());
         else
-            std::printf("  %s%s%s\n", line.first.c_str(), line.first.empty() ? "  " : " ", line.second.c_str());
+            std::printf("  %s%s%s\n", line.first.c_str(), line.first.empty() ? "  " : " ",
+                        line.second.c_str());
     }
     return kExitOk;
 }

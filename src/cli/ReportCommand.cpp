@@ -55,13 +55,15 @@ int runReport(const ReportCommandRequest& request) {
     // A stream cannot be read a second time, and the history names files, not streams.
     std::error_code ec;
     if (std::filesystem::is_regular_file(request.input, ec))
-        r.origin = verdictText(verifyFile(history(), RecordingStore(RecordingStore::defaultRoot()), request.input));
+        r.origin =
+            verdictText(verifyFile(history(), RecordingStore(RecordingStore::defaultRoot()), request.input));
     const ReportContent content = buildReportContent(*rec, r, AppSettings::instance());
 #ifdef THERMIVO_HAVE_PDF
     return withPdfWriter(request.output, [&] {
         QString error;
         if (!writeReportPdf(*rec, content, QString::fromStdString(request.output), &error)) {
-            std::fprintf(stderr, "thermivo-cli: %s: %s\n", request.output.c_str(), error.toUtf8().constData());
+            std::fprintf(stderr, "thermivo-cli: %s: %s\n", request.output.c_str(),
+                         error.toUtf8().constData());
             return kExitFailure;
         }
         recordFile(&history(), HistoryEvent::ReportMade, request.output, *rec, {{"from", request.input}});

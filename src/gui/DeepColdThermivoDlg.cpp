@@ -34,15 +34,15 @@
 #include "FocusRing.h"
 #include "HisDataView.h"
 #include "HistoryView.h"
-#include "StatisticsView.h"
 #include "Prompts.h"
 #include "ReportSave.h"
+#include "StatisticsView.h"
 #include "SummFormView.h"
 #include "WindowMessage.h"
 #include "app/AppSettings.h"
 #include "app/CommandLine.h"
-#include "app/UiText.h"
 #include "app/SafeSave.h"
+#include "app/UiText.h"
 #include "data/RecordFile.h"
 #include "data/RecordingStore.h"
 #include "export/SaveTargets.h"
@@ -355,7 +355,8 @@ void CDeepColdThermivoDlg::applyAccessibleNames() {
     };
     auto* connectButton = static_cast<FittedButton*>(Control(IDC_CONNECT));
     name(connectButton, 2700);
-    connectButton->setAccessibleDescription(connectButton->shownText().replace(QLatin1Char('\n'), QLatin1Char(' ')));
+    connectButton->setAccessibleDescription(
+        connectButton->shownText().replace(QLatin1Char('\n'), QLatin1Char(' ')));
     name(Control(IDC_LINK_BAR), 2701);
     name(Control(IDC_BATTERY_BAR), 2702);
     name(Control(IDC_DATA_BAR), 2703);
@@ -696,7 +697,8 @@ void CDeepColdThermivoDlg::saveCopy() {
     // must describe only the samples it writes.
     if (targets.xlsx) {
         if (writeRecordingXlsx(RecordingToSave(), targets.xlsxPath, AppSettings::instance()))
-            recordFile(history_, HistoryEvent::FileExported, targets.xlsxPath, RecordingToSave(), {{"format", "xlsx"}});
+            recordFile(history_, HistoryEvent::FileExported, targets.xlsxPath, RecordingToSave(),
+                       {{"format", "xlsx"}});
         else if (failed.empty())
             failed = targets.xlsxName;
     }
@@ -723,7 +725,9 @@ bool CDeepColdThermivoDlg::saveWorksheet(const QString& path) {
     }
     if (!exportWorksheet) return false;
     const bool ok = exportWorksheet(*this, path);
-    if (ok) recordFile(history_, HistoryEvent::FileExported, path.toStdString(), RecordingToSave(), {{"format", "xls"}});
+    if (ok)
+        recordFile(history_, HistoryEvent::FileExported, path.toStdString(), RecordingToSave(),
+                   {{"format", "xls"}});
     return ok;
 }
 

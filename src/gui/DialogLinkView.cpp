@@ -11,8 +11,8 @@
 #include "DeepColdThermivoDlg.h"
 #include "FittedText.h"
 #include "HisDataView.h"
-#include "StatisticsView.h"
 #include "Prompts.h"
+#include "StatisticsView.h"
 #include "SummFormView.h"
 #include "link/LinkController.h"
 
@@ -34,7 +34,8 @@ void DialogLinkView::setText(int controlId, const std::string& t) {
         // The connect button's name says what it is; its caption, the link state, is what a screen reader
         // reads after the name.
         if (auto* fitted = qobject_cast<FittedButton*>(button); fitted != nullptr && controlId == IDC_CONNECT)
-            fitted->setAccessibleDescription(fitted->shownText().replace(QLatin1Char('\n'), QLatin1Char(' ')));
+            fitted->setAccessibleDescription(
+                fitted->shownText().replace(QLatin1Char('\n'), QLatin1Char(' ')));
     } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
         edit->setText(qs(t));
     }
@@ -96,12 +97,18 @@ bool DialogLinkView::timerRunning(int timerId) const {
     return it != timers_.end() && it->second->isActive();
 }
 
-bool DialogLinkView::askYesNo(const std::string& question) { return prompts().askYesNo(&dlg_, qs(question)); }
+bool DialogLinkView::askYesNo(const std::string& question) {
+    return prompts().askYesNo(&dlg_, qs(question));
+}
 
 // The window's Yes/No box already has No as its default button.
-bool DialogLinkView::askYesNoDefaultNo(const std::string& question) { return askYesNo(question); }
+bool DialogLinkView::askYesNoDefaultNo(const std::string& question) {
+    return askYesNo(question);
+}
 
-void DialogLinkView::showMessage(const std::string& t) { prompts().message(&dlg_, qs(t)); }
+void DialogLinkView::showMessage(const std::string& t) {
+    prompts().message(&dlg_, qs(t));
+}
 
 void DialogLinkView::setToolTip(int controlId, const std::string& t) {
     if (QWidget* w = dlg_.Control(controlId)) w->setToolTip(qs(t));
@@ -112,9 +119,13 @@ void DialogLinkView::redrawIndicator() {
     dlg_.RedrawBanner();
 }
 
-void DialogLinkView::showHumidityRows(bool) { dlg_.SummaryView()->ShowHumidityRows(); }
+void DialogLinkView::showHumidityRows(bool) {
+    dlg_.SummaryView()->ShowHumidityRows();
+}
 
-void DialogLinkView::refreshSummary(bool dataPresent) { dlg_.SummaryView()->RefreshSummary(dataPresent); }
+void DialogLinkView::refreshSummary(bool dataPresent) {
+    dlg_.SummaryView()->RefreshSummary(dataPresent);
+}
 
 void DialogLinkView::refreshChart() {
     dlg_.ChartView()->RefreshChart();

@@ -18,7 +18,8 @@ int widestLine(const QFont& font, const QString& text);
 
 /// `font`, or a smaller copy of it, in which every line of `text` fits `room` (width, and height when the
 /// height is positive); it never goes below `minPixels`, so the result may still be too large.
-QFont fittedFont(const QFont& font, const QString& text, const QSize& room, int minPixels = kMinCaptionPixels);
+QFont fittedFont(const QFont& font, const QString& text, const QSize& room,
+                 int minPixels = kMinCaptionPixels);
 
 /// A push button whose caption always shows whole: its font shrinks to fit the button, and a multi-line
 /// caption that cannot fit the height even then is shown on one line. An empty caption shows the

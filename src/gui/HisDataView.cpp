@@ -10,8 +10,8 @@
 #include <QPainter>
 #include <QProxyStyle>
 #include <QPushButton>
-#include <QSignalBlocker>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QTableView>
 #include <algorithm>
@@ -39,10 +39,10 @@ struct TemplateControl {
 };
 
 constexpr TemplateControl kTemplate[] = {
-    {CHisDataView::IDC_TEMP_SWITCH, 41, 10, 9, 10}, {CHisDataView::IDC_ZOOM_IN, 106, 203, 20, 17},
-    {CHisDataView::IDC_ZOOM_OUT, 188, 203, 20, 17}, {CHisDataView::IDC_AUTOSCALE, 252, 206, 121, 10},
-    {CHisDataView::IDC_UNIT_TEXT, 179, 10, 24, 8},  {CHisDataView::IDC_READOUT, 53, 8, 122, 12},
-    {CHisDataView::IDC_TRACKBAR, 34, 185, 332, 11}, {CHisDataView::IDC_SAMPLE_LIST, 373, 0, 141, 234},
+    {CHisDataView::IDC_TEMP_SWITCH, 41, 10, 9, 10},     {CHisDataView::IDC_ZOOM_IN, 106, 203, 20, 17},
+    {CHisDataView::IDC_ZOOM_OUT, 188, 203, 20, 17},     {CHisDataView::IDC_AUTOSCALE, 252, 206, 121, 10},
+    {CHisDataView::IDC_UNIT_TEXT, 179, 10, 24, 8},      {CHisDataView::IDC_READOUT, 53, 8, 122, 12},
+    {CHisDataView::IDC_TRACKBAR, 34, 185, 332, 11},     {CHisDataView::IDC_SAMPLE_LIST, 373, 0, 141, 234},
     {CHisDataView::IDC_HUMI_SWITCH, 252, 196, 121, 10},
 };
 
@@ -272,7 +272,8 @@ void CHisDataView::applyColumnWidths() {
     const QString widest[kSampleListColumnsHumidity] = {
         QString::number(recording_.usableSamples()), QStringLiteral("8888-88-88 88:88"),
         qs("-88.88" + settings.currentUnit + "*"), qs("100.00" + settings.humidityUnit + "*")};
-    const int room = list_->width() - 2 * list_->frameWidth() - list_->verticalScrollBar()->sizeHint().width();
+    const int room =
+        list_->width() - 2 * list_->frameWidth() - list_->verticalScrollBar()->sizeHint().width();
     QFont font = listFont_;
     int widths[kSampleListColumnsHumidity] = {};
     for (;;) {

@@ -104,7 +104,7 @@ class CHisDataView : public QWidget {
     QImage image_;
     QFont controlFont_;
     QRect legendRect_;  ///< the legend's place in the layout, before it is fitted to the page's height
-    QFont listFont_;  ///< the layout's size without the floor for Chinese characters: the list shows digits
+    QFont listFont_;    ///< the layout's size without the floor for Chinese characters: the list shows digits
 
     QCheckBox* tempSwitch_ = nullptr;
     QLineEdit* readout_ = nullptr;

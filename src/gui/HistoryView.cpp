@@ -25,7 +25,8 @@ constexpr int kColumnTexts[CHistoryView::ColCount] = {2920, 2924, 2921, 2922, 29
 QString localTime(std::int64_t seconds) {
     const auto t = toLocal(seconds);
     if (!t) return QString::number(seconds);
-    return qs(format("%04d-%02d-%02d %02d:%02d:%02d", t->year, t->month, t->day, t->hour, t->minute, t->second));
+    return qs(
+        format("%04d-%02d-%02d %02d:%02d:%02d", t->year, t->month, t->day, t->hour, t->minute, t->second));
 }
 
 // The serial number as the record file keeps it: 11 characters, trailing blanks dropped.
@@ -35,7 +36,8 @@ QString fileSerial(const std::string& serial) {
 
 }  // namespace
 
-CHistoryView::CHistoryView(QWidget* parent, const Recording& recording) : QWidget(parent), recording_(recording) {
+CHistoryView::CHistoryView(QWidget* parent, const Recording& recording)
+    : QWidget(parent), recording_(recording) {
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(8, 6, 8, 6);
     heading_ = new QLabel(this);
@@ -100,9 +102,14 @@ void CHistoryView::reload() {
     for (auto it = rows.rbegin(); it != rows.rend(); ++it, ++r) {
         QString details;
         for (const auto& [key, value] : decodeHistoryDetails(it->details))
-            details += (details.isEmpty() ? QString() : QStringLiteral("; ")) + qs(key) + QLatin1Char('=') + qs(value);
-        const QString cells[ColCount] = {localTime(it->seconds()), qs(historyEventText(it->event)), qs(it->user),
-                                         qs(it->host),             qs(it->program),                 details};
+            details += (details.isEmpty() ? QString() : QStringLiteral("; ")) + qs(key) + QLatin1Char('=') +
+                       qs(value);
+        const QString cells[ColCount] = {localTime(it->seconds()),
+                                         qs(historyEventText(it->event)),
+                                         qs(it->user),
+                                         qs(it->host),
+                                         qs(it->program),
+                                         details};
         for (int c = 0; c < ColCount; ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
             item->setToolTip(cells[c]);

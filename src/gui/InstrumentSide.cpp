@@ -65,7 +65,9 @@ InstrumentSide::InstrumentSide(CDeepColdThermivoDlg& dlg, Recording& rec, const 
     click(IDC_CALIBRATION, [this] { controller_.onCalibrationClicked(); });
     click(IDC_START_RECORD, [this] { controller_.onStartRecordClicked(); });
     click(IDC_CONNECT, [this] { controller_.onConnectClicked(); });
-    dlg.linkMessageHandler = [this](std::uint32_t m, std::int64_t w, std::int64_t l) { controller_.onMessage(m, w, l); };
+    dlg.linkMessageHandler = [this](std::uint32_t m, std::int64_t w, std::int64_t l) {
+        controller_.onMessage(m, w, l);
+    };
     dlg.startInstrumentSearch = [this](CDeepColdThermivoDlg&) { startSearch(); };
 }
 
@@ -97,6 +99,8 @@ void InstrumentSide::startSearch() {
     ports_.startWatching([this](int value) { controller_.deviceNotification(value); });
 }
 
-std::string InstrumentSide::simulatorPath() const { return simulator_ ? simulator_->path() : std::string(); }
+std::string InstrumentSide::simulatorPath() const {
+    return simulator_ ? simulator_->path() : std::string();
+}
 
 }  // namespace thermivo

@@ -19,7 +19,7 @@ struct Recording;
 /// and in demo mode the virtual instrument on a pseudo-terminal. Connects itself to the main window's
 /// buttons, messages and initialisation; shuts down in order (watcher, port, simulator) before the window.
 class InstrumentSide {
-public:
+  public:
     InstrumentSide(CDeepColdThermivoDlg& dlg, Recording& rec, const QStringList& portPaths, bool simulate);
     ~InstrumentSide();
     InstrumentSide(const InstrumentSide&) = delete;
@@ -41,7 +41,7 @@ public:
     /// Where complete downloads are kept.
     const RecordingStore& store() const { return store_; }
 
-private:
+  private:
     CDeepColdThermivoDlg& dlg_;
     RecordingStore store_;
     std::unique_ptr<PtyInstrument> simulator_;

@@ -7,10 +7,10 @@
 #include "Artwork.h"
 #include "DeepColdThermivoDlg.h"
 #include "InstrumentSide.h"
-#include "app/AppSettings.h"
-#include "app/SafeSave.h"
 #include "Prompts.h"
 #include "QtTranslations.h"
+#include "app/AppSettings.h"
+#include "app/SafeSave.h"
 #include "export/RecordingExport.h"
 #include "history/FileVerify.h"
 #include "history/HistoryLog.h"
@@ -27,7 +27,8 @@ LaunchOptions parseLaunchOptions(const QStringList& args) {
             rest << a;
             continue;
         }
-        if (a == QLatin1String("--port") || a == QLatin1String("--screenshot") || a == QLatin1String("--trace")) {
+        if (a == QLatin1String("--port") || a == QLatin1String("--screenshot") ||
+            a == QLatin1String("--trace")) {
             if (i + 1 >= args.size() || args[i + 1].isEmpty()) {
                 o.error = QStringLiteral("%1 needs a path").arg(a);
                 return o;
@@ -74,7 +75,9 @@ QString launchUsage() {
         "  --help, --version  this text; the version\n");
 }
 
-QString launchVersion() { return QStringLiteral("thermivo " THERMIVO_VERSION "\n"); }
+QString launchVersion() {
+    return QStringLiteral("thermivo " THERMIVO_VERSION "\n");
+}
 
 CKelvoraThermivoApp::CKelvoraThermivoApp(LaunchOptions options) : options_(std::move(options)) {}
 CKelvoraThermivoApp::~CKelvoraThermivoApp() = default;
@@ -89,8 +92,9 @@ void CKelvoraThermivoApp::ConnectWindow(CDeepColdThermivoDlg& dlg) {
                 recordFile(window.History(), HistoryEvent::FilePrinted, outcome.target, *copy,
                            {{"to", "pdf"}, {"pages", std::to_string(outcome.pages)}});
             } else if (window.History() != nullptr) {
-                window.History()->record(recordingEntry(HistoryEvent::FilePrinted, *copy,
-                                                        {{"printer", outcome.target}, {"pages", std::to_string(outcome.pages)}}));
+                window.History()->record(
+                    recordingEntry(HistoryEvent::FilePrinted, *copy,
+                                   {{"printer", outcome.target}, {"pages", std::to_string(outcome.pages)}}));
             }
             window.RefreshHistory();
         };
@@ -98,11 +102,14 @@ void CKelvoraThermivoApp::ConnectWindow(CDeepColdThermivoDlg& dlg) {
     };
     dlg.exportWorksheet = [](CDeepColdThermivoDlg& window, const QString& path) {
         ExportHooks hooks;
-        hooks.showMessage = [&window](const std::string& m) { prompts().message(&window, QString::fromStdString(m)); };
+        hooks.showMessage = [&window](const std::string& m) {
+            prompts().message(&window, QString::fromStdString(m));
+        };
         const ExportResult r = exportRecordingToWorkbook(window.RecordingToSave(), path.toStdString(), hooks);
         // A workbook error (a worksheet that exists already, an unreadable file, a full disk) is shown in
         // the user's language, not swallowed; a missing driver has said so already.
-        if (!r.error.empty()) prompts().message(&window, QString::fromStdString(saveProblemMessage(r.problem, r.error)));
+        if (!r.error.empty())
+            prompts().message(&window, QString::fromStdString(saveProblemMessage(r.problem, r.error)));
         return r.ok && r.error.empty();
     };
 }
@@ -118,7 +125,8 @@ int CKelvoraThermivoApp::InitInstance() {
     HistoryLog history(HistoryLog::defaultPath(), "thermivo " THERMIVO_VERSION);
     // Told after the action that could not be recorded has finished, never from inside it.
     history.setFailureNotice([&dlg](const std::string& m) {
-        QTimer::singleShot(0, &dlg, [&dlg, text = QString::fromStdString(m)] { prompts().message(&dlg, text); });
+        QTimer::singleShot(0, &dlg,
+                           [&dlg, text = QString::fromStdString(m)] { prompts().message(&dlg, text); });
     });
     dlg.SetHistory(&history);
     dlg.SetCommandLine(options_.commandLine);

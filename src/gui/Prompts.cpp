@@ -3,20 +3,21 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QUrl>
 #include <QPushButton>
+#include <QUrl>
 #include <QWidget>
 
 namespace thermivo {
 
 namespace {
 QString boxTitle(QWidget* parent) {
-    if (parent != nullptr && !parent->window()->windowTitle().isEmpty()) return parent->window()->windowTitle();
+    if (parent != nullptr && !parent->window()->windowTitle().isEmpty())
+        return parent->window()->windowTitle();
     return QApplication::applicationDisplayName();
 }
 
 class DialogPrompts : public Prompts {
-public:
+  public:
     bool askYesNo(QWidget* parent, const QString& text) override {
         return QMessageBox::question(parent, boxTitle(parent), text, QMessageBox::Yes | QMessageBox::No,
                                      QMessageBox::No) == QMessageBox::Yes;
@@ -57,7 +58,11 @@ DialogPrompts& dialogPrompts() {
 Prompts* current = nullptr;
 }  // namespace
 
-Prompts& prompts() { return current != nullptr ? *current : dialogPrompts(); }
-void setPrompts(Prompts* p) { current = p; }
+Prompts& prompts() {
+    return current != nullptr ? *current : dialogPrompts();
+}
+void setPrompts(Prompts* p) {
+    current = p;
+}
 
 }  // namespace thermivo

@@ -8,7 +8,7 @@ namespace thermivo {
 
 /// Message boxes and file dialogs, behind an interface so tests can answer them.
 class Prompts {
-public:
+  public:
     virtual ~Prompts() = default;
     /// A Yes/No question; only Yes returns true.
     virtual bool askYesNo(QWidget* parent, const QString& text) = 0;

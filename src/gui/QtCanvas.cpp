@@ -19,10 +19,18 @@ QtCanvas::QtCanvas(QPainter& painter, int dpiX, int dpiY) : painter_(painter) {
 void QtCanvas::setPen(const Pen& pen) {
     Qt::PenStyle style = Qt::SolidLine;
     switch (pen.style) {
-        case PenStyle::Solid: style = Qt::SolidLine; break;
-        case PenStyle::Dash: style = Qt::DashLine; break;
-        case PenStyle::Dot: style = Qt::DotLine; break;
-        case PenStyle::Null: style = Qt::NoPen; break;
+        case PenStyle::Solid:
+            style = Qt::SolidLine;
+            break;
+        case PenStyle::Dash:
+            style = Qt::DashLine;
+            break;
+        case PenStyle::Dot:
+            style = Qt::DotLine;
+            break;
+        case PenStyle::Null:
+            style = Qt::NoPen;
+            break;
     }
     // A width of 0 or less would be Qt's cosmetic pen, one device pixel whatever the transformation.
     pen_ = QPen(toQColor(pen.color), pen.width > 0 ? pen.width : 1.0, style, Qt::SquareCap, Qt::MiterJoin);
@@ -54,7 +62,9 @@ QFont QtCanvas::toQFont(const Font& font) {
     return f;
 }
 
-void QtCanvas::setFont(const Font& font) { painter_.setFont(toQFont(font)); }
+void QtCanvas::setFont(const Font& font) {
+    painter_.setFont(toQFont(font));
+}
 
 void QtCanvas::lineTo(int x, int y) {
     painter_.setPen(pen_);

@@ -10,7 +10,7 @@ namespace thermivo {
 
 /// The program's Canvas on a QPainter (an off-screen QImage, a QPrinter or a QPdfWriter).
 class QtCanvas : public Canvas {
-public:
+  public:
     /// dpi of 0 takes the resolution of the painter's device.
     explicit QtCanvas(QPainter& painter, int dpiX = 0, int dpiY = 0);
 
@@ -34,7 +34,7 @@ public:
     /// The QFont for a Font, sized so that a negative height is the character height in device pixels.
     static QFont toQFont(const Font& font);
 
-protected:
+  protected:
     QPainter& painter_;
     int dpiX_, dpiY_;
     QPen pen_;

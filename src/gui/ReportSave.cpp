@@ -18,7 +18,9 @@
 
 namespace thermivo {
 
-QString reportFilter() { return qs(text(2561)); }
+QString reportFilter() {
+    return qs(text(2561));
+}
 
 ReportSaveResult saveReportBeside(QWidget* parent, const Recording& rec, const QString& chosen,
                                   HistoryLog* history) {
@@ -29,7 +31,8 @@ ReportSaveResult saveReportBeside(QWidget* parent, const Recording& rec, const Q
     const QString recordName = QFileInfo(record).fileName();
     // A report must name a file an auditor can check, so the recording is saved first, and never silently
     // over a file that may be the original.
-    if (QFileInfo::exists(record) && !prompts().askYesNo(parent, qs(textWith(2560, {recordName.toStdString()}))))
+    if (QFileInfo::exists(record) &&
+        !prompts().askYesNo(parent, qs(textWith(2560, {recordName.toStdString()}))))
         return {};
     RecordFile file(record.toStdString(), RecordFile::ModeWrite);
     const bool saved = file.isOpen() && file.write(rec);
@@ -56,7 +59,8 @@ ReportSaveResult saveReportBeside(QWidget* parent, const Recording& rec, const Q
         prompts().message(parent, error);
         return {false, info.fileName()};
     }
-    recordFile(history, HistoryEvent::ReportMade, pdf.toStdString(), rec, {{"from", recordName.toStdString()}});
+    recordFile(history, HistoryEvent::ReportMade, pdf.toStdString(), rec,
+               {{"from", recordName.toStdString()}});
     return {true, info.fileName()};
 }
 

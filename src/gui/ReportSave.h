@@ -8,7 +8,8 @@ namespace thermivo {
 struct Recording;
 class HistoryLog;
 
-/// The Save dialog's "Report" choice: the recording is saved as a record file beside the chosen PDF (same name,
+/// The Save dialog's "Report" choice: the recording is saved as a record file beside the chosen PDF (same
+/// name,
 /// ".kvlu"; an existing one is replaced only after a Yes), and the report names that file and its SHA-256.
 /// ".pdf" is appended when missing. Returns the name the status line shows and whether both were written;
 /// a refused replacement writes nothing and returns an empty name.

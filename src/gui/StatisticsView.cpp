@@ -67,7 +67,8 @@ bool CStatisticsView::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CStatisticsView::RescaleLayout(float factor) {
-    // The header takes the platform's header font unless it is given one: it follows the layout like the rows.
+    // The header takes the platform's header font unless it is given one: it follows the layout like the
+    // rows.
     const QFont font = scaledDialogFont(factor);
     setFont(font);
     table_->setFont(font);
@@ -105,15 +106,21 @@ void CStatisticsView::addRow(const std::string& label, const std::string& value)
     values_.append(v);
 }
 
-int CStatisticsView::rowCount() const { return static_cast<int>(labels_.size()); }
-QString CStatisticsView::labelText(int row) const { return row >= 0 && row < labels_.size() ? labels_[row]->text() : QString(); }
-QString CStatisticsView::valueText(int row) const { return row >= 0 && row < values_.size() ? values_[row]->text() : QString(); }
+int CStatisticsView::rowCount() const {
+    return static_cast<int>(labels_.size());
+}
+QString CStatisticsView::labelText(int row) const {
+    return row >= 0 && row < labels_.size() ? labels_[row]->text() : QString();
+}
+QString CStatisticsView::valueText(int row) const {
+    return row >= 0 && row < values_.size() ? values_[row]->text() : QString();
+}
 
 void CStatisticsView::Refresh() {
     clearRows();
     table_->setRowCount(0);
-    table_->setHorizontalHeaderLabels({qs(text(2744)), qs(text(2306)), qs(text(2307)), qs(text(2308)),
-                                       qs(text(2309)), qs(text(2310))});
+    table_->setHorizontalHeaderLabels(
+        {qs(text(2744)), qs(text(2306)), qs(text(2307)), qs(text(2308)), qs(text(2309)), qs(text(2310))});
     if (!recording_.hasSamples()) return;
     const AppSettings& settings = AppSettings::instance();
     const RecordingStatistics s = computeStatistics(recording_);
@@ -136,8 +143,12 @@ void CStatisticsView::Refresh() {
             const int row = table_->rowCount();
             table_->insertRow(row);
             const ExcursionRow r = excursionRow(e, humidity, settings);
-            const QString cells[ColCount] = {qs(text(humidity ? 2321 : 2320)), qs(r.side), qs(r.start),
-                                             qs(r.end), qs(r.duration), qs(r.extreme)};
+            const QString cells[ColCount] = {qs(text(humidity ? 2321 : 2320)),
+                                             qs(r.side),
+                                             qs(r.start),
+                                             qs(r.end),
+                                             qs(r.duration),
+                                             qs(r.extreme)};
             for (int c = 0; c < ColCount; ++c) {
                 auto* item = new QTableWidgetItem(cells[c]);
                 item->setTextAlignment(Qt::AlignCenter);

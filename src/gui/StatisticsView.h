@@ -11,7 +11,8 @@ struct Recording;
 
 /// The "Statistics" page of the main window's tab: mean kinetic temperature, minimum, maximum and average,
 /// the times outside the alarm limits and the table of excursions, in the language and unit in force.
-/// Double-clicking an excursion, or Enter or Space on it, asks the chart to show it. It only reads the recording.
+/// Double-clicking an excursion, or Enter or Space on it, asks the chart to show it. It only reads the
+/// recording.
 class CStatisticsView : public QWidget {
     Q_OBJECT
   public:

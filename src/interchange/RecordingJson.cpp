@@ -18,7 +18,8 @@ using nlohmann::ordered_json;
 
 namespace {
 
-// The shortest decimal that reads back as the same float; whole numbers without a point, as people write them.
+// The shortest decimal that reads back as the same float; whole numbers without a point, as people write
+// them.
 ordered_json shortest(float v) {
     if (!std::isfinite(v)) return nullptr;
     if (v == std::trunc(v) && std::fabs(v) < 1e15f && !(v == 0 && std::signbit(v)))
@@ -36,7 +37,8 @@ std::string JsonProblem::describe() const {
     return format("line %zu, column %zu (offset %zu): %s", line, column, offset, message.c_str());
 }
 
-std::string recordingToJson(const Recording& rec, const std::vector<std::pair<std::string, std::string>>& extra) {
+std::string recordingToJson(const Recording& rec,
+                            const std::vector<std::pair<std::string, std::string>>& extra) {
     const auto n = static_cast<std::size_t>(rec.usableSamples());
     ordered_json j;
     j["kind"] = rec.kind;
@@ -66,8 +68,10 @@ std::string recordingToJson(const Recording& rec, const std::vector<std::pair<st
     auto& temperature = j["temperature"] = ordered_json::array();
     for (std::size_t i = 0; i < n; ++i) temperature.push_back(shortest(rec.temperature[i]));
     auto& humidity = j["humidity"] = ordered_json::array();
-    for (std::size_t i = 0; rec.kind == KindTempHumi && i < n; ++i) humidity.push_back(shortest(rec.humidity[i]));
-    j["sampleTime"] = std::vector<std::int64_t>(rec.sampleTime.begin(), rec.sampleTime.begin() + static_cast<long>(n));
+    for (std::size_t i = 0; rec.kind == KindTempHumi && i < n; ++i)
+        humidity.push_back(shortest(rec.humidity[i]));
+    j["sampleTime"] =
+        std::vector<std::int64_t>(rec.sampleTime.begin(), rec.sampleTime.begin() + static_cast<long>(n));
 
     // One key a line and every value on its line: readable in a terminal, and a diff shows what changed.
     // Text that is not UTF-8 cannot be JSON; such bytes become U+FFFD rather than failing the whole export.
@@ -92,7 +96,7 @@ struct Refusal {
 
 // Notes which character the parser read last, so the events of the pass below know where they are.
 class TrackingIterator {
-public:
+  public:
     using iterator_category = std::forward_iterator_tag;
     using value_type = char;
     using difference_type = std::ptrdiff_t;
@@ -116,7 +120,7 @@ public:
     }
     bool operator==(const TrackingIterator& other) const { return p_ == other.p_; }
 
-private:
+  private:
     const char* p_ = nullptr;
     const char** lastRead_ = nullptr;
 };
@@ -124,7 +128,7 @@ private:
 // A second pass over a text that parsed, finding where the refused value starts. The parser reports no
 // positions of its own; it reads one character past a number, never past anything else.
 class ValueLocator {
-public:
+  public:
     using number_integer_t = json::number_integer_t;
     using number_unsigned_t = json::number_unsigned_t;
     using number_float_t = json::number_float_t;
@@ -154,11 +158,12 @@ public:
     }
     bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) { return false; }
 
-private:
+  private:
     bool value(bool number) {
         // The value starts after the separators that follow the previous token.
         const char* start = previousEnd_;
-        while (start < end_ && (std::string_view(" \t\r\n:,").find(*start) != std::string_view::npos)) ++start;
+        while (start < end_ && (std::string_view(" \t\r\n:,").find(*start) != std::string_view::npos))
+            ++start;
         // A repeated member counts by its last value, as in the parsed document: read to the end.
         if (member_ == wanted_.key) {
             if (depth_ == 1 && wanted_.index < 0) found_ = start;
@@ -183,7 +188,8 @@ private:
     }
     void tokenEnd(bool number) {
         // After a number the parser has read the character that ended it, unless the text ended there.
-        const bool lookahead = number && std::string_view("0123456789.eE+-").find(*lastRead_) == std::string_view::npos;
+        const bool lookahead =
+            number && std::string_view("0123456789.eE+-").find(*lastRead_) == std::string_view::npos;
         previousEnd_ = lookahead ? lastRead_ : lastRead_ + 1;
     }
 
@@ -203,7 +209,8 @@ JsonProblem problemAt(std::string_view text, std::size_t offset, std::string mes
     JsonProblem p;
     p.message = std::move(message);
     p.offset = offset;
-    p.line = 1 + static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<long>(offset), '\n'));
+    p.line = 1 + static_cast<std::size_t>(
+                     std::count(text.begin(), text.begin() + static_cast<long>(offset), '\n'));
     const auto lineStart = offset == 0 ? std::string_view::npos : text.rfind('\n', offset - 1);
     p.column = offset - (lineStart == std::string_view::npos ? 0 : lineStart + 1) + 1;
     return p;
@@ -214,7 +221,8 @@ JsonProblem locate(std::string_view text, const Refusal& refusal) {
     ValueLocator locator(text, lastRead, refusal);
     const TrackingIterator first(text.data(), &lastRead), last(text.data() + text.size(), &lastRead);
     json::sax_parse(first, last, &locator);
-    const std::size_t offset = locator.found() != nullptr ? static_cast<std::size_t>(locator.found() - text.data()) : 0;
+    const std::size_t offset =
+        locator.found() != nullptr ? static_cast<std::size_t>(locator.found() - text.data()) : 0;
     return problemAt(text, offset, refusal.message);
 }
 
@@ -261,7 +269,8 @@ bool samples(const json& doc, const char* key, std::vector<float>& out, Refusal&
     for (std::size_t i = 0; i < it->size(); ++i) {
         const json& item = (*it)[i];
         if (!item.is_number()) {
-            r = {format("\"%s\" must hold numbers only (item %zu is not one)", key, i + 1), key, static_cast<long>(i)};
+            r = {format("\"%s\" must hold numbers only (item %zu is not one)", key, i + 1), key,
+                 static_cast<long>(i)};
             return false;
         }
         const auto value = static_cast<float>(item.get<double>());
@@ -282,11 +291,13 @@ bool fill(const json& doc, Recording& rec, Refusal& r) {
     }
     std::int64_t kind = 0, start = 0, stop = 0, interval = 0, count = -1;
     constexpr double kTimeLimit = 32503680000.0;  // year 3000
-    if (!integer(doc, "kind", 0, 4, kind, r) || !integer(doc, "startTime", -kTimeLimit, kTimeLimit, start, r) ||
+    if (!integer(doc, "kind", 0, 4, kind, r) ||
+        !integer(doc, "startTime", -kTimeLimit, kTimeLimit, start, r) ||
         !integer(doc, "stopTime", -kTimeLimit, kTimeLimit, stop, r) ||
         !integer(doc, "intervalSeconds", 0, 99999 * 60.0, interval, r))
         return false;
-    if (doc.contains("sampleCount") && !integer(doc, "sampleCount", 0, Recording::kCapacity, count, r)) return false;
+    if (doc.contains("sampleCount") && !integer(doc, "sampleCount", 0, Recording::kCapacity, count, r))
+        return false;
     std::string serial, description;
     for (const auto& [key, target] : {std::pair{"serial", &serial}, {"description", &description}}) {
         const auto it = doc.find(key);
@@ -298,7 +309,7 @@ bool fill(const json& doc, Recording& rec, Refusal& r) {
         *target = it->get<std::string>();
     }
     double stats[10] = {};
-    const char* statKeys[10] = {"tempMax", "tempMin", "tempAvg", "tempUpper", "humiMax",
+    const char* statKeys[10] = {"tempMax", "tempMin", "tempAvg",   "tempUpper", "humiMax",
                                 "humiMin", "humiAvg", "humiUpper", "tempLower", "humiLower"};
     for (int k = 0; k < 10; ++k)
         if (!number(doc, statKeys[k], stats[k], r)) return false;
@@ -354,7 +365,7 @@ bool fill(const json& doc, Recording& rec, Refusal& r) {
 // Builds the document and keeps the first error with its position: a syntax error, or a number too large
 // for a double, which the library reports as a different exception without a position.
 class DocumentBuilder {
-public:
+  public:
     using number_integer_t = json::number_integer_t;
     using number_unsigned_t = json::number_unsigned_t;
     using number_float_t = json::number_float_t;
@@ -392,7 +403,7 @@ public:
     std::string error;
     std::size_t errorOffset = 0;
 
-private:
+  private:
     nlohmann::detail::json_sax_dom_parser<json> dom_;
 };
 

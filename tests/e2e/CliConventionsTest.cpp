@@ -11,8 +11,8 @@
 #include <string>
 
 #include "CliRunner.h"
-#include "app/Sha256.h"
 #include "TestSupport.h"
+#include "app/Sha256.h"
 #include "data/RecordFile.h"
 #include "export/Workbook.h"
 #include "sim/PtyInstrument.h"
@@ -165,7 +165,8 @@ TEST(CliConventions, DashIsTheStandardStreamAndAStreamIsReadAsOne) {
         "cat '" + rec + "' | " THERMIVO_CLI " info - > '" + dir.file("pipe.out") + "' 2>&1";
     EXPECT_EQ(std::system(piped.c_str()), 0) << slurp(dir.file("pipe.out"));
     EXPECT_NE(slurp(dir.file("pipe.out")).find("DI201400007"), std::string::npos);
-    // A stream is named by the digest of the bytes read, as the file itself is (the file cannot be read again).
+    // A stream is named by the digest of the bytes read, as the file itself is (the file cannot be read
+    // again).
     const std::string pipedJson =
         "cat '" + rec + "' | " THERMIVO_CLI " info - --json > '" + dir.file("pipe.json") + "'";
     ASSERT_EQ(std::system(pipedJson.c_str()), 0);

@@ -142,7 +142,8 @@ TEST(CliDownloadOutcome, APartWithBlockZeroLostKeepsEverySampleThatArrivedAndMar
     const CliRun r = cli(dir, "download --port " + sim.path() + " -o '" + out + "' --partial");
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_NE(r.err.find("Fail to download data"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("saved the 39984 of 40000 samples that arrived: " + out), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("saved the 39984 of 40000 samples that arrived: " + out), std::string::npos)
+        << r.err;
     EXPECT_NE(r.err.find("16 of 40000 samples are missing inside the recording (samples 0 to 15)"),
               std::string::npos)
         << r.err;

@@ -19,14 +19,17 @@ using namespace thermivo::testing;
 
 namespace {
 
-std::string historyPath(const TempDir& dir) { return dir.file("data") + "/thermivo/history.sqlite"; }
+std::string historyPath(const TempDir& dir) {
+    return dir.file("data") + "/thermivo/history.sqlite";
+}
 
 // Changes the database with SQLite itself, as anyone with write access to the file could.
 void tamper(const TempDir& dir, const std::string& sql) {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(historyPath(dir).c_str(), &db), SQLITE_OK);
     char* message = nullptr;
-    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message), SQLITE_OK) << (message ? message : "");
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message), SQLITE_OK)
+        << (message ? message : "");
     sqlite3_free(message);
     EXPECT_EQ(sqlite3_changes(db), 1) << sql;
     sqlite3_close(db);
@@ -34,9 +37,9 @@ void tamper(const TempDir& dir, const std::string& sql) {
 
 }  // namespace
 
-// A download (with its saved file), a report of that file, and a clock set: four rows, each chained to the one
-// before. The report names its source as the original download. An edited detail, then a deleted row, is named by
-// `history --verify`.
+// A download (with its saved file), a report of that file, and a clock set: four rows, each chained to the
+// one before. The report names its source as the original download. An edited detail, then a deleted row, is
+// named by `history --verify`.
 TEST(CliHistory, DownloadSaveReportAndClockSetChainAndTamperingIsNamed) {
     TempDir dir;
     SimConfig c;
@@ -140,7 +143,8 @@ TEST(CliHistory, ASampleChangedByAnotherProgramIsNamed) {
 
     const std::string edited = dir.file("edited.kvlu");
     const std::string script = std::string(THERMIVO_TEST_SUPPORT_DIR) + "/change-record-sample.py";
-    const std::string command = "/usr/bin/python3 '" + script + "' '" + kept.path + "' '" + edited + "' 137 9.99 1 500";
+    const std::string command =
+        "/usr/bin/python3 '" + script + "' '" + kept.path + "' '" + edited + "' 137 9.99 1 500";
     ASSERT_EQ(std::system(command.c_str()), 0);
     // The edit is a valid record file that reads back with the new value.
     {
@@ -154,7 +158,10 @@ TEST(CliHistory, ASampleChangedByAnotherProgramIsNamed) {
     // The file holds local wall time: 08:00 written here in UTC reads as 08:00 in Berlin too.
     r = cli(dir, "verify '" + edited + "'", "en_US.UTF-8", "Europe/Berlin");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out.rfind("Not known to this computer's history\nSample 137 (2025-12-1 19:20) differs from the kept original ", 0), 0u)
+    EXPECT_EQ(r.out.rfind("Not known to this computer's history\nSample 137 (2025-12-1 19:20) differs from "
+                          "the kept original ",
+                          0),
+              0u)
         << r.out;
     EXPECT_NE(r.out.find(": 9.99 here, "), std::string::npos) << r.out;
     r = cli(dir, "verify --json '" + edited + "'");

@@ -67,7 +67,8 @@ TEST(CliInstrument, DISABLED_LinePaceDownload) {
     TempDir dir;
     PtyInstrument instrument(config(4000), false);
     ASSERT_TRUE(instrument.start()) << instrument.error();
-    const CliRun r = cli(dir, "download --port " + instrument.path() + " -o '" + dir.file("paced.kvlu") + "'");
+    const CliRun r =
+        cli(dir, "download --port " + instrument.path() + " -o '" + dir.file("paced.kvlu") + "'");
     ASSERT_EQ(r.status, 0) << r.err;
     // The tool reports the time from the Download command to the complete recording.
     double seconds = 0;

@@ -22,7 +22,8 @@ std::string run(const std::string& command) {
     return out;
 }
 
-// A number with a comma where the point belongs, as "-4,25" or "[-25,00,8,00]" (not a CSV field after a time).
+// A number with a comma where the point belongs, as "-4,25" or "[-25,00,8,00]" (not a CSV field after a
+// time).
 const std::regex kCommaNumber(R"((^|[^\d:])-?\d+,\d\d(?!\d))");
 
 }  // namespace
@@ -33,13 +34,15 @@ TEST(CliLocale, ConvertUnderGermanLocaleWritesDecimalPoints) {
     writeText(dir.file("in.json"), R"({"kind": 1, "serial": "DI201400007", "startTime": 1393668000,
         "intervalSeconds": 60, "tempUpper": 8, "tempLower": -25, "temperature": [-4.25, 5.5, 12.75]})");
     const std::string lang = std::string(kCommaLocale) + " LOCPATH='" + commaLocaleDir() + "'";
-    ASSERT_EQ(cli(dir, "create --from-json '" + dir.file("in.json") + "' -o '" + dir.file("r.kvlu") + "'", lang)
-                  .status,
-              0);
-    const CliRun r = cli(dir, "convert '" + dir.file("r.kvlu") + "' --unit C --xls '" + dir.file("r.xls") +
-                                  "' --csv '" + dir.file("r.csv") + "' --pdf '" + dir.file("r.pdf") +
-                                  "' --pages text",
-                         lang);
+    ASSERT_EQ(
+        cli(dir, "create --from-json '" + dir.file("in.json") + "' -o '" + dir.file("r.kvlu") + "'", lang)
+            .status,
+        0);
+    const CliRun r =
+        cli(dir,
+            "convert '" + dir.file("r.kvlu") + "' --unit C --xls '" + dir.file("r.xls") + "' --csv '" +
+                dir.file("r.csv") + "' --pdf '" + dir.file("r.pdf") + "' --pages text",
+            lang);
     ASSERT_EQ(r.status, 0) << r.err;
 
     const std::string pdf = run("pdftotext -layout '" + dir.file("r.pdf") + "' - 2>/dev/null");
@@ -51,10 +54,11 @@ TEST(CliLocale, ConvertUnderGermanLocaleWritesDecimalPoints) {
     EXPECT_NE(csv.find(",-4.25,\r\n"), std::string::npos) << csv;  // the alarm column follows
     EXPECT_FALSE(std::regex_search(csv, kCommaNumber)) << csv;
 
-    const std::string cells = run("/usr/bin/python3 -c \"import sys, xlrd\n"
-                                  "for s in xlrd.open_workbook(sys.argv[1]).sheets():\n"
-                                  "  for r in range(s.nrows): print('|'.join(str(v) for v in s.row_values(r)))\" '" +
-                                  dir.file("r.xls") + "'");
+    const std::string cells =
+        run("/usr/bin/python3 -c \"import sys, xlrd\n"
+            "for s in xlrd.open_workbook(sys.argv[1]).sheets():\n"
+            "  for r in range(s.nrows): print('|'.join(str(v) for v in s.row_values(r)))\" '" +
+            dir.file("r.xls") + "'");
     ASSERT_NE(cells.find("-4.25"), std::string::npos) << cells;
     EXPECT_FALSE(std::regex_search(cells, kCommaNumber)) << cells;
 }

@@ -35,7 +35,9 @@ TEST(CliPartialDownload, KeepsExactlyTheSamplesThatArrivedAndStillFails) {
               std::string::npos)
         << r.err;
     for (int i = 0; i < n; ++i)
-        ASSERT_NEAR(rec->temperature[static_cast<std::size_t>(i)], c.samples[static_cast<std::size_t>(i)], 0.005) << i;
+        ASSERT_NEAR(rec->temperature[static_cast<std::size_t>(i)], c.samples[static_cast<std::size_t>(i)],
+                    0.005)
+            << i;
     EXPECT_EQ(rec->startTime, c.start);
     EXPECT_EQ(rec->stopTime, c.start + static_cast<std::int64_t>(n - 1) * 300);
 }

@@ -13,7 +13,6 @@
 using namespace thermivo;
 using namespace thermivo::testing;
 
-
 TEST(CliRecording, CreateThenInfoInBothLanguagesAndUnits) {
     TempDir dir;
     writeText(dir.file("in.json"),
@@ -65,7 +64,8 @@ TEST(CliRecording, BadFilesAndBadUsage) {
     r = cli(dir, "create --from-json '" + dir.file("big.json") + "' -o '" + dir.file("x.kvlu") + "'");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find(" Failure to save this file : "), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("A value does not fit the 7 characters of its field in the data file."), std::string::npos)
+    EXPECT_NE(r.err.find("A value does not fit the 7 characters of its field in the data file."),
+              std::string::npos)
         << r.err;
 
     for (const char* args : {"", "info", "info a b", "info a --unit K", "frobnicate", "create -o x"}) {
@@ -80,9 +80,11 @@ TEST(CliRecording, ConvertToWorkbookAndCsv) {
     writeText(dir.file("in.json"), R"({"kind": 4, "serial": "UTH20140001", "startTime": 1393668000,
         "intervalSeconds": 300, "description": "Bob's freezer", "temperature": [5.5, -2, 1],
         "humidity": [40, 50, 60]})");
-    ASSERT_EQ(cli(dir, "create --from-json '" + dir.file("in.json") + "' -o '" + dir.file("r.kvlu") + "'").status, 0);
-    CliRun r = cli(dir, "convert '" + dir.file("r.kvlu") + "' --unit C --csv '" + dir.file("r.csv") + "' --xls '" +
-                            dir.file("r.xls") + "'");
+    ASSERT_EQ(
+        cli(dir, "create --from-json '" + dir.file("in.json") + "' -o '" + dir.file("r.kvlu") + "'").status,
+        0);
+    CliRun r = cli(dir, "convert '" + dir.file("r.kvlu") + "' --unit C --csv '" + dir.file("r.csv") +
+                            "' --xls '" + dir.file("r.xls") + "'");
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string csv = slurp(dir.file("r.csv"));
     EXPECT_EQ(csv.rfind("\xEF\xBB\xBF", 0), 0u);
@@ -102,10 +104,14 @@ TEST(CliRecording, ConvertToPdfPages) {
     std::string temps;
     for (int i = 0; i < 130; ++i) temps += (i ? "," : "") + std::to_string(i % 17 - 3);
     writeText(dir.file("in.json"), R"({"kind": 1, "serial": "DI201400007", "startTime": 1393668000,
-        "intervalSeconds": 60, "tempUpper": 8, "tempLower": 2, "temperature": [)" + temps + "]}");
-    ASSERT_EQ(cli(dir, "create --from-json '" + dir.file("in.json") + "' -o '" + dir.file("r.kvlu") + "'").status, 0);
+        "intervalSeconds": 60, "tempUpper": 8, "tempLower": 2, "temperature": [)" +
+                                       temps + "]}");
+    ASSERT_EQ(
+        cli(dir, "create --from-json '" + dir.file("in.json") + "' -o '" + dir.file("r.kvlu") + "'").status,
+        0);
 
-    CliRun r = cli(dir, "convert '" + dir.file("r.kvlu") + "' --pdf '" + dir.file("t.pdf") + "' --pages text");
+    CliRun r =
+        cli(dir, "convert '" + dir.file("r.kvlu") + "' --pdf '" + dir.file("t.pdf") + "' --pages text");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err.find("XDG_RUNTIME_DIR"), std::string::npos) << r.err;
     EXPECT_EQ(slurp(dir.file("t.pdf")).rfind("%PDF", 0), 0u);
@@ -122,8 +128,9 @@ TEST(CliRecording, ConvertToPdfPages) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Time set wrong!"), std::string::npos) << r.err;
     EXPECT_FALSE(std::ifstream(dir.file("x.pdf")).good());
-    for (const char* bad : {"--curve-pages 0", "--curve-pages 100", "--pages both", "--from yesterday",
-                            "--from \"2024-02-31 00:00\"", "--to \"2014-03-01 24:00\"", "--to \"2014-3-1 9:5\""}) {
+    for (const char* bad :
+         {"--curve-pages 0", "--curve-pages 100", "--pages both", "--from yesterday",
+          "--from \"2024-02-31 00:00\"", "--to \"2014-03-01 24:00\"", "--to \"2014-3-1 9:5\""}) {
         r = cli(dir, "convert '" + dir.file("r.kvlu") + "' --pdf x.pdf " + bad);
         EXPECT_EQ(r.status, 2) << bad;
         EXPECT_NE(r.err.find("usage:"), std::string::npos) << bad;

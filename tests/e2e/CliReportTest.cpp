@@ -47,7 +47,9 @@ class CliReport : public ::testing::Test {
   protected:
     void SetUp() override {
         writeText(dir.file("in.json"), kTwoExcursionsOneGap);
-        ASSERT_EQ(cli(dir, "create --from-json '" + dir.file("in.json") + "' -o '" + dir.file("r.kvlu") + "'").status, 0);
+        ASSERT_EQ(cli(dir, "create --from-json '" + dir.file("in.json") + "' -o '" + dir.file("r.kvlu") + "'")
+                      .status,
+                  0);
         ScopedTimeZone utc("UTC");
         rec = std::make_unique<Recording>();
         RecordFile file(dir.file("r.kvlu"), RecordFile::ModeRead);
@@ -60,7 +62,9 @@ class CliReport : public ::testing::Test {
     }
 
     std::string report(const std::string& lang, const std::string& extra = "") {
-        const CliRun r = cli(dir, "report '" + dir.file("r.kvlu") + "' -o '" + dir.file("r.pdf") + "' --unit C " + extra, lang);
+        const CliRun r =
+            cli(dir, "report '" + dir.file("r.kvlu") + "' -o '" + dir.file("r.pdf") + "' --unit C " + extra,
+                lang);
         EXPECT_EQ(r.status, 0) << r.err;
         return squeezed(run("pdftotext -enc UTF-8 '" + dir.file("r.pdf") + "' -"));
     }
@@ -78,10 +82,13 @@ TEST_F(CliReport, EveryFigureEqualsTheStatisticsModuleAndTheDigestEqualsSha256su
     ASSERT_FALSE(pdf.empty());
     AppSettings celsius;
     celsius.currentUnit = celsius.unitCelsius;
-    ASSERT_TRUE(stats.mktCelsius && stats.maxCelsius && stats.minCelsius && stats.avgCelsius && stats.avgPercent);
+    ASSERT_TRUE(stats.mktCelsius && stats.maxCelsius && stats.minCelsius && stats.avgCelsius &&
+                stats.avgPercent);
     ASSERT_EQ(stats.temperature.excursions.size(), 2u);
     EXPECT_EQ(stats.samplesWithoutValue, 1);
-    const auto has = [&](const std::string& what) { EXPECT_NE(pdf.find(squeezed(what)), std::string::npos) << what; };
+    const auto has = [&](const std::string& what) {
+        EXPECT_NE(pdf.find(squeezed(what)), std::string::npos) << what;
+    };
     has("Cold-chain record report");
     has("SerialnumberUTH20140001");
     has("Start 2014-03-01 10:00:00 +00:00");
@@ -118,7 +125,8 @@ TEST_F(CliReport, EveryFigureEqualsTheStatisticsModuleAndTheDigestEqualsSha256su
     has("Page 2 of 2");
     // The full digest once, the footer's first 16 digits on each of the two pages.
     int shortDigests = 0;
-    for (auto at = pdf.find(digest.substr(0, 16)); at != std::string::npos; at = pdf.find(digest.substr(0, 16), at + 1))
+    for (auto at = pdf.find(digest.substr(0, 16)); at != std::string::npos;
+         at = pdf.find(digest.substr(0, 16), at + 1))
         ++shortDigests;
     EXPECT_EQ(shortDigests, 3);
     // The gap is no reading: -1000 appears nowhere.
@@ -129,7 +137,9 @@ TEST_F(CliReport, ChineseReportCarriesTheSameFigures) {
     const std::string pdf = report("zh_CN.UTF-8");
     AppSettings celsius;
     celsius.currentUnit = celsius.unitCelsius;
-    const auto has = [&](const std::string& what) { EXPECT_NE(pdf.find(squeezed(what)), std::string::npos) << what; };
+    const auto has = [&](const std::string& what) {
+        EXPECT_NE(pdf.find(squeezed(what)), std::string::npos) << what;
+    };
     has("冷链记录报告");
     has("温度: 结果：超出限值（超限次数 2，超限时间共 " +
         durationText(stats.temperature.secondsAbove + stats.temperature.secondsBelow) + "）");
@@ -142,7 +152,8 @@ TEST_F(CliReport, ChineseReportCarriesTheSameFigures) {
 
 TEST_F(CliReport, RefusesAnActivationEnergyThatIsNoFiniteNumber) {
     for (const char* bad : {"nan", "inf", "-5", "0", "2e6", "12kJ"}) {
-        const CliRun r = cli(dir, "report '" + dir.file("r.kvlu") + "' -o '" + dir.file("x.pdf") + "' --mkt-kj " + bad);
+        const CliRun r =
+            cli(dir, "report '" + dir.file("r.kvlu") + "' -o '" + dir.file("x.pdf") + "' --mkt-kj " + bad);
         EXPECT_EQ(r.status, 2) << bad;
         EXPECT_NE(r.err.find("greater than 0 and at most 1000000"), std::string::npos) << r.err;
         const CliRun info = cli(dir, "info '" + dir.file("r.kvlu") + "' --mkt-kj " + bad);

@@ -44,8 +44,8 @@ inline CliRun cli(const TempDir& dir, const std::string& args, const std::string
                   const std::string& zone = "UTC") {
     const std::string out = dir.file("stdout"), err = dir.file("stderr");
     const std::string cmd = "env -u LC_ALL -u LC_MESSAGES LANG=" + lang + " TZ=" + zone + " XDG_DATA_HOME='" +
-                            dir.file("data") + "' " THERMIVO_CLI " " + args +
-                            " >'" + out + "' 2>'" + err + "'";
+                            dir.file("data") + "' " THERMIVO_CLI " " + args + " >'" + out + "' 2>'" + err +
+                            "'";
     const int rc = std::system(cmd.c_str());
     return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, slurp(out), slurp(err)};
 }

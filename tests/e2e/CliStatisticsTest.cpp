@@ -21,7 +21,9 @@ std::set<std::string> keysOf(const json& v) {
     return keys;
 }
 
-json parsed(const std::string& text) { return json::parse(text, nullptr, false); }
+json parsed(const std::string& text) {
+    return json::parse(text, nullptr, false);
+}
 
 // Three samples above 8 °C at five minutes, one below 2 °C; humidity leaves its band once on each side.
 constexpr const char* kKindFour = R"({"kind": 4, "serial": "UTH20140001", "startTime": 1393668000,
@@ -34,16 +36,18 @@ TEST(CliStatistics, JsonCarriesExactlyTheStatisticsKeys) {
     ScopedTimeZone utc("UTC");
     TempDir dir;
     writeText(dir.file("in.json"), kKindFour);
-    ASSERT_EQ(cli(dir, "create --from-json '" + dir.file("in.json") + "' -o '" + dir.file("r.kvlu") + "'").status, 0);
+    ASSERT_EQ(
+        cli(dir, "create --from-json '" + dir.file("in.json") + "' -o '" + dir.file("r.kvlu") + "'").status,
+        0);
     CliRun r = cli(dir, "info --json '" + dir.file("r.kvlu") + "'");
     ASSERT_EQ(r.status, 0) << r.err;
     const json doc = parsed(r.out);
     ASSERT_FALSE(doc.is_discarded()) << r.out;
     ASSERT_TRUE(doc.contains("statistics") && doc["statistics"].is_object()) << r.out;
     const json& stats = doc["statistics"];
-    EXPECT_EQ(keysOf(stats), (std::set<std::string>{"mktCelsius", "activationEnergyKJPerMol",
-                                                      "timeAboveUpperSeconds", "timeBelowLowerSeconds",
-                                                      "excursions", "humidity"}));
+    EXPECT_EQ(keysOf(stats),
+              (std::set<std::string>{"mktCelsius", "activationEnergyKJPerMol", "timeAboveUpperSeconds",
+                                     "timeBelowLowerSeconds", "excursions", "humidity"}));
     EXPECT_EQ(stats.at("activationEnergyKJPerMol").get<double>(), 83.144);
     EXPECT_EQ(stats.at("timeAboveUpperSeconds").get<double>(), 900);
     EXPECT_EQ(stats.at("timeBelowLowerSeconds").get<double>(), 300);
@@ -65,8 +69,8 @@ TEST(CliStatistics, JsonCarriesExactlyTheStatisticsKeys) {
     EXPECT_EQ(humidity.at("excursions").at(0).at("extremePercent").get<double>(), 80);
 
     // A lower activation energy weighs the warm samples less; a range keeps only its samples.
-    r = cli(dir, "info --json --mkt-kj 40 --from '2014-03-01 10:15' --to '2014-03-01 10:15' '" + dir.file("r.kvlu") +
-                     "'");
+    r = cli(dir, "info --json --mkt-kj 40 --from '2014-03-01 10:15' --to '2014-03-01 10:15' '" +
+                     dir.file("r.kvlu") + "'");
     ASSERT_EQ(r.status, 0) << r.err;
     const json ranged = parsed(r.out);
     ASSERT_FALSE(ranged.is_discarded());
@@ -81,7 +85,9 @@ TEST(CliStatistics, AlarmOffGivesNullsAndKindOneHasNoHumidity) {
     TempDir dir;
     writeText(dir.file("in.json"), R"({"kind": 1, "serial": "DI201400007", "startTime": 1393668000,
         "intervalSeconds": 60, "temperature": [0, 20]})");
-    ASSERT_EQ(cli(dir, "create --from-json '" + dir.file("in.json") + "' -o '" + dir.file("r.kvlu") + "'").status, 0);
+    ASSERT_EQ(
+        cli(dir, "create --from-json '" + dir.file("in.json") + "' -o '" + dir.file("r.kvlu") + "'").status,
+        0);
     CliRun r = cli(dir, "info --json '" + dir.file("r.kvlu") + "'");
     ASSERT_EQ(r.status, 0) << r.err;
     const json doc = parsed(r.out);

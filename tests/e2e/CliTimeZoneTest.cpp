@@ -22,7 +22,8 @@ constexpr const char* kAutumnNight = R"({"kind": 1, "serial": "DI20140001", "sta
 
 CliRun berlin(const TempDir& dir, const std::string& args) {
     const std::string out = dir.file("stdout"), err = dir.file("stderr");
-    const std::string cmd = "env -u LC_ALL -u LC_MESSAGES LANG=en_US.UTF-8 TZ=Europe/Berlin " THERMIVO_CLI " " +
+    const std::string cmd = "env -u LC_ALL -u LC_MESSAGES LANG=en_US.UTF-8 TZ=Europe/Berlin " THERMIVO_CLI
+                            " " +
                             args + " >'" + out + "' 2>'" + err + "'";
     const int rc = std::system(cmd.c_str());
     return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, slurp(out), slurp(err)};
@@ -32,7 +33,8 @@ CliRun berlin(const TempDir& dir, const std::string& args) {
 long long isoInstant(const std::string& s) {
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, se = 0, oh = 0, om = 0;
     char sign = 0;
-    if (std::sscanf(s.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c%2d:%2d", &y, &mo, &d, &h, &mi, &se, &sign, &oh, &om) != 9 ||
+    if (std::sscanf(s.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c%2d:%2d", &y, &mo, &d, &h, &mi, &se, &sign, &oh,
+                    &om) != 9 ||
         (sign != '+' && sign != '-'))
         return -1;
     std::tm tm{};
@@ -52,7 +54,9 @@ TEST(CliTimeZone, AcrossTheAutumnChangeCsvTimesStayInOrderAndJsonNamesTheZone) {
     TempDir dir;
     writeText(dir.file("in.json"), kAutumnNight);
     // The record file holds local wall times, so it is written in the zone it is read in.
-    ASSERT_EQ(berlin(dir, "create --from-json '" + dir.file("in.json") + "' -o '" + dir.file("r.kvlu") + "'").status, 0);
+    ASSERT_EQ(berlin(dir, "create --from-json '" + dir.file("in.json") + "' -o '" + dir.file("r.kvlu") + "'")
+                  .status,
+              0);
 
     CliRun r = berlin(dir, "convert '" + dir.file("r.kvlu") + "' --unit C --csv '" + dir.file("r.csv") + "'");
     ASSERT_EQ(r.status, 0) << r.err;
@@ -102,7 +106,9 @@ TEST(CliTimeZone, JsonNumbersHaveTheDigitsTheValuesHave) {
     writeText(dir.file("in.json"), R"({"kind": 4, "serial": "UTH20140001", "startTime": 1393668000,
         "intervalSeconds": 300, "humiUpper": 70, "humiLower": 30, "temperature": [5, 5],
         "humidity": [50, 99.99]})");
-    ASSERT_EQ(cli(dir, "create --from-json '" + dir.file("in.json") + "' -o '" + dir.file("r.kvlu") + "'").status, 0);
+    ASSERT_EQ(
+        cli(dir, "create --from-json '" + dir.file("in.json") + "' -o '" + dir.file("r.kvlu") + "'").status,
+        0);
     const CliRun r = cli(dir, "info --json '" + dir.file("r.kvlu") + "'");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("\"extremePercent\": 99.99}"), std::string::npos) << r.out;

@@ -16,14 +16,16 @@ std::vector<std::string> listedCommands(const std::string& help) {
     std::vector<std::string> names;
     std::istringstream in(help.substr(help.find("\nCommands:\n") + 11));
     std::string line;
-    while (std::getline(in, line) && line.rfind("  ", 0) == 0) names.push_back(line.substr(2, line.find(' ', 2) - 2));
+    while (std::getline(in, line) && line.rfind("  ", 0) == 0)
+        names.push_back(line.substr(2, line.find(' ', 2) - 2));
     return names;
 }
 
 std::string sampleRecording(const TempDir& dir) {
     writeText(dir.file("in.json"), R"({"kind": 1, "serial": "DI201400007", "startTime": 1393668000,
         "intervalSeconds": 60, "temperature": [1, 2, 3]})");
-    const CliRun r = cli(dir, "create --from-json '" + dir.file("in.json") + "' -o '" + dir.file("r.kvlu") + "'");
+    const CliRun r =
+        cli(dir, "create --from-json '" + dir.file("in.json") + "' -o '" + dir.file("r.kvlu") + "'");
     EXPECT_EQ(r.status, 0) << r.err;
     return dir.file("r.kvlu");
 }
@@ -38,8 +40,8 @@ TEST(CliUsage, TheToolAndEveryCommandHaveTheirOwnHelp) {
     for (const char* code : {"\n  0  done", "\n  1  failed", "\n  2  usage", "\n  3  nothing to do"})
         EXPECT_NE(r.out.find(code), std::string::npos) << code;
     const auto commands = listedCommands(r.out);
-    EXPECT_EQ(commands, (std::vector<std::string>{"info", "create", "convert", "report", "download", "status", "set-clock",
-                                                  "start", "history", "verify", "ports"}));
+    EXPECT_EQ(commands, (std::vector<std::string>{"info", "create", "convert", "report", "download", "status",
+                                                  "set-clock", "start", "history", "verify", "ports"}));
     for (const auto& name : commands) {
         r = cli(dir, name + " --help");
         EXPECT_EQ(r.status, 0) << name;
@@ -68,7 +70,8 @@ TEST(CliUsage, ARefusedCommandLineNamesTheOptionAndWhatItTakes) {
     };
     const Case cases[] = {
         {"info " + rec + " --unit K", {"--unit", "{C,F}", "usage: thermivo-cli info "}},
-        {"convert " + rec + " --pdf x.pdf --curve-pages 0", {"--curve-pages", "1 to 99", "usage: thermivo-cli convert "}},
+        {"convert " + rec + " --pdf x.pdf --curve-pages 0",
+         {"--curve-pages", "1 to 99", "usage: thermivo-cli convert "}},
         {"convert " + rec + " --pdf x.pdf --curve-pages many", {"--curve-pages", "1 to 99"}},
         {"convert " + rec + " --pdf x.pdf --pages both", {"--pages", "{text,curve}"}},
         {"convert " + rec + " --pdf x.pdf --to 10:00", {"--to", "YYYY-MM-DD HH:MM"}},
@@ -87,7 +90,8 @@ TEST(CliUsage, ARefusedCommandLineNamesTheOptionAndWhatItTakes) {
         const CliRun r = cli(dir, c.args);
         EXPECT_EQ(r.status, 2) << c.args << "\n" << r.err;
         EXPECT_TRUE(r.out.empty()) << c.args;
-        for (const auto& text : c.says) EXPECT_NE(r.err.find(text), std::string::npos) << c.args << "\n" << r.err;
+        for (const auto& text : c.says)
+            EXPECT_NE(r.err.find(text), std::string::npos) << c.args << "\n" << r.err;
     }
     EXPECT_FALSE(std::ifstream(dir.file("x.kvlu")).good());
     EXPECT_FALSE(std::ifstream(dir.file("x.pdf")).good());
@@ -96,13 +100,14 @@ TEST(CliUsage, ARefusedCommandLineNamesTheOptionAndWhatItTakes) {
 TEST(CliUsage, MalformedJsonSaysWhereAndWritesNothing) {
     TempDir dir;
     const std::pair<const char*, const char*> cases[] = {
-        {"{\"kind\": 1,\n \"temperature\": [1, 2", "line 2, column 22"},                        // truncated
-        {"{\"kind\": 1,\n \"temperature\": [1, true]}", "line 2, column 21"},                  // a wrong type
-        {"{\n  \"serial\": \"DI201400007\",\n  \"kind\": 9\n}", "line 3, column 11"},           // an unknown kind
+        {"{\"kind\": 1,\n \"temperature\": [1, 2", "line 2, column 22"},               // truncated
+        {"{\"kind\": 1,\n \"temperature\": [1, true]}", "line 2, column 21"},          // a wrong type
+        {"{\n  \"serial\": \"DI201400007\",\n  \"kind\": 9\n}", "line 3, column 11"},  // an unknown kind
     };
     for (const auto& [json, where] : cases) {
         writeText(dir.file("bad.json"), json);
-        const CliRun r = cli(dir, "create --from-json '" + dir.file("bad.json") + "' -o '" + dir.file("x.kvlu") + "'");
+        const CliRun r =
+            cli(dir, "create --from-json '" + dir.file("bad.json") + "' -o '" + dir.file("x.kvlu") + "'");
         EXPECT_EQ(r.status, 2) << json;
         EXPECT_NE(r.err.find(dir.file("bad.json") + ": " + where), std::string::npos) << r.err;
         EXPECT_FALSE(std::ifstream(dir.file("x.kvlu")).good());

@@ -29,7 +29,7 @@ using Clock = std::chrono::steady_clock;
 
 /// The window without a window: texts only; the test runs the timers.
 class QuietView : public LinkView {
-public:
+  public:
     void setText(int id, const std::string& t) override {
         std::lock_guard lock(mutex_);
         texts_[id] = t;
@@ -51,18 +51,18 @@ public:
     void refreshSummary(bool) override {}
     void refreshChart() override {}
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::map<int, std::string> texts_;
 };
 
 class OnePort : public PortDirectory {
-public:
+  public:
     explicit OnePort(std::string path) : path_(std::move(path)) {}
     std::vector<int> bridgePorts() override { return {1}; }
     std::string pathOf(int n) override { return n == 1 ? path_ : std::string(); }
 
-private:
+  private:
     std::string path_;
 };
 
@@ -134,9 +134,12 @@ Outcome download(const SimConfig& config, std::chrono::milliseconds tick) {
 
 const char* name(SimResend r) {
     switch (r) {
-        case SimResend::Nearest: return "nearest";
-        case SimResend::Literal: return "literal";
-        case SimResend::RestartAtZero: return "restart";
+        case SimResend::Nearest:
+            return "nearest";
+        case SimResend::Literal:
+            return "literal";
+        case SimResend::RestartAtZero:
+            return "restart";
     }
     return "?";
 }
@@ -167,7 +170,8 @@ TEST(DownloadMatrix, EveryRunSavesExactlyOrFailsHonestly) {
                 c.faults.corruptBlocks = f.corrupt;
                 c.faults.duplicateBlocks = f.repeat;
                 const Outcome o = download(c, 200ms);
-                const std::string what = std::string(name(resend)) + " " + std::to_string(count) + " " + f.label;
+                const std::string what =
+                    std::string(name(resend)) + " " + std::to_string(count) + " " + f.label;
                 EXPECT_TRUE(o.ended) << what;
                 EXPECT_EQ(o.wrong, 0) << what;
                 if (o.complete) {
@@ -179,8 +183,12 @@ TEST(DownloadMatrix, EveryRunSavesExactlyOrFailsHonestly) {
                 const bool cannot = resend == SimResend::Nearest && f.corrupt.count(0) != 0;
                 EXPECT_EQ(o.complete, !cannot) << what;
                 char line[160];
-                std::snprintf(line, sizeof line, "%-8s %5d  %-36s %-9s %5d loaded  %5.1f s\n", name(resend), count,
-                              f.label, o.complete ? "complete" : o.ended ? "failed" : "RUNNING", o.loaded, o.seconds);
+                std::snprintf(line, sizeof line, "%-8s %5d  %-36s %-9s %5d loaded  %5.1f s\n", name(resend),
+                              count, f.label,
+                              o.complete ? "complete"
+                              : o.ended  ? "failed"
+                                         : "RUNNING",
+                              o.loaded, o.seconds);
                 table += line;
             }
         }

@@ -26,7 +26,7 @@ struct Progress {
 };
 
 class LinkE2E : public ::testing::Test {
-protected:
+  protected:
     void serve(SimConfig config, bool fast = true) {
         expected = config.samples;
         pty = std::make_unique<PtyInstrument>(std::move(config), fast);
@@ -227,8 +227,8 @@ TEST(SimProgram, PrintsItsDeviceAndServesUntilStopped) {
     if (pid == 0) {
         dup2(out[1], 1);
         close(out[0]);
-        execl(THERMIVO_SIM, THERMIVO_SIM, "--fast", "--samples", "300", "--seed", "5", "--serial", "DI000000042",
-              "--duplicate-block", "2", static_cast<char*>(nullptr));
+        execl(THERMIVO_SIM, THERMIVO_SIM, "--fast", "--samples", "300", "--seed", "5", "--serial",
+              "DI000000042", "--duplicate-block", "2", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(out[1]);

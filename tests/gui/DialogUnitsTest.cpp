@@ -31,7 +31,8 @@ TEST(DialogUnitConversion, ComesFromTheDialogFontAndRoundsEachValue) {
     // Edges convert: 619.5 .. 798 across, 58.5 .. 78 down.
     EXPECT_EQ(classic.toPixels(QRect(413, 36, 119, 12)), QRect(620, 59, 178, 19));
     // Neighbours stay neighbours: the right edge of one is the left edge of the next.
-    EXPECT_EQ(classic.toPixels(QRect(9, 5, 27, 43)).right() + 1, classic.toPixels(QRect(36, 5, 96, 43)).left());
+    EXPECT_EQ(classic.toPixels(QRect(9, 5, 27, 43)).right() + 1,
+              classic.toPixels(QRect(36, 5, 96, 43)).left());
 }
 
 using DialogUnitsEverywhere = MainWindowFixture;
@@ -41,7 +42,8 @@ TEST_F(DialogUnitsEverywhere, EveryWindowPlacesItsTemplateThroughTheSameConversi
     const DialogUnits du;
     auto dlg = makeWindow({}, QSize(1366, 768));
     const float f = dlg->LayoutFactor();
-    EXPECT_EQ(dlg->Control(IDC_STATUS)->geometry(), scaleAboutCentre(du.toPixels(QRect(413, 36, 119, 12)), f));
+    EXPECT_EQ(dlg->Control(IDC_STATUS)->geometry(),
+              scaleAboutCentre(du.toPixels(QRect(413, 36, 119, 12)), f));
     EXPECT_EQ(dlg->Control(IDC_TAB)->geometry(), scaleAboutCentre(du.toPixels(QRect(17, 126, 516, 252)), f));
     CHisDataView* chart = dlg->ChartView();
     EXPECT_EQ(chart->control(CHisDataView::IDC_SAMPLE_LIST)->geometry(),

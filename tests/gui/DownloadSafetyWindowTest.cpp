@@ -22,14 +22,16 @@ namespace {
 namespace fs = std::filesystem;
 
 class DownloadWindow : public MainWindowFixture {
-protected:
+  protected:
     void open(const std::string& port) {
         dlg_ = std::make_unique<CDeepColdThermivoDlg>(*rec_);
         dlg_->SetScreenSize(QSize(1280, 800));
         CKelvoraThermivoApp::ConnectWindow(*dlg_);
-        side_ = std::make_unique<InstrumentSide>(*dlg_, *rec_, QStringList{QString::fromStdString(port)}, false);
+        side_ =
+            std::make_unique<InstrumentSide>(*dlg_, *rec_, QStringList{QString::fromStdString(port)}, false);
         dlg_->OnInitDialog();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return caption(*dlg_, IDC_CONNECT).startsWith("DI202612001\n"); }, 10000))
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return caption(*dlg_, IDC_CONNECT).startsWith("DI202612001\n"); }, 10000))
             << caption(*dlg_, IDC_CONNECT).toStdString();
     }
     void TearDown() override {
@@ -43,7 +45,9 @@ protected:
     }
     void click(int id) { static_cast<QPushButton*>(dlg_->Control(id))->click(); }
     bool enabled(int id) const { return dlg_->Control(id)->isEnabled(); }
-    std::string recordingsFolder() const { return (dir_.path() / "data" / "thermivo" / "recordings").string(); }
+    std::string recordingsFolder() const {
+        return (dir_.path() / "data" / "thermivo" / "recordings").string();
+    }
 
     std::unique_ptr<CDeepColdThermivoDlg> dlg_;
     std::unique_ptr<InstrumentSide> side_;
@@ -69,7 +73,8 @@ std::string sheetRows(const std::string& path) {
         "    rows = 0\n"
         "    for row in wb[name].iter_rows(values_only=True):\n"
         "        rows += 1\n"
-        "        cells = ['' if v is None else str(int(v)) if isinstance(v, (int, float)) and float(v).is_integer()"
+        "        cells = ['' if v is None else str(int(v)) if isinstance(v, (int, float)) and "
+        "float(v).is_integer()"
         " else str(v) for v in row[:2]]\n"
         "        if n == 0: print('%d|%s' % (n, '|'.join(cells)))\n"
         "    print('%d|rows|%d' % (n, rows))\n";
@@ -130,7 +135,8 @@ TEST_F(DownloadWindow, AFailedDownloadLocksTheFileButtonsThenOffersWhatArrived) 
     ASSERT_TRUE(QTest::qWaitFor([&] { return bar(*dlg_, IDC_DOWNLOAD_BAR) > 20; }, 10000))
         << bar(*dlg_, IDC_DOWNLOAD_BAR) << " " << status(*dlg_).toStdString() << " " << rec_->samplesLoaded;
     ASSERT_TRUE(side_->controller().downloadBusy());
-    for (const int id : {IDC_SAVE, IDC_OPEN, IDC_PRINT, IDC_CELSIUS, IDC_FAHRENHEIT}) EXPECT_FALSE(enabled(id)) << id;
+    for (const int id : {IDC_SAVE, IDC_OPEN, IDC_PRINT, IDC_CELSIUS, IDC_FAHRENHEIT})
+        EXPECT_FALSE(enabled(id)) << id;
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return !side_->controller().downloadBusy(); }, 30000));
     QApplication::sendPostedEvents();
@@ -154,8 +160,7 @@ TEST_F(DownloadWindow, AFailedDownloadLocksTheFileButtonsThenOffersWhatArrived) 
     prompts_.fileNames = {qs(dir_.file("partial.kvlu"))};
     prompts_.yesNo = {false};
     dlg_->OnSaveData();
-    EXPECT_EQ(prompts_.questions.last(),
-              qs(textWith(2055, {std::to_string(received), "3000"})));
+    EXPECT_EQ(prompts_.questions.last(), qs(textWith(2055, {std::to_string(received), "3000"})));
     EXPECT_FALSE(fs::exists(dir_.file("partial.kvlu")));
 
     prompts_.yesNo = {true};
@@ -165,7 +170,9 @@ TEST_F(DownloadWindow, AFailedDownloadLocksTheFileButtonsThenOffersWhatArrived) 
     EXPECT_EQ(saved->sampleCount, received);
     EXPECT_EQ(saved->stopTime, c.start + static_cast<std::int64_t>(received - 1) * 300);
     for (int i = 0; i < received; ++i)
-        ASSERT_NEAR(saved->temperature[static_cast<std::size_t>(i)], c.samples[static_cast<std::size_t>(i)], 0.005) << i;
+        ASSERT_NEAR(saved->temperature[static_cast<std::size_t>(i)], c.samples[static_cast<std::size_t>(i)],
+                    0.005)
+            << i;
     // The recording in the window still says what the instrument announced.
     EXPECT_EQ(rec_->sampleCount, 3000);
 
@@ -191,7 +198,8 @@ TEST_F(DownloadWindow, WhileADownloadRunsNothingCanEraseTheRecordingAndExitAsks)
     PtyInstrument sim(c, false);  // at the line's pace the download runs for a while
     ASSERT_TRUE(sim.start()) << sim.error();
     open(sim.path());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return enabled(IDC_START_RECORD) && enabled(IDC_CALIBRATION); }, 10000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return enabled(IDC_START_RECORD) && enabled(IDC_CALIBRATION); }, 10000));
     static_cast<QLineEdit*>(dlg_->Control(IDC_MINUTES))->setText("15");
     const int commandsBefore = sim.commandsReceived();
     prompts_.yesNo = {true};
@@ -239,7 +247,9 @@ TEST_F(DownloadWindow, AnUnplugRightAfterTheLastBlockLeavesACompleteKeptDownload
     const auto copy = readFile(RecordingStore(recordingsFolder()).pathFor(c.serial, c.start));
     EXPECT_EQ(copy->sampleCount, 400);
     for (int i = 0; i < 400; ++i)
-        ASSERT_NEAR(copy->temperature[static_cast<std::size_t>(i)], c.samples[static_cast<std::size_t>(i)], 0.005) << i;
+        ASSERT_NEAR(copy->temperature[static_cast<std::size_t>(i)], c.samples[static_cast<std::size_t>(i)],
+                    0.005)
+            << i;
 }
 
 TEST_F(DownloadWindow, AnEmptyInstrumentLoadsNothing) {
@@ -268,12 +278,16 @@ TEST_F(DownloadWindow, ACompleteDownloadIsKeptAndConnectDoesNotLoseIt) {
     EXPECT_TRUE(enabled(IDC_SAVE) && enabled(IDC_OPEN) && enabled(IDC_PRINT));
 
     click(IDC_CONNECT);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return caption(*dlg_, IDC_CONNECT).startsWith("DI202612001\n"); }, 10000));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return rec_->samplesLoaded == 0; }, 5000));  // the header reply empties it
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return caption(*dlg_, IDC_CONNECT).startsWith("DI202612001\n"); }, 10000));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return rec_->samplesLoaded == 0; }, 5000));  // the header reply empties it
     const auto copy = readFile(kept);
     EXPECT_EQ(copy->sampleCount, 400);
     for (int i = 0; i < 400; ++i)
-        ASSERT_NEAR(copy->temperature[static_cast<std::size_t>(i)], c.samples[static_cast<std::size_t>(i)], 0.005) << i;
+        ASSERT_NEAR(copy->temperature[static_cast<std::size_t>(i)], c.samples[static_cast<std::size_t>(i)],
+                    0.005)
+            << i;
 
     // The Open dialog offers the folder.
     dlg_->OnOpenFile();

@@ -54,8 +54,10 @@ TEST_F(HistoryTab, OpenSaveAndAnEditedCopyAreRecordedListedAndTold) {
 
     dlg->OpenRecordFile(qs(original), "original.kvlu");
     EXPECT_EQ(status(*dlg), " Original download · original.kvlu");
-    EXPECT_TRUE(dlg->Control(IDC_STATUS)->toolTip().startsWith("This file has opened: original.kvlu\nOriginal download of " +
-                                                                qs(rec_->serialText())))
+    EXPECT_TRUE(dlg->Control(IDC_STATUS)
+                    ->toolTip()
+                    .startsWith("This file has opened: original.kvlu\nOriginal download of " +
+                                qs(rec_->serialText())))
         << dlg->Control(IDC_STATUS)->toolTip().toStdString();
 
     // A new description: saved in the same minute, the file could otherwise equal the original byte for byte.
@@ -91,12 +93,13 @@ TEST_F(HistoryTab, OpenSaveAndAnEditedCopyAreRecordedListedAndTold) {
     dlg->OpenRecordFile(qs(saved), "saved.kvlu");
     EXPECT_EQ(status(*dlg), " Written from an original · saved.kvlu");
     const std::string edited = dir_.file("edited.kvlu");
-    const std::string command = "/usr/bin/python3 '" THERMIVO_TEST_SUPPORT_DIR "/change-record-sample.py' '" + saved +
-                                "' '" + edited + "' 50 12.34 2 2016";
+    const std::string command = "/usr/bin/python3 '" THERMIVO_TEST_SUPPORT_DIR "/change-record-sample.py' '" +
+                                saved + "' '" + edited + "' 50 12.34 2 2016";
     ASSERT_EQ(std::system(command.c_str()), 0);
     dlg->OpenRecordFile(qs(edited), "edited.kvlu");
     EXPECT_EQ(status(*dlg), " Sample 50 changed · edited.kvlu");
-    EXPECT_TRUE(dlg->Control(IDC_STATUS)->toolTip().contains("Not known to this computer's history\nSample 50 ("));
+    EXPECT_TRUE(
+        dlg->Control(IDC_STATUS)->toolTip().contains("Not known to this computer's history\nSample 50 ("));
     EXPECT_EQ(table->rowCount(), 5);  // the two openings
     shot(*dlg, "history-tab-en.png");
 }

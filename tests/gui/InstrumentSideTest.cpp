@@ -17,13 +17,14 @@ namespace thermivo::testing {
 namespace {
 
 class InstrumentSideTest : public MainWindowFixture {
-protected:
+  protected:
     // A window wired as the program wires it, talking to the instrument at `port`.
     void open(const std::string& port) {
         dlg_ = std::make_unique<CDeepColdThermivoDlg>(*rec_);
         dlg_->SetScreenSize(QSize(1280, 800));
         CKelvoraThermivoApp::ConnectWindow(*dlg_);
-        side_ = std::make_unique<InstrumentSide>(*dlg_, *rec_, QStringList{QString::fromStdString(port)}, false);
+        side_ =
+            std::make_unique<InstrumentSide>(*dlg_, *rec_, QStringList{QString::fromStdString(port)}, false);
         dlg_->OnInitDialog();
     }
     void TearDown() override {
@@ -55,13 +56,15 @@ TEST_F(InstrumentSideTest, ConnectDownloadAndShowTheRecording) {
     PtyInstrument sim(instrument(1600), false);
     ASSERT_TRUE(sim.start()) << sim.error();
     open(sim.path());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return caption(*dlg_, IDC_CONNECT).startsWith("DI202612001\n"); }, 10000))
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return caption(*dlg_, IDC_CONNECT).startsWith("DI202612001\n"); }, 10000))
         << caption(*dlg_, IDC_CONNECT).toStdString();
     EXPECT_EQ(caption(*dlg_, IDC_CONNECT), "DI202612001\n" + qs(text(77)));
     EXPECT_TRUE(side_->view().timerRunning(TIMER_POLL));
     EXPECT_EQ(bar(*dlg_, IDC_LINK_BAR), 100);
     EXPECT_FALSE(dlg_->Control(IDC_PRINT)->isEnabled());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return bar(*dlg_, IDC_BATTERY_BAR) > 0; }, 10000));  // first status reply
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return bar(*dlg_, IDC_BATTERY_BAR) > 0; }, 10000));  // first status reply
     QDir().mkpath(THERMIVO_BINARY_DIR "/screenshots");
     dlg_->grab().save(THERMIVO_BINARY_DIR "/screenshots/instrument-idle.png");
 
@@ -84,7 +87,8 @@ TEST_F(InstrumentSideTest, ConnectDownloadAndShowTheRecording) {
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->model()->rowCount(), 1600);
     const auto expected = instrument(1600).samples;
-    for (std::size_t i = 0; i < expected.size(); ++i) ASSERT_NEAR(rec_->temperature[i], expected[i], 0.005) << i;
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        ASSERT_NEAR(rec_->temperature[i], expected[i], 0.005) << i;
 }
 
 TEST_F(InstrumentSideTest, UnplugDuringADownloadSaysTheDownloadFailed) {
@@ -93,7 +97,8 @@ TEST_F(InstrumentSideTest, UnplugDuringADownloadSaysTheDownloadFailed) {
     PtyInstrument sim(c);
     ASSERT_TRUE(sim.start()) << sim.error();
     open(sim.path());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return caption(*dlg_, IDC_CONNECT).startsWith("DI202612001"); }, 10000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return caption(*dlg_, IDC_CONNECT).startsWith("DI202612001"); }, 10000));
     prompts_.yesNo = {true};
     click(IDC_DOWNLOAD);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !side_->controller().downloadBusy(); }, 30000));

@@ -11,13 +11,13 @@
 #include <filesystem>
 
 #include "FocusRing.h"
-#include "chart/ChartLegend.h"
 #include "HisDataView.h"
 #include "MainWindowFixture.h"
 #include "StatisticsView.h"
 #include "analysis/Statistics.h"
 #include "app/AppSettings.h"
 #include "app/Format.h"
+#include "chart/ChartLegend.h"
 #include "data/LocalTime.h"
 #include "print/KvrcPrintDlg.h"
 
@@ -35,10 +35,12 @@ class WindowForEveryUser : public MainWindowFixture {
             int first, length;
             float value;
         };
-        const Run runs[] = {{301, 7, 9.5f}, {702, 5, 1.0f}, {1101, 80, 10.2f}, {1499, 3, 0.5f}, {1903, 40, 9.1f}};
+        const Run runs[] = {
+            {301, 7, 9.5f}, {702, 5, 1.0f}, {1101, 80, 10.2f}, {1499, 3, 0.5f}, {1903, 40, 9.1f}};
         for (int i = 0; i < kSamples; ++i) rec->temperature[static_cast<std::size_t>(i)] = 5.0f;
         for (const Run& r : runs)
-            for (int i = r.first; i < r.first + r.length; ++i) rec->temperature[static_cast<std::size_t>(i)] = r.value;
+            for (int i = r.first; i < r.first + r.length; ++i)
+                rec->temperature[static_cast<std::size_t>(i)] = r.value;
         rec->tempMax = 10.2f;
         rec->tempMin = 0.5f;
         rec->tempAvg = 5.0f;
@@ -104,7 +106,8 @@ TEST_F(WindowForEveryUser, EveryExcursionJumpsToItsFirstSampleAtEverySizeAndZoom
             EXPECT_EQ(dlg->ChartView()->viewState().zoom, 1 << (row + 1));
         }
         // A click on the chart takes the cursor back to the mouse.
-        const QPoint plot = dlg->ChartView()->chartOrigin() + QPoint(dlg->ChartView()->chartImage().width() - 5, 40);
+        const QPoint plot =
+            dlg->ChartView()->chartOrigin() + QPoint(dlg->ChartView()->chartImage().width() - 5, 40);
         QTest::mouseClick(dlg->ChartView(), Qt::LeftButton, {}, plot);
         EXPECT_EQ(dlg->ChartView()->viewState().pinnedSample, -1);
     }
@@ -254,12 +257,14 @@ TEST_P(ScreenReaderNames, NoUnnamedControlInTheMainWindowOrThePreview) {
                                                 .arg(zh ? "zh" : "en"));
         }
     }
-    const auto nameOf = [](QWidget* w) { return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name); };
+    const auto nameOf = [](QWidget* w) {
+        return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+    };
     EXPECT_EQ(nameOf(dlg->Control(IDC_DOWNLOAD)), zh ? qs("读取数据") : qs("Download"));
     EXPECT_EQ(nameOf(dlg->ChartView()->control(CHisDataView::IDC_ZOOM_IN)), zh ? qs("放大") : qs("Zoom in"));
     // The connect button's caption, the link state, is its description.
-    const QString state = QAccessible::queryAccessibleInterface(dlg->Control(IDC_CONNECT))
-                              ->text(QAccessible::Description);
+    const QString state =
+        QAccessible::queryAccessibleInterface(dlg->Control(IDC_CONNECT))->text(QAccessible::Description);
     EXPECT_EQ(state, qs(text(2200)));
 
     const std::unique_ptr<Recording> copy = dlg->SnapshotRecording();
@@ -275,7 +280,8 @@ TEST_P(ScreenReaderNames, NoUnnamedControlInTheMainWindowOrThePreview) {
     EXPECT_EQ(nameOf(next), zh ? qs("下一页") : qs("Next page"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Languages, ScreenReaderNames, ::testing::Values(kLanguageEnglishUs, kLanguageChinesePrc));
+INSTANTIATE_TEST_SUITE_P(Languages, ScreenReaderNames,
+                         ::testing::Values(kLanguageEnglishUs, kLanguageChinesePrc));
 
 }  // namespace
 }  // namespace thermivo::testing

@@ -33,8 +33,10 @@ class ScopedDataHome {
         setenv("XDG_DATA_HOME", folder.c_str(), 1);
     }
     ~ScopedDataHome() {
-        if (had_) setenv("XDG_DATA_HOME", previous_.c_str(), 1);
-        else unsetenv("XDG_DATA_HOME");
+        if (had_)
+            setenv("XDG_DATA_HOME", previous_.c_str(), 1);
+        else
+            unsetenv("XDG_DATA_HOME");
     }
 
   private:

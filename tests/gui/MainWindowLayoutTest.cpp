@@ -114,15 +114,16 @@ TEST_F(MainWindowPictures, FullRecordingBothUnitsZoomedWithCursor) {
             const QImage shot = dlg->grab().toImage();
             shot.save(QString(THERMIVO_BINARY_DIR "/mainwindow_%1_60000_%2.png")
                           .arg(tag, unitButton == IDC_CELSIUS ? "C" : "F"));
-            const QString unit = unitButton == IDC_CELSIUS ? QString::fromUtf8("\u00B0C") : QString::fromUtf8("\u00B0F");
+            const QString unit =
+                unitButton == IDC_CELSIUS ? QString::fromUtf8("\u00B0C") : QString::fromUtf8("\u00B0F");
             EXPECT_TRUE(value(*dlg, 6).endsWith(unit));
         }
         CHisDataView* chart = dlg->ChartView();
         const QImage whole = chart->chartImage().copy();
         for (int k = 0; k < 3; ++k)
             QTest::mouseClick(chart->control(CHisDataView::IDC_ZOOM_IN), Qt::LeftButton);
-        const QPoint middle = chart->chartOrigin() + QPoint(chart->chartImage().width() / 2,
-                                                           chart->chartImage().height() / 2);
+        const QPoint middle =
+            chart->chartOrigin() + QPoint(chart->chartImage().width() / 2, chart->chartImage().height() / 2);
         QTest::mouseClick(chart, Qt::LeftButton, Qt::NoModifier, middle);
         EXPECT_NE(chart->chartImage(), whole);
         dlg->grab().toImage().save(QString(THERMIVO_BINARY_DIR "/mainwindow_%1_60000_zoom.png").arg(tag));

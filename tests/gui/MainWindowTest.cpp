@@ -226,8 +226,9 @@ TEST_F(MainWindow, SaveNamesAndStatus) {
         ASSERT_TRUE(f.read(back)) << f.error();
         EXPECT_EQ(back.sampleCount, 12);
     }
-    EXPECT_EQ(prompts_.lastFilters,
-              "Kelvora Files (*.kvlu);;WorkSheet Files (*.xlc *.xls);;Excel Workbook (*.xlsx);;Report (*.pdf)");
+    EXPECT_EQ(
+        prompts_.lastFilters,
+        "Kelvora Files (*.kvlu);;WorkSheet Files (*.xlc *.xls);;Excel Workbook (*.xlsx);;Report (*.pdf)");
     EXPECT_EQ(prompts_.lastDirectory, CDeepColdThermivoDlg::DefaultFileFolder());
 
     // A folder that does not exist: failure text and the name.

@@ -22,7 +22,8 @@ TEST_F(SaveReason, RecordFileFailuresSayWhy) {
     dlg->OnSaveData();
     EXPECT_EQ(status(*dlg), qs(text(38)) + "x.kvlu");
     ASSERT_EQ(prompts_.messages.size(), 1);
-    EXPECT_TRUE(prompts_.messages[0].startsWith(qs(text(2108) + "\n("))) << prompts_.messages[0].toStdString();
+    EXPECT_TRUE(prompts_.messages[0].startsWith(qs(text(2108) + "\n(")))
+        << prompts_.messages[0].toStdString();
 
     // A value that no 7 characters hold.
     prompts_.messages.clear();

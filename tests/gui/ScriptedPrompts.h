@@ -8,7 +8,7 @@ namespace thermivo {
 
 /// Prompts answered by a script: records every question and message, pops prepared answers.
 class ScriptedPrompts : public Prompts {
-public:
+  public:
     ScriptedPrompts() { setPrompts(this); }
     ~ScriptedPrompts() override { setPrompts(nullptr); }
 
@@ -51,7 +51,7 @@ public:
     QString lastDirectory, lastFilters;
     QStringList lastSidebar;
 
-private:
+  private:
     static QString pop(std::deque<QString>& q) {
         if (q.empty()) return {};
         QString s = q.front();

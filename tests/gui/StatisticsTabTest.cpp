@@ -2,9 +2,9 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
-#include <QTabWidget>
 #include <QTest>
 #include <filesystem>
 #include <fstream>
@@ -77,7 +77,8 @@ TEST_F(StatisticsTab, FiguresExcursionsAndTheJumpToTheChart) {
     EXPECT_EQ(dlg->Tab()->currentIndex(), 0);
     const int cursor = dlg->ChartView()->chartGeometry().cursorSample;
     EXPECT_EQ(cursor, warm.firstSample);
-    EXPECT_TRUE(readout(*dlg).startsWith(qs(formatLocalMinutes(rec_->sampleTime[static_cast<std::size_t>(cursor)]))))
+    EXPECT_TRUE(
+        readout(*dlg).startsWith(qs(formatLocalMinutes(rec_->sampleTime[static_cast<std::size_t>(cursor)]))))
         << readout(*dlg).toStdString();
 }
 
@@ -121,7 +122,8 @@ TEST_F(StatisticsTab, HumidityCurveSwitchReadoutAndListColumnOnlyForKindFour) {
     EXPECT_FALSE(humi->isHidden());
     EXPECT_EQ(humi->text(), "Humidity curve");
     ASSERT_EQ(list->model()->columnCount(), 4);
-    EXPECT_EQ(list->model()->headerData(3, Qt::Horizontal).toString(), "Humid.");  // four columns share the width
+    EXPECT_EQ(list->model()->headerData(3, Qt::Horizontal).toString(),
+              "Humid.");  // four columns share the width
     EXPECT_TRUE(list->model()->index(0, 3).data().toString().endsWith("%RH") ||
                 list->model()->index(0, 3).data().toString().endsWith("%RH*"));
     EXPECT_TRUE(chart->chartGeometry().humidityDrawn);

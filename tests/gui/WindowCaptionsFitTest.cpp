@@ -68,8 +68,8 @@ TEST_P(WindowCaptions, ConnectButtonShowsEveryStateWholeAndNamesAMissingInstrume
     // No bridge: the caption stays empty, and the button says so instead of being a blank box.
     EXPECT_EQ(button->text(), QString());
     EXPECT_EQ(button->shownText(), qs(text(2200)));
-    EXPECT_EQ(qs(text(2200)), language == kLanguageChinesePrc ? QString::fromUtf8("未连接记录仪")
-                                                              : QString("No instrument"));
+    EXPECT_EQ(qs(text(2200)),
+              language == kLanguageChinesePrc ? QString::fromUtf8("未连接记录仪") : QString("No instrument"));
 
     for (int state : {3, 4, 76, 77, 78, 142}) {
         const QString caption = "DI202612001\n" + qs(text(state));

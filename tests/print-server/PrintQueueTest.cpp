@@ -9,8 +9,8 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPrinter>
-#include <QProgressDialog>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -341,10 +341,11 @@ TEST_F(PrintQueue, TheRealPrintDialogKeepsTheChosenPaper) {
 // the job and says why; the preview never claims it was sent.
 TEST_F(PrintQueue, AQueueRemovedAfterTheDialogIsNotSent) {
     const QString gone = QStringLiteral("thermivo-gone");
-    ASSERT_EQ(QProcess::execute(QStringLiteral("lpadmin"),
-                                {QStringLiteral("-p"), gone, QStringLiteral("-E"), QStringLiteral("-v"),
-                                 QStringLiteral("file:///dev/null"), QStringLiteral("-m"), QStringLiteral("raw")}),
-              0);
+    ASSERT_EQ(
+        QProcess::execute(QStringLiteral("lpadmin"),
+                          {QStringLiteral("-p"), gone, QStringLiteral("-E"), QStringLiteral("-v"),
+                           QStringLiteral("file:///dev/null"), QStringLiteral("-m"), QStringLiteral("raw")}),
+        0);
     auto rec = makeSawtoothRecording(100);
     QueueDlg dlg(*rec);
     dlg.answer = [&gone](QPrinter& printer) {
@@ -372,7 +373,8 @@ TEST_F(PrintQueue, ACancelledPrintoutSendsNothing) {
     // Our jobs on the queue newer than `since` that were not cancelled, and the newest id.
     const auto jobsAfter = [this](int since, int* newest) {
         cups_job_t* jobs = nullptr;
-        const int count = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, queue.toUtf8().constData(), 1, CUPS_WHICHJOBS_ALL);
+        const int count =
+            cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, queue.toUtf8().constData(), 1, CUPS_WHICHJOBS_ALL);
         int live = 0;
         for (int i = 0; i < count; ++i) {
             if (jobs[i].id > since && jobs[i].state != IPP_JSTATE_CANCELED) ++live;

@@ -14,11 +14,14 @@ struct GeneratedLocale {
     GeneratedLocale() {
         std::string templ = (std::filesystem::temp_directory_path() / "thermivo-locale-XXXXXX").string();
         if (mkdtemp(templ.data()) == nullptr) return;
-        const std::string cmd = "localedef -i de_DE -f UTF-8 '" + templ + "/" + kCommaLocale + "' >/dev/null 2>&1";
+        const std::string cmd =
+            "localedef -i de_DE -f UTF-8 '" + templ + "/" + kCommaLocale + "' >/dev/null 2>&1";
         // localedef warns (exit 1) on harmless details of the source files; the result decides.
         (void)std::system(cmd.c_str());
-        if (std::filesystem::exists(templ + "/" + kCommaLocale + "/LC_NUMERIC")) dir = templ;
-        else std::filesystem::remove_all(templ);
+        if (std::filesystem::exists(templ + "/" + kCommaLocale + "/LC_NUMERIC"))
+            dir = templ;
+        else
+            std::filesystem::remove_all(templ);
     }
     ~GeneratedLocale() {
         std::error_code ec;
@@ -42,16 +45,21 @@ ScopedCommaLocale::ScopedCommaLocale() {
 
 ScopedCommaLocale::~ScopedCommaLocale() {
     if (commaLocaleDir().empty()) return;
-    if (hadLocPath_) setenv("LOCPATH", previousLocPath_.c_str(), 1);
-    else unsetenv("LOCPATH");
+    if (hadLocPath_)
+        setenv("LOCPATH", previousLocPath_.c_str(), 1);
+    else
+        unsetenv("LOCPATH");
     std::setlocale(LC_ALL, previousLocale_.empty() ? "C" : previousLocale_.c_str());
 }
 
-std::unique_ptr<Recording> makeRecording(std::int32_t kind, int samples, std::int64_t start, std::int64_t interval) {
+std::unique_ptr<Recording> makeRecording(std::int32_t kind, int samples, std::int64_t start,
+                                         std::int64_t interval) {
     auto rec = std::make_unique<Recording>();
     rec->kind = kind;
-    const char* serial = kind == KindTempHumi ? "UTH00012345" : kind == KindTempCompact ? "DX000012345"
-                         : kind == KindTempUT ? "UT000012345" : "DI000012345";
+    const char* serial = kind == KindTempHumi      ? "UTH00012345"
+                         : kind == KindTempCompact ? "DX000012345"
+                         : kind == KindTempUT      ? "UT000012345"
+                                                   : "DI000012345";
     rec->values[Recording::ValSerial] = serial;
     rec->startTime = start;
     rec->intervalSeconds = interval;
@@ -61,7 +69,7 @@ std::unique_ptr<Recording> makeRecording(std::int32_t kind, int samples, std::in
     for (int i = 0; i < samples && i < Recording::kCapacity; ++i) {
         const auto k = static_cast<std::size_t>(i);
         rec->temperature[k] = static_cast<float>((i * 37) % 200 - 50) / 10.0f;  // -5.0 .. 14.9
-        rec->humidity[k] = static_cast<float>(400 + (i * 13) % 300) / 10.0f;     // 40.0 .. 69.9
+        rec->humidity[k] = static_cast<float>(400 + (i * 13) % 300) / 10.0f;    // 40.0 .. 69.9
         mx = std::max(mx, rec->temperature[k]);
         mn = std::min(mn, rec->temperature[k]);
         sum += rec->temperature[k];

@@ -12,33 +12,35 @@ namespace thermivo::testing {
 
 /// Sets TZ for the life of the object and restores the previous zone afterwards.
 class ScopedTimeZone {
-public:
+  public:
     explicit ScopedTimeZone(const char* zone) {
         if (const char* old = std::getenv("TZ")) previous_ = old, hadPrevious_ = true;
         setenv("TZ", zone, 1);
         tzset();
     }
     ~ScopedTimeZone() {
-        if (hadPrevious_) setenv("TZ", previous_.c_str(), 1);
-        else unsetenv("TZ");
+        if (hadPrevious_)
+            setenv("TZ", previous_.c_str(), 1);
+        else
+            unsetenv("TZ");
         tzset();
     }
 
-private:
+  private:
     std::string previous_;
     bool hadPrevious_ = false;
 };
 
 /// Sets the process-wide language (and default unit) for one test, restoring English/°F afterwards.
 class ScopedLanguage {
-public:
+  public:
     explicit ScopedLanguage(std::uint16_t id) { AppSettings::instance().setLanguage(id); }
     ~ScopedLanguage() { AppSettings::instance().setLanguage(kLanguageEnglishUs); }
 };
 
 /// A fresh folder under the system temp dir, removed with everything in it afterwards.
 class TempDir {
-public:
+  public:
     TempDir() {
         std::string templ = (std::filesystem::temp_directory_path() / "thermivo-test-XXXXXX").string();
         path_ = mkdtemp(templ.data());
@@ -50,7 +52,7 @@ public:
     std::string file(const std::string& name) const { return (path_ / name).string(); }
     const std::filesystem::path& path() const { return path_; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
@@ -62,14 +64,14 @@ inline constexpr const char* kCommaLocale = "de_DE.UTF-8";
 /// Switches the whole process to the comma-decimal locale, as Qt does at start-up under de_DE, and restores
 /// the previous locale and LOCPATH afterwards. active() is false when no such locale could be made.
 class ScopedCommaLocale {
-public:
+  public:
     ScopedCommaLocale();
     ~ScopedCommaLocale();
     ScopedCommaLocale(const ScopedCommaLocale&) = delete;
     ScopedCommaLocale& operator=(const ScopedCommaLocale&) = delete;
     bool active() const { return active_; }
 
-private:
+  private:
     std::string previousLocale_, previousLocPath_;
     bool hadLocPath_ = false;
     bool active_ = false;

@@ -10,10 +10,13 @@ namespace thermivo {
 namespace {
 constexpr double kKelvinOffset = 273.15;
 
-bool usableTemperature(float t) { return Recording::hasValue(t) && t > -kKelvinOffset; }
+bool usableTemperature(float t) {
+    return Recording::hasValue(t) && t > -kKelvinOffset;
+}
 }  // namespace
 
-std::optional<double> meanKineticTemperature(const float* celsius, int count, double activationEnergyKJPerMol) {
+std::optional<double> meanKineticTemperature(const float* celsius, int count,
+                                             double activationEnergyKJPerMol) {
     if (!(activationEnergyKJPerMol > 0) || count <= 0) return std::nullopt;
     const double k = activationEnergyKJPerMol * 1000.0 / kGasConstantJPerMolK;
     // exp(-k/T) underflows for large activation energies; scaling by the largest term keeps the sum exact.
@@ -34,7 +37,9 @@ std::optional<double> meanKineticTemperature(const float* celsius, int count, do
     return k / -logMean - kKelvinOffset;
 }
 
-SampleRange wholeRecording(const Recording& rec) { return {0, rec.usableSamples()}; }
+SampleRange wholeRecording(const Recording& rec) {
+    return {0, rec.usableSamples()};
+}
 
 SampleRange sampleRangeBetween(const Recording& rec, std::optional<std::int64_t> from,
                                std::optional<std::int64_t> to) {
@@ -80,7 +85,8 @@ LimitStatistics limitStatistics(const float* values, const std::int64_t* times, 
     return s;
 }
 
-RecordingStatistics computeStatistics(const Recording& rec, SampleRange range, double activationEnergyKJPerMol) {
+RecordingStatistics computeStatistics(const Recording& rec, SampleRange range,
+                                      double activationEnergyKJPerMol) {
     RecordingStatistics s;
     const int n = rec.usableSamples();
     range.first = std::clamp(range.first, 0, n);
@@ -118,21 +124,24 @@ RecordingStatistics computeStatistics(const Recording& rec, SampleRange range, d
         s.avgPercent =
             extremes(rec.humidity.data(), s.minPercent, s.maxPercent, s.minPercentTime, s.maxPercentTime);
     for (int i = range.first; i < range.last; ++i) {
-        const bool missing = !Recording::hasValue(temps[i]) ||
-                             (s.hasHumidity && !Recording::hasValue(rec.humidity[static_cast<std::size_t>(i)]));
+        const bool missing =
+            !Recording::hasValue(temps[i]) ||
+            (s.hasHumidity && !Recording::hasValue(rec.humidity[static_cast<std::size_t>(i)]));
         if (missing) ++s.samplesWithoutValue;
     }
 
     if (rec.tempAlarmOn)
-        s.temperature = limitStatistics(temps, rec.sampleTime.data(), range, rec.intervalSeconds, rec.tempLower,
-                                        rec.tempUpper);
+        s.temperature = limitStatistics(temps, rec.sampleTime.data(), range, rec.intervalSeconds,
+                                        rec.tempLower, rec.tempUpper);
     if (s.hasHumidity && rec.humiAlarmOn)
         s.humidity = limitStatistics(rec.humidity.data(), rec.sampleTime.data(), range, rec.intervalSeconds,
                                      rec.humiLower, rec.humiUpper);
     return s;
 }
 
-RecordingStatistics computeStatistics(const Recording& rec) { return computeStatistics(rec, wholeRecording(rec)); }
+RecordingStatistics computeStatistics(const Recording& rec) {
+    return computeStatistics(rec, wholeRecording(rec));
+}
 
 int temperatureAlarmSide(const Recording& rec, float celsius) {
     if (!rec.tempAlarmOn || !Recording::hasValue(celsius)) return 0;

@@ -14,18 +14,19 @@ inline constexpr double kGasConstantJPerMolK = 8.3144;
 
 /// Mean kinetic temperature in °C of the samples that carry a value (above the no-value marker and above
 /// absolute zero); nothing when none does or the activation energy is not positive.
-std::optional<double> meanKineticTemperature(const float* celsius, int count, double activationEnergyKJPerMol);
+std::optional<double> meanKineticTemperature(const float* celsius, int count,
+                                             double activationEnergyKJPerMol);
 
 /// A maximal run of consecutive samples on one side of the limits.
 struct Excursion {
     enum Side { High, Low };
     Side side = High;
-    int firstSample = 0;        ///< index into the recording's arrays
+    int firstSample = 0;  ///< index into the recording's arrays
     int lastSample = 0;
-    std::int64_t start = 0;     ///< time of the first sample
-    std::int64_t end = 0;       ///< time of the last sample
-    std::int64_t seconds = 0;   ///< run length × interval
-    float extreme = 0;          ///< the highest value of a high run, the lowest of a low one
+    std::int64_t start = 0;    ///< time of the first sample
+    std::int64_t end = 0;      ///< time of the last sample
+    std::int64_t seconds = 0;  ///< run length × interval
+    float extreme = 0;         ///< the highest value of a high run, the lowest of a low one
 };
 
 /// Time outside the alarm limits of one quantity. Only filled when that alarm is in force.

@@ -12,7 +12,9 @@ namespace thermivo {
 
 namespace {
 
-std::string seconds(std::int64_t v) { return format("%lld", static_cast<long long>(v)); }
+std::string seconds(std::int64_t v) {
+    return format("%lld", static_cast<long long>(v));
+}
 
 // The shortest text that reads back as the same number; the names and keywords written here are plain ASCII.
 std::string jsonNumber(double v) {
@@ -28,7 +30,9 @@ std::string jsonNumber(float v) {
     const auto res = std::to_chars(buf, buf + sizeof buf, v);
     return std::string(buf, res.ptr);
 }
-std::string jsonQuote(const std::string& s) { return "\"" + s + "\""; }
+std::string jsonQuote(const std::string& s) {
+    return "\"" + s + "\"";
+}
 
 std::string limitJson(const LimitStatistics& l, bool humidity, const std::string& pad) {
     const std::string in = pad + "  ";
@@ -50,7 +54,8 @@ std::string limitJson(const LimitStatistics& l, bool humidity, const std::string
         list += i == 0 ? "\n" : ",\n";
         list += in + "  {\"side\": " + jsonQuote(sideKeyword(e.side)) + ", \"start\": " + seconds(e.start) +
                 ", \"end\": " + seconds(e.end) + ", \"seconds\": " + seconds(e.seconds) + ", " +
-                jsonQuote(humidity ? "extremePercent" : "extremeCelsius") + ": " + jsonNumber(e.extreme) + "}";
+                jsonQuote(humidity ? "extremePercent" : "extremeCelsius") + ": " + jsonNumber(e.extreme) +
+                "}";
     }
     list += l.excursions.empty() ? "]" : "\n" + in + "]";
     key("excursions", list);
@@ -69,13 +74,16 @@ void appendLimitLines(std::vector<std::pair<std::string, std::string>>& lines, c
     lines.emplace_back(text(2305), format("%zu", l.excursions.size()));
     for (const Excursion& e : l.excursions) {
         const ExcursionRow r = excursionRow(e, humidity, settings);
-        lines.emplace_back("", r.side + "  " + r.start + " - " + r.end + "  " + r.duration + "  " + r.extreme);
+        lines.emplace_back("",
+                           r.side + "  " + r.start + " - " + r.end + "  " + r.duration + "  " + r.extreme);
     }
 }
 
 }  // namespace
 
-const char* sideKeyword(Excursion::Side side) { return side == Excursion::High ? "high" : "low"; }
+const char* sideKeyword(Excursion::Side side) {
+    return side == Excursion::High ? "high" : "low";
+}
 
 std::string durationText(std::int64_t s) {
     if (s < 0) s = 0;
@@ -108,8 +116,9 @@ std::string statisticsJson(const RecordingStatistics& s, int indent) {
            ",\n";
     out += pad + "  \"activationEnergyKJPerMol\": " + jsonNumber(s.activationEnergyKJPerMol) + ",\n";
     out += limitJson(s.temperature, false, pad);
-    if (s.hasHumidity) out += ",\n" + pad + "  \"humidity\": {\n" + limitJson(s.humidity, true, pad + "  ") + "\n" +
-                              pad + "  }";
+    if (s.hasHumidity)
+        out += ",\n" + pad + "  \"humidity\": {\n" + limitJson(s.humidity, true, pad + "  ") + "\n" + pad +
+               "  }";
     return out + "\n" + pad + "}";
 }
 

@@ -18,7 +18,7 @@ locale_t cLocale() {
 }
 
 class CLocaleScope {
-public:
+  public:
     CLocaleScope() : previous_(cLocale() != nullptr ? uselocale(cLocale()) : nullptr) {}
     ~CLocaleScope() {
         if (previous_ != nullptr) uselocale(previous_);
@@ -26,7 +26,7 @@ public:
     CLocaleScope(const CLocaleScope&) = delete;
     CLocaleScope& operator=(const CLocaleScope&) = delete;
 
-private:
+  private:
     locale_t previous_;
 };
 }  // namespace

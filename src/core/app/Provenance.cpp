@@ -12,9 +12,13 @@
 
 namespace thermivo {
 
-std::string thermivoVersion() { return THERMIVO_VERSION; }
+std::string thermivoVersion() {
+    return THERMIVO_VERSION;
+}
 
-std::string thermivoNameAndVersion() { return "Thermivo " + thermivoVersion(); }
+std::string thermivoNameAndVersion() {
+    return "Thermivo " + thermivoVersion();
+}
 
 std::string systemUserName() {
     std::vector<char> buffer(16384);

@@ -16,21 +16,36 @@ namespace thermivo {
 
 std::string saveProblemText(SaveProblem problem) {
     switch (problem) {
-        case SaveProblem::None: return {};
-        case SaveProblem::ValueTooWide: return text(2100);
-        case SaveProblem::CompactLayoutFull: return text(2101);
-        case SaveProblem::TooManySamples: return text(2102);
-        case SaveProblem::SerialNotAscii: return text(2103);
-        case SaveProblem::TimeOutOfRange: return text(2104);
-        case SaveProblem::PermissionDenied: return text(2105);
-        case SaveProblem::DiskFull: return text(2106);
-        case SaveProblem::ReadOnlyDisk: return text(2107);
-        case SaveProblem::FolderMissing: return text(2108);
-        case SaveProblem::NotAFile: return text(2109);
-        case SaveProblem::WriteFailed: return text(2110);
-        case SaveProblem::WorkbookUnreadable: return text(2111);
-        case SaveProblem::WorkbookSheetExists: return text(2112);
-        case SaveProblem::WorkbookFailed: return text(2113);
+        case SaveProblem::None:
+            return {};
+        case SaveProblem::ValueTooWide:
+            return text(2100);
+        case SaveProblem::CompactLayoutFull:
+            return text(2101);
+        case SaveProblem::TooManySamples:
+            return text(2102);
+        case SaveProblem::SerialNotAscii:
+            return text(2103);
+        case SaveProblem::TimeOutOfRange:
+            return text(2104);
+        case SaveProblem::PermissionDenied:
+            return text(2105);
+        case SaveProblem::DiskFull:
+            return text(2106);
+        case SaveProblem::ReadOnlyDisk:
+            return text(2107);
+        case SaveProblem::FolderMissing:
+            return text(2108);
+        case SaveProblem::NotAFile:
+            return text(2109);
+        case SaveProblem::WriteFailed:
+            return text(2110);
+        case SaveProblem::WorkbookUnreadable:
+            return text(2111);
+        case SaveProblem::WorkbookSheetExists:
+            return text(2112);
+        case SaveProblem::WorkbookFailed:
+            return text(2113);
     }
     return text(2110);
 }
@@ -43,15 +58,21 @@ std::string saveProblemMessage(SaveProblem problem, const std::string& detail) {
 SaveProblem saveProblemFromErrno(int err) {
     switch (err) {
         case EACCES:
-        case EPERM: return SaveProblem::PermissionDenied;
+        case EPERM:
+            return SaveProblem::PermissionDenied;
         case ENOSPC:
         case EDQUOT:
-        case EFBIG: return SaveProblem::DiskFull;
-        case EROFS: return SaveProblem::ReadOnlyDisk;
+        case EFBIG:
+            return SaveProblem::DiskFull;
+        case EROFS:
+            return SaveProblem::ReadOnlyDisk;
         case ENOENT:
-        case ENOTDIR: return SaveProblem::FolderMissing;
-        case EISDIR: return SaveProblem::NotAFile;
-        default: return SaveProblem::WriteFailed;
+        case ENOTDIR:
+            return SaveProblem::FolderMissing;
+        case EISDIR:
+            return SaveProblem::NotAFile;
+        default:
+            return SaveProblem::WriteFailed;
     }
 }
 
@@ -76,7 +97,9 @@ int syncFile(int fd) {
 
 }  // namespace
 
-void setFileSyncForTesting(int (*sync)(int fd)) { fileSync.store(sync); }
+void setFileSyncForTesting(int (*sync)(int fd)) {
+    fileSync.store(sync);
+}
 
 std::string resolveSaveTarget(const std::string& path) {
     std::string current = path;

@@ -7,20 +7,20 @@ namespace thermivo {
 /// Why a save failed, for the user (saveProblemText) and for branching.
 enum class SaveProblem {
     None,
-    ValueTooWide,        ///< a value needs more than the 7 characters of its field
-    CompactLayoutFull,   ///< interval or count beyond what the compact layout holds
-    TooManySamples,      ///< more samples than a recording holds
-    SerialNotAscii,      ///< the serial number holds characters a data file cannot
-    TimeOutOfRange,      ///< start or stop time outside the years 1900-3000
+    ValueTooWide,       ///< a value needs more than the 7 characters of its field
+    CompactLayoutFull,  ///< interval or count beyond what the compact layout holds
+    TooManySamples,     ///< more samples than a recording holds
+    SerialNotAscii,     ///< the serial number holds characters a data file cannot
+    TimeOutOfRange,     ///< start or stop time outside the years 1900-3000
     PermissionDenied,
     DiskFull,
     ReadOnlyDisk,
     FolderMissing,
-    NotAFile,            ///< the name is a folder or a device
-    WriteFailed,         ///< any other input/output error
-    WorkbookUnreadable,  ///< the existing workbook cannot be read, so it cannot be added to
-    WorkbookSheetExists, ///< the workbook already has a worksheet of that name
-    WorkbookFailed,      ///< the workbook could not be written for another reason
+    NotAFile,             ///< the name is a folder or a device
+    WriteFailed,          ///< any other input/output error
+    WorkbookUnreadable,   ///< the existing workbook cannot be read, so it cannot be added to
+    WorkbookSheetExists,  ///< the workbook already has a worksheet of that name
+    WorkbookFailed,       ///< the workbook could not be written for another reason
 };
 
 /// The reason in plain words, in the current language.

@@ -10,7 +10,7 @@ namespace thermivo {
 
 /// SHA-256 (FIPS 180-4), fed in pieces; the digest names a file in reports, workbooks and the history.
 class Sha256 {
-public:
+  public:
     Sha256();
     void update(const void* data, std::size_t size);
     void update(std::string_view bytes) { update(bytes.data(), bytes.size()); }
@@ -19,7 +19,7 @@ public:
     /// The digest as 64 lower-case hex digits.
     std::string finishHex();
 
-private:
+  private:
     void block(const std::uint8_t* p);
     std::array<std::uint32_t, 8> state_;
     std::array<std::uint8_t, 64> buffer_{};
@@ -32,4 +32,4 @@ std::string sha256Hex(std::string_view bytes);
 /// Lower-case hex SHA-256 of a file's content; nothing when it cannot be read (errno tells why).
 std::optional<std::string> sha256HexOfFile(const std::string& path);
 
-} // namespace thermivo
+}  // namespace thermivo

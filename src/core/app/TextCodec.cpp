@@ -63,9 +63,15 @@ std::string windows1252ToUtf8(const std::string& bytes) {
 
 namespace {
 // GB2312 as GBK encodes it: symbol rows A1-A9 and character rows B0-F7, each with a second byte A1-FE.
-bool isGb2312Lead(unsigned b) { return (b >= 0xA1 && b <= 0xA9) || (b >= 0xB0 && b <= 0xF7); }
-bool isGb2312Trail(unsigned b) { return b >= 0xA1 && b <= 0xFE; }
-bool isChineseLanguage(std::uint16_t languageId) { return (languageId & 0x3FF) == 0x04; }
+bool isGb2312Lead(unsigned b) {
+    return (b >= 0xA1 && b <= 0xA9) || (b >= 0xB0 && b <= 0xF7);
+}
+bool isGb2312Trail(unsigned b) {
+    return b >= 0xA1 && b <= 0xFE;
+}
+bool isChineseLanguage(std::uint16_t languageId) {
+    return (languageId & 0x3FF) == 0x04;
+}
 
 struct Gb2312Scan {
     bool fits = true;       // every byte above 0x7F belongs to a GB2312 pair (or is the cut last lead)

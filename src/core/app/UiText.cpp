@@ -114,7 +114,8 @@ constexpr TextPair kTexts[] = {
     {2202, "下限 %s", "Lower limit %s"},
     {2203, "* 超出报警上下限", "* outside the alarm limits"},
     // Texts of this program beyond the instrument's own table: keeping downloads safe.
-    {2050, "记录仪中有一份从未下载到本机的记录：", "The instrument holds a recording that was never downloaded to this computer:"},
+    {2050, "记录仪中有一份从未下载到本机的记录：",
+     "The instrument holds a recording that was never downloaded to this computer:"},
     {2051, "%1  %2  共 %3 个数据", "%1  %2  %3 samples"},
     {2052, "启动新记录将删除它。", "Starting a new recording erases it."},
     {2053, "副本已保存：%1", "A copy is kept in %1"},
@@ -122,14 +123,18 @@ constexpr TextPair kTexts[] = {
     {2055, "下载未完成：只收到 %1 个数据（共 %2 个）。\n保存收到的 %1 个数据?",
      "The download is incomplete: only %1 of %2 samples arrived.\nSave these %1 samples?"},
     {2056, "只收到 %1 个数据（共 %2 个）。", "Only %1 of %2 samples arrived."},
-    {2057, "下载未完成：已保存收到的 %1 个数据（共 %2 个）：", "The download is incomplete; saved the %1 of %2 samples that arrived: "},
+    {2057, "下载未完成：已保存收到的 %1 个数据（共 %2 个）：",
+     "The download is incomplete; saved the %1 of %2 samples that arrived: "},
     // A download in progress guards the recording it reads; what arrived is told exactly.
-    {2420, "正在下载数据：下载结束前不能校准时间。", "A download is running: the clock cannot be set until it ends."},
-    {2421, "正在下载数据：下载结束前不能启动新记录。", "A download is running: no new recording can start until it ends."},
+    {2420, "正在下载数据：下载结束前不能校准时间。",
+     "A download is running: the clock cannot be set until it ends."},
+    {2421, "正在下载数据：下载结束前不能启动新记录。",
+     "A download is running: no new recording can start until it ends."},
     {2422, "正在下载数据。退出并放弃此次下载?", "A download is running. Exit and lose it?"},
     {2423, "正在下载数据：下载结束前不能重新连接记录仪。",
      "A download is running: the instrument cannot be connected again until it ends."},
-    {2424, "正在读取记录仪的电量，读到后再启动记录。", "Reading the instrument's battery first; the recording starts once it is known."},
+    {2424, "正在读取记录仪的电量，读到后再启动记录。",
+     "Reading the instrument's battery first; the recording starts once it is known."},
     {2425, "记录中缺少 %1 个数据（共 %2 个，第 %3 至 %4 个），已以无数值记号保存。",
      "%1 of %2 samples are missing inside the recording (samples %3 to %4); they are written as no value."},
     {2426, "没有收到任何数据，未写入文件。", "No sample arrived; nothing was written."},
@@ -151,13 +156,15 @@ constexpr TextPair kTexts[] = {
     {2409, "无法写入PDF文件 {target}。", "The PDF file {target} could not be written."},
     {2410, "PDF文件 (*.pdf)", "PDF files (*.pdf)"},
     {2411, "未安装打印机，无法打印。", "No printer is installed, so the pages cannot be printed."},
-    {2600, "打印服务没有应答，打印任务可能没有打印。", "The print service did not answer; the job may not have been printed."},
+    {2600, "打印服务没有应答，打印任务可能没有打印。",
+     "The print service did not answer; the job may not have been printed."},
     {2601, "打印服务没有运行。", "The print service is not running."},
     {2602, "打印服务没有运行，无法打印。\n是否将这些页另存为PDF文件？",
      "The print service is not running, so the pages cannot be printed.\nSave them as a PDF file instead?"},
     {2603, "已将这些页交给 {target}，但本程序无法确认打印任务。",
      "The pages were handed to {target}, but this build cannot confirm the job."},
-    {2604, "打印已取消，{target} 上没有留下打印任务。", "Printing was cancelled; no job was left at {target}."},
+    {2604, "打印已取消，{target} 上没有留下打印任务。",
+     "Printing was cancelled; no job was left at {target}."},
     {2605, "保存已取消，{target} 保持不变。", "Saving was cancelled; {target} was left as it was."},
     {2606, "正在打印第 {n} 页，共 {total} 页…", "Printing page {n} of {total}…"},
     {2607, "正在保存第 {n} 页，共 {total} 页…", "Saving page {n} of {total}…"},
@@ -205,7 +212,8 @@ constexpr TextPair kTexts[] = {
     {2514, "生成时间", "Made at"},
     {2515, "生成用户", "Made by user"},
     {2516, "结果：未超出限值", "Result: Within limits"},
-    {2517, "结果：超出限值（超限次数 %1，超限时间共 %2）", "Result: Limits exceeded (excursions: %1, time outside the limits: %2)"},
+    {2517, "结果：超出限值（超限次数 %1，超限时间共 %2）",
+     "Result: Limits exceeded (excursions: %1, time outside the limits: %2)"},
     {2518, "结果：未设置报警限值", "Result: No alarm limits set"},
     {2519, "温度", "Temperature"},
     {2520, "湿度", "Humidity"},
@@ -245,14 +253,16 @@ constexpr TextPair kTexts[] = {
     {2554, "未开启", "off"},
     {2555, "无数值", "no value"},
     {2559, "时区:", "Time zone:"},
-    {2560, "报告旁的记录文件 %1 已存在。要替换它吗？", "The record file %1 beside the report exists. Replace it?"},
+    {2560, "报告旁的记录文件 %1 已存在。要替换它吗？",
+     "The record file %1 beside the report exists. Replace it?"},
     {2561, "报告 (*.pdf)", "Report (*.pdf)"},
     {2562, "UTC偏移", "UTC offset"},
     {2563, "来源", "Origin"},
     // The history of downloads and files, and what it says of a file.
     {2900, "历史记录", "History"},
     {2901, "%1 的原始下载，%2，由 %3 下载", "Original download of %1 on %2 by %3"},
-    {2902, "由 Thermivo 于 %1 写入，用户 %2，来自 %3 的原始下载", "Written by Thermivo on %1 by %2 from the original of %3"},
+    {2902, "由 Thermivo 于 %1 写入，用户 %2，来自 %3 的原始下载",
+     "Written by Thermivo on %1 by %2 from the original of %3"},
     {2903, "由 Thermivo 于 %1 写入，用户 %2；其数据与任何原始下载都不相同",
      "Written by Thermivo on %1 by %2; its samples equal no original download"},
     {2904, "本计算机的历史记录中没有此文件", "Not known to this computer's history"},
@@ -272,7 +282,8 @@ constexpr TextPair kTexts[] = {
     {2914, "历史记录在第 %1 行断开：从该行起的末尾各行已被删除。",
      "History broken at row %1: the rows from this one to the end were deleted."},
     {2915, "历史记录在第 %1 行断开：该行已被改动并重新计算了校验值，与下一行的记录不符。",
-     "History broken at row %1: the row was rewritten with a new hash, and no longer matches the row after it."},
+     "History broken at row %1: the row was rewritten with a new hash, and no longer matches the row after "
+     "it."},
     {2916, "无法读取历史记录 %1（%2）。", "The history %1 cannot be read (%2)."},
     {2917, "无法读取此文件（%1）。", "The file cannot be read (%1)."},
     {2918, "数据个数与保存的原始文件 %1 不同：此文件 %2 个，原始文件 %3 个。",
@@ -284,7 +295,8 @@ constexpr TextPair kTexts[] = {
     {2924, "事件", "Event"},
     {2925, "详情", "Details"},
     {2926, "记录仪 %1 的历史记录", "History of instrument %1"},
-    {2927, "打开或下载一个记录，即可查看其记录仪的历史。", "Open or download a recording to see its instrument's history."},
+    {2927, "打开或下载一个记录，即可查看其记录仪的历史。",
+     "Open or download a recording to see its instrument's history."},
     {2928, "此记录仪尚无历史记录。", "No events of this instrument yet."},
     {2930, "下载完成", "Download complete"},
     {2931, "部分下载", "Download partial"},
@@ -344,24 +356,29 @@ constexpr TextPair kTexts[] = {
     {2761, "湿度", "Humid."},
     {2090, "记录仪中没有数据。", "The instrument holds no samples."},
     // Why a save failed, shown beside the failure text of the status line.
-    {2100, "有数值超出数据文件中7个字符的字段宽度。", "A value does not fit the 7 characters of its field in the data file."},
+    {2100, "有数值超出数据文件中7个字符的字段宽度。",
+     "A value does not fit the 7 characters of its field in the data file."},
     {2101, "此记录仪的数据文件最多容纳99分钟的记录间隔和9999个数据。",
      "This instrument's data file holds an interval of at most 99 minutes and at most 9999 samples."},
     {2102, "数据文件最多容纳60000个数据。", "A data file holds at most 60000 samples."},
-    {2103, "ID序列号含有数据文件无法保存的字符。", "The serial number contains characters that a data file cannot hold."},
-    {2104, "启动或停止时间不在1900年至3000年之间。", "The start or stop time lies outside the years 1900 to 3000."},
+    {2103, "ID序列号含有数据文件无法保存的字符。",
+     "The serial number contains characters that a data file cannot hold."},
+    {2104, "启动或停止时间不在1900年至3000年之间。",
+     "The start or stop time lies outside the years 1900 to 3000."},
     {2105, "没有写入此文件夹或文件的权限。", "Permission denied: this folder or file may not be written."},
     {2106, "磁盘已满。", "The disk is full."},
     {2107, "磁盘为只读。", "The disk is read-only."},
     {2108, "文件夹不存在。", "The folder does not exist."},
     {2109, "此名称是文件夹或设备，不是文件。", "This name belongs to a folder or a device, not to a file."},
     {2110, "文件无法写入（输入/输出错误）。", "The file could not be written (input/output error)."},
-    {2111, "无法读取现有的工作簿，未作改动。", "The existing workbook cannot be read; it was left unchanged."},
+    {2111, "无法读取现有的工作簿，未作改动。",
+     "The existing workbook cannot be read; it was left unchanged."},
     {2112, "工作簿中已有同名的工作表。", "The workbook already holds a worksheet of this name."},
     {2113, "工作簿无法写入。", "The workbook could not be written."},
     // The command-line tool: finding the port, what became of a command, progress and usage.
     {2800, "未找到记录仪端口：没有连接CH34x USB转串口。请用 --port 路径 或 THERMIVO_PORT 指定端口。",
-     "No instrument port found: no CH34x USB bridge is attached. Name the port with --port PATH or THERMIVO_PORT."},
+     "No instrument port found: no CH34x USB bridge is attached. Name the port with --port PATH or "
+     "THERMIVO_PORT."},
     {2801, "连接了多个记录仪端口，请用 --port 路径 或 THERMIVO_PORT 选择其中一个：",
      "Several instrument ports are attached; choose one with --port PATH or THERMIVO_PORT:"},
     {2802, "THERMIVO_PORT 指定的端口都不存在：%1", "None of the ports THERMIVO_PORT names exists: %1"},
@@ -369,11 +386,14 @@ constexpr TextPair kTexts[] = {
     {2804, "记录仪未回应启动命令，无法确定是否已启动。",
      "The instrument did not answer the start command; whether it started is not known."},
     {2805, "%1 上的记录仪没有回应：端口已打开，但无应答。用 --trace 文件 可记录通信过程。",
-     "No answer from an instrument on %1: the port opened, but nothing replied. --trace FILE records the exchange."},
-    {2806, "此记录仪不能在这里启动（序列号 %1）。", "This instrument cannot be started from here (serial %1)."},
+     "No answer from an instrument on %1: the port opened, but nothing replied. --trace FILE records the "
+     "exchange."},
+    {2806, "此记录仪不能在这里启动（序列号 %1）。",
+     "This instrument cannot be started from here (serial %1)."},
     {2807, "%1 个数据，用时 %2 秒", "%1 samples in %2 s"},
     {2808, "工作簿中已有工作表“%1”，未作改动。用 --replace 可写入新的工作簿替换它。",
-     "The workbook already holds the worksheet \"%1\"; it was left unchanged. --replace writes a new workbook in its place."},
+     "The workbook already holds the worksheet \"%1\"; it was left unchanged. --replace writes a new "
+     "workbook in its place."},
     {2809, "工作簿不能写到标准输出。", "A workbook cannot be written to the standard output."},
     {2810, "下载：%1 %（%3 个数据中已收到 %2 个）", "download: %1 % (%2 of %3 samples)"},
     {2811, "%1/%2 个数据", "%1/%2 samples"},
@@ -399,9 +419,13 @@ std::string text(int id, std::uint16_t languageId) {
     return languageId == kLanguageChinesePrc ? t->chinese : t->english;
 }
 
-std::string text(int id) { return text(id, AppSettings::instance().languageId); }
+std::string text(int id) {
+    return text(id, AppSettings::instance().languageId);
+}
 
-bool isTextDefined(int id) { return find(id) != nullptr; }
+bool isTextDefined(int id) {
+    return find(id) != nullptr;
+}
 
 std::string textWith(int id, const std::vector<std::string>& args) {
     std::string s = text(id);

@@ -56,7 +56,7 @@ enum class BackgroundMode { Opaque, Transparent };
 /// The drawing surface of this program: what a device context offers to the chart and the printed pages.
 /// Text is placed by its top-left corner; "rectangle" outlines with the pen and fills with the brush.
 class Canvas {
-public:
+  public:
     virtual ~Canvas() = default;
 
     virtual void setPen(const Pen& pen) = 0;

@@ -22,9 +22,15 @@ std::vector<T> collect(const std::vector<RecordingCanvas::Op>& ops) {
 }
 }  // namespace
 
-std::vector<RecordingCanvas::Text> RecordingCanvas::texts() const { return collect<Text>(ops); }
-std::vector<RecordingCanvas::Line> RecordingCanvas::lines() const { return collect<Line>(ops); }
-std::vector<RecordingCanvas::Polyline> RecordingCanvas::polylines() const { return collect<Polyline>(ops); }
+std::vector<RecordingCanvas::Text> RecordingCanvas::texts() const {
+    return collect<Text>(ops);
+}
+std::vector<RecordingCanvas::Line> RecordingCanvas::lines() const {
+    return collect<Line>(ops);
+}
+std::vector<RecordingCanvas::Polyline> RecordingCanvas::polylines() const {
+    return collect<Polyline>(ops);
+}
 
 bool RecordingCanvas::hasText(std::string_view s) const {
     for (const auto& op : ops)

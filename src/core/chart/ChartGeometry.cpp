@@ -238,10 +238,14 @@ AlarmLegend alarmLegend(const Recording& rec, const AppSettings& settings) {
     legend.lower = withValue(text(kTextLowerLimit, settings.languageId), value(rec.tempLower));
     legend.marker = text(kTextAlarmMarker, settings.languageId);
     if (rec.kind == KindTempHumi && rec.humiAlarmOn) {
-        const auto percent = [&settings](float h) { return format("%.2f", static_cast<double>(h)) + settings.humidityUnit; };
+        const auto percent = [&settings](float h) {
+            return format("%.2f", static_cast<double>(h)) + settings.humidityUnit;
+        };
         legend.humidityShown = true;
-        legend.humidityUpper = withValue(text(kTextHumiUpperLimit, settings.languageId), percent(rec.humiUpper));
-        legend.humidityLower = withValue(text(kTextHumiLowerLimit, settings.languageId), percent(rec.humiLower));
+        legend.humidityUpper =
+            withValue(text(kTextHumiUpperLimit, settings.languageId), percent(rec.humiUpper));
+        legend.humidityLower =
+            withValue(text(kTextHumiLowerLimit, settings.languageId), percent(rec.humiLower));
     }
     return legend;
 }
@@ -374,7 +378,9 @@ std::string humidityReadoutText(const Recording& rec, int sample, const AppSetti
     return format("   %.2f", static_cast<double>(h)) + settings.humidityUnit;
 }
 
-std::string humidityScaleLabel(float percent) { return format("%4.1f", static_cast<double>(percent)); }
+std::string humidityScaleLabel(float percent) {
+    return format("%4.1f", static_cast<double>(percent));
+}
 
 void drawChart(Canvas& canvas, ChartGeometry& geometry, const Recording& rec, const ChartViewState& state,
                const AppSettings& settings) {
@@ -455,7 +461,8 @@ void drawChart(Canvas& canvas, ChartGeometry& geometry, const Recording& rec, co
         const int unitWidth = canvas.textExtent(settings.humidityUnit).width;
         // The unit sits just above the top label, so the two never overlap.
         const int unitTop = chart_text::labelAt(l, 4, unitWidth, fontHeight).y - fontHeight;
-        canvas.textOut(std::max(right + 1, width - unitWidth - 2), std::max(0, unitTop), settings.humidityUnit);
+        canvas.textOut(std::max(right + 1, width - unitWidth - 2), std::max(0, unitTop),
+                       settings.humidityUnit);
         canvas.setBackgroundColor(chart_style::kLabelStrip);
         if (rec.humiAlarmOn) {
             canvas.setPen(chart_style::kHumiAlarmPen);
@@ -489,9 +496,8 @@ void drawChart(Canvas& canvas, ChartGeometry& geometry, const Recording& rec, co
     const int timeLeft = number.x + canvas.textExtent(first).width + gap;
     // Round times are at most a date long; they stand a date and two gaps apart.
     const int roundWidth = canvas.textExtent("0000-00-00").width + 2 * gap;
-    const std::vector<TimeLabel> times =
-        timeAxisLabels(rec, geometry.pointSamples, geometry.lastSample, l.plotLeft, geometry.thinning.pixelStep,
-                       roundWidth);
+    const std::vector<TimeLabel> times = timeAxisLabels(rec, geometry.pointSamples, geometry.lastSample,
+                                                        l.plotLeft, geometry.thinning.pixelStep, roundWidth);
     canvas.setBackgroundMode(BackgroundMode::Transparent);
     canvas.setTextColor(chart_style::kTimeText);
     canvas.setPen(chart_style::kGridPen);
@@ -522,8 +528,8 @@ void drawChart(Canvas& canvas, ChartGeometry& geometry, const Recording& rec, co
     canvas.setBackgroundMode(BackgroundMode::Opaque);
 }
 
-std::vector<TimeLabel> timeAxisLabels(const Recording& rec, const std::vector<int>& pointSamples, int lastSample,
-                                      float plotLeft, int pixelStep, int labelWidth) {
+std::vector<TimeLabel> timeAxisLabels(const Recording& rec, const std::vector<int>& pointSamples,
+                                      int lastSample, float plotLeft, int pixelStep, int labelWidth) {
     std::vector<TimeLabel> labels;
     if (pointSamples.empty() || rec.intervalSeconds <= 0) return labels;
     const auto timeOf = [&rec](int sample) { return rec.sampleTime[static_cast<std::size_t>(sample)]; };

@@ -39,9 +39,9 @@ struct ChartLayout {
 struct ChartViewState {
     bool showTemperature = true;
     bool autoScale = false;
-    int zoom = 1;        ///< 1 fits the whole recording into the plot width
-    int startIndex = 0;  ///< first sample drawn
-    int clickX = 60;     ///< x of the last accepted click; the plot's left edge before the first
+    int zoom = 1;              ///< 1 fits the whole recording into the plot width
+    int startIndex = 0;        ///< first sample drawn
+    int clickX = 60;           ///< x of the last accepted click; the plot's left edge before the first
     bool showHumidity = true;  ///< draw the humidity curve of a kind-4 recording
     /// A sample the cursor was sent to (an excursion's first sample), or -1. While it lies in the drawn part
     /// the cursor stays on exactly that sample, whatever bucket and pixel it shares; a click releases it.
@@ -147,10 +147,11 @@ struct TimeLabel {
 };
 
 /// Labels of the time axis for the drawn points: the first and the last drawn sample in the recording's
-/// time format (the last one the drawing's buckets cover, `lastSample`), and between them round local times (every 5 minutes ... every week) as far apart as
-/// `labelWidth` pixels allow. A round time shows its hour and minute, and at midnight its date.
-std::vector<TimeLabel> timeAxisLabels(const Recording& rec, const std::vector<int>& pointSamples, int lastSample,
-                                      float plotLeft, int pixelStep, int labelWidth);
+/// time format (the last one the drawing's buckets cover, `lastSample`), and between them round local times
+/// (every 5 minutes ... every week) as far apart as `labelWidth` pixels allow. A round time shows its hour
+/// and minute, and at midnight its date.
+std::vector<TimeLabel> timeAxisLabels(const Recording& rec, const std::vector<int>& pointSamples,
+                                      int lastSample, float plotLeft, int pixelStep, int labelWidth);
 
 /// Placement of a control scaled about its centre: (x, y, width, height) in the parent's coordinates.
 struct ControlPlacement {

@@ -22,8 +22,10 @@ std::string sampleListCell(const Recording& rec, int item, int column, const App
     if (item < 0 || item >= rec.usableSamples()) return {};
     const auto i = static_cast<std::size_t>(item);
     switch (column) {
-        case 0: return format("%d", item + 1);
-        case 1: return rec.sampleTime[i] != 0 ? formatLocalMinutes(rec.sampleTime[i]) : std::string();
+        case 0:
+            return format("%d", item + 1);
+        case 1:
+            return rec.sampleTime[i] != 0 ? formatLocalMinutes(rec.sampleTime[i]) : std::string();
         case 2: {
             const float t = rec.temperature[i];
             if (!Recording::hasValue(t)) return {};
@@ -38,7 +40,8 @@ std::string sampleListCell(const Recording& rec, int item, int column, const App
             if (rec.humiOutOfLimits(h)) s += "*";
             return s;
         }
-        default: return {};
+        default:
+            return {};
     }
 }
 

@@ -1,10 +1,10 @@
 #include "data/LocalTime.h"
 
+#include <unistd.h>
 #include <climits>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
-#include <unistd.h>
 
 #include "app/Format.h"
 
@@ -71,9 +71,9 @@ bool expect(const std::string& text, std::size_t& at, char c) {
 std::optional<std::int64_t> parseLocalMinutes(const std::string& text) {
     std::size_t at = 0;
     int year = 0, month = 0, day = 0, hour = 0, minute = 0;
-    if (!readDigits(text, at, 4, year) || at != 4 || !expect(text, at, '-') || !readDigits(text, at, 2, month) ||
-        !expect(text, at, '-') || !readDigits(text, at, 2, day) || !expect(text, at, ' ') ||
-        !readDigits(text, at, 2, hour) || !expect(text, at, ':')) {
+    if (!readDigits(text, at, 4, year) || at != 4 || !expect(text, at, '-') ||
+        !readDigits(text, at, 2, month) || !expect(text, at, '-') || !readDigits(text, at, 2, day) ||
+        !expect(text, at, ' ') || !readDigits(text, at, 2, hour) || !expect(text, at, ':')) {
         return std::nullopt;
     }
     const std::size_t minuteStart = at;
@@ -113,7 +113,8 @@ std::string formatLocalIso(std::int64_t seconds) {
 std::string formatLocalWithOffset(std::int64_t seconds) {
     const auto p = toLocal(seconds);
     if (!p) return {};
-    return format("%.4d-%.2d-%.2d %.2d:%.2d:%.2d ", p->year, p->month, p->day, p->hour, p->minute, p->second) +
+    return format("%.4d-%.2d-%.2d %.2d:%.2d:%.2d ", p->year, p->month, p->day, p->hour, p->minute,
+                  p->second) +
            formatUtcOffset(utcOffsetSeconds(seconds));
 }
 
@@ -139,6 +140,8 @@ std::string localZoneName() {
     return "UTC";
 }
 
-std::int64_t nowSeconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
+std::int64_t nowSeconds() {
+    return static_cast<std::int64_t>(std::time(nullptr));
+}
 
 }  // namespace thermivo

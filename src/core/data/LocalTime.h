@@ -7,13 +7,13 @@ namespace thermivo {
 
 /// Broken-down local time; the only place of the program that calls localtime_r and mktime.
 struct LocalParts {
-    int year = 0;    ///< e.g. 2014
-    int month = 0;   ///< 1..12
-    int day = 0;     ///< 1..31
-    int hour = 0;    ///< 0..23
-    int minute = 0;  ///< 0..59
-    int second = 0;  ///< 0..60
-    int weekday = 0; ///< 0 Sunday .. 6 Saturday
+    int year = 0;     ///< e.g. 2014
+    int month = 0;    ///< 1..12
+    int day = 0;      ///< 1..31
+    int hour = 0;     ///< 0..23
+    int minute = 0;   ///< 0..59
+    int second = 0;   ///< 0..60
+    int weekday = 0;  ///< 0 Sunday .. 6 Saturday
 };
 
 /// Seconds since 1970 in local time (the TZ variable decides); nothing when the conversion fails.

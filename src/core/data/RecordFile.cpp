@@ -63,8 +63,8 @@ bool appendValueField(std::string& body, float value) {
     if (!std::isfinite(value)) return false;
     char buf[64];
     for (int decimals = 2; decimals >= 0; --decimals) {
-        const auto res =
-            std::to_chars(buf, buf + sizeof buf, static_cast<double>(value), std::chars_format::fixed, decimals);
+        const auto res = std::to_chars(buf, buf + sizeof buf, static_cast<double>(value),
+                                       std::chars_format::fixed, decimals);
         if (res.ec != std::errc()) return false;
         const auto len = static_cast<std::size_t>(res.ptr - buf);
         if (len > kValueWidth) continue;
@@ -82,7 +82,8 @@ bool appendValueField(std::string& body, float value) {
 // A zero-padded count or interval of exactly `digits` characters ("%.5d"); a negative value read from a
 // file keeps its sign in the same width ("-0001"), as the reader takes it. False when it does not fit.
 bool appendIntegerField(std::string& body, long long value, std::size_t digits) {
-    // Built by appending, not "-" + ...: GCC 12 at -O3 warns falsely (-Wrestrict) about the insert at the front.
+    // Built by appending, not "-" + ...: GCC 12 at -O3 warns falsely (-Wrestrict) about the insert at the
+    // front.
     std::string text = value < 0 ? "-" : "";
     text += value < 0 ? format("%.*lld", static_cast<int>(digits) - 1, -value)
                       : format("%.*lld", static_cast<int>(digits), value);
@@ -114,7 +115,9 @@ float parseValue(const std::uint8_t* p, std::size_t width) {
     return parseValue(begin, begin + width);
 }
 
-bool isCheckedCharacter(std::uint8_t c) { return (c >= '0' && c <= '9') || c == '-' || c == '.' || c == ' '; }
+bool isCheckedCharacter(std::uint8_t c) {
+    return (c >= '0' && c <= '9') || c == '-' || c == '.' || c == ' ';
+}
 
 void setError(std::string* error, std::string message) {
     if (error != nullptr) *error = std::move(message);
@@ -187,13 +190,15 @@ const ScrambleTables& tables() {
 }
 }  // namespace
 
-std::uint8_t RecordFile::scrambleByte(std::uint8_t plain, std::size_t offset, std::uint8_t key, std::uint8_t chain) {
+std::uint8_t RecordFile::scrambleByte(std::uint8_t plain, std::size_t offset, std::uint8_t key,
+                                      std::uint8_t chain) {
     const unsigned x = tables().forward[positionMask(offset) & 0x7F][plain & 0x7F];
     const auto s = static_cast<std::uint8_t>((x ^ key ^ chain) & 0x7Fu);
     return s == 0x1A ? 0x9A : s;
 }
 
-std::uint8_t RecordFile::unscrambleByte(std::uint8_t raw, std::size_t offset, std::uint8_t key, std::uint8_t chain) {
+std::uint8_t RecordFile::unscrambleByte(std::uint8_t raw, std::size_t offset, std::uint8_t key,
+                                        std::uint8_t chain) {
     if (raw == 0x9A) raw = 0x1A;
     if (raw >= 0x80) return 0;
     return tables().backward[positionMask(offset) & 0x7F][(key ^ chain ^ raw) & 0x7Fu];
@@ -250,15 +255,18 @@ std::vector<std::uint8_t> RecordFile::encode(const Recording& rec, const std::ar
         return {};
     }
     const auto minutes = static_cast<long long>(rec.intervalSeconds / 60);
-    if (!appendIntegerField(body, minutes, layout.intervalDigits) || !appendIntegerField(body, n, layout.countDigits)) {
-        setError(error, format("interval of %lld minutes or count of %d does not fit this file layout", minutes, n));
+    if (!appendIntegerField(body, minutes, layout.intervalDigits) ||
+        !appendIntegerField(body, n, layout.countDigits)) {
+        setError(error,
+                 format("interval of %lld minutes or count of %d does not fit this file layout", minutes, n));
         setProblem(problem, SaveProblem::CompactLayoutFull);
         return {};
     }
 
     bool fits = appendValueField(body, rec.tempMax) && appendValueField(body, rec.tempMin) &&
                 appendValueField(body, rec.tempAvg);
-    if (layout.hasLimits) fits = fits && appendValueField(body, rec.tempUpper) && appendValueField(body, rec.tempLower);
+    if (layout.hasLimits)
+        fits = fits && appendValueField(body, rec.tempUpper) && appendValueField(body, rec.tempLower);
     if (layout.hasHumidity) {
         fits = fits && appendValueField(body, rec.humiMax) && appendValueField(body, rec.humiMin) &&
                appendValueField(body, rec.humiAvg) && appendValueField(body, rec.humiUpper) &&
@@ -447,7 +455,8 @@ bool RecordFile::decode(const std::vector<std::uint8_t>& bytes, Recording& rec, 
         // Nothing beyond the arrays may be announced as loaded.
         if (rec.samplesLoaded < 0 || rec.samplesLoaded > Recording::kCapacity) rec.samplesLoaded = 0;
         setError(error, count > Recording::kCapacity
-                            ? format("file announces %ld samples; at most %d can be held", count, Recording::kCapacity)
+                            ? format("file announces %ld samples; at most %d can be held", count,
+                                     Recording::kCapacity)
                             : std::string("file length does not match its sample count"));
         return false;
     }
@@ -457,7 +466,7 @@ bool RecordFile::decode(const std::vector<std::uint8_t>& bytes, Recording& rec, 
 RecordFile::RecordFile(std::string path, int mode) : path_(std::move(path)), mode_(mode) {
     if (mode_ == ModeRead) {
         readFd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-        struct stat st{};
+        struct stat st {};
         if (readFd_ >= 0 && ::fstat(readFd_, &st) != 0) {
             const int err = errno;
             ::close(readFd_);
@@ -476,13 +485,18 @@ RecordFile::RecordFile(std::string path, int mode) : path_(std::move(path)), mod
         // Probe that the folder takes a new file, so a save that cannot work fails before anything is drawn.
         const std::string target = resolveSaveTarget(path_);
         const std::size_t slash = target.find_last_of('/');
-        const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
-        struct stat st{};
+        const std::string folder =
+            slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
+        struct stat st {};
         int err = 0;
-        if (target.empty() || target.back() == '/') err = EISDIR;
-        else if (::stat(folder.c_str(), &st) != 0) err = errno;
-        else if (!S_ISDIR(st.st_mode)) err = ENOTDIR;
-        else if (::access(folder.c_str(), W_OK) != 0) err = errno;
+        if (target.empty() || target.back() == '/')
+            err = EISDIR;
+        else if (::stat(folder.c_str(), &st) != 0)
+            err = errno;
+        else if (!S_ISDIR(st.st_mode))
+            err = ENOTDIR;
+        else if (::access(folder.c_str(), W_OK) != 0)
+            err = errno;
         open_ = err == 0;
         if (!open_) {
             error_ = "cannot create a file in " + folder + ": " + std::strerror(err);
@@ -491,7 +505,9 @@ RecordFile::RecordFile(std::string path, int mode) : path_(std::move(path)), mod
     }
 }
 
-RecordFile::~RecordFile() { close(); }
+RecordFile::~RecordFile() {
+    close();
+}
 
 void RecordFile::close() {
     if (readFd_ >= 0) ::close(readFd_);
@@ -541,7 +557,7 @@ bool RecordFile::read(Recording& rec) {
             return false;
         }
     } else {
-        struct stat st{};
+        struct stat st {};
         if (::fstat(readFd_, &st) != 0) {
             error_ = std::strerror(errno);
             return false;

@@ -12,7 +12,7 @@ namespace thermivo {
 /// The program's scrambled data file (*.kvlu): a plain header of five numbers, a scrambled body of
 /// fixed-width decimal fields, and a 64-byte description block. One object serves one save or one open.
 class RecordFile {
-public:
+  public:
     enum Mode : int { ModeRead = 1, ModeWrite = 2 };
 
     /// Opens `path` for reading (mode 1) or prepares a save to it (mode 2). A save writes a temporary file
@@ -46,8 +46,10 @@ public:
     static constexpr std::uint8_t kChainSeed = 'K';
     static std::uint8_t keyOf(const std::array<std::uint8_t, 5>& n);
     static std::uint8_t positionMask(std::size_t offset);
-    static std::uint8_t scrambleByte(std::uint8_t plain, std::size_t offset, std::uint8_t key, std::uint8_t chain);
-    static std::uint8_t unscrambleByte(std::uint8_t raw, std::size_t offset, std::uint8_t key, std::uint8_t chain);
+    static std::uint8_t scrambleByte(std::uint8_t plain, std::size_t offset, std::uint8_t key,
+                                     std::uint8_t chain);
+    static std::uint8_t unscrambleByte(std::uint8_t raw, std::size_t offset, std::uint8_t key,
+                                       std::uint8_t chain);
     /// The whole file image of a recording for the given header numbers; empty (and `error`) when a field
     /// does not fit.
     static std::vector<std::uint8_t> encode(const Recording& rec, const std::array<std::uint8_t, 5>& numbers,
@@ -60,7 +62,7 @@ public:
     /// Header numbers as the writer draws them from the current local time.
     static std::array<std::uint8_t, 5> drawHeaderNumbers();
 
-private:
+  private:
     std::string path_;
     int mode_;
     bool open_ = false;

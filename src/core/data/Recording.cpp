@@ -9,7 +9,9 @@
 
 namespace thermivo {
 
-Recording::Recording() { reset(); }
+Recording::Recording() {
+    reset();
+}
 
 void Recording::reset() {
     kind = KindNone;
@@ -41,7 +43,9 @@ void Recording::buildSampleTimes() {
     }
 }
 
-void Recording::formatTemperatureTexts() { formatTemperatureTexts(AppSettings::instance()); }
+void Recording::formatTemperatureTexts() {
+    formatTemperatureTexts(AppSettings::instance());
+}
 
 void Recording::formatTemperatureTexts(const AppSettings& settings) {
     const float source[5] = {tempMax, tempMin, tempAvg, tempUpper, tempLower};
@@ -56,11 +60,16 @@ void Recording::formatTemperatureTexts(const AppSettings& settings) {
 
 int defaultDescriptionTextId(std::int32_t kind) {
     switch (kind) {
-        case KindTempCompact: return 62;
-        case KindTemp: return 63;
-        case KindTempUT: return 64;
-        case KindTempHumi: return 65;
-        default: return -1;
+        case KindTempCompact:
+            return 62;
+        case KindTemp:
+            return 63;
+        case KindTempUT:
+            return 64;
+        case KindTempHumi:
+            return 65;
+        default:
+            return -1;
     }
 }
 
@@ -70,7 +79,9 @@ void Recording::setDefaultDescription() {
     if (id >= 0) description() = text(id);
 }
 
-int Recording::usableSamples() const { return std::clamp(samplesLoaded, 0, kCapacity); }
+int Recording::usableSamples() const {
+    return std::clamp(samplesLoaded, 0, kCapacity);
+}
 
 bool Recording::isIncomplete() const {
     return hasSamples() && (usableSamples() < std::min(sampleCount, kCapacity) || samplesMissing > 0);
@@ -105,8 +116,8 @@ void Recording::cutToReceivedSamples() {
 }
 
 std::string intervalText(std::int64_t seconds) {
-    return format("%.2d:%.2d:%.2d", static_cast<int>(seconds / 3600 % 24), static_cast<int>(seconds / 60 % 60),
-                  static_cast<int>(seconds % 60));
+    return format("%.2d:%.2d:%.2d", static_cast<int>(seconds / 3600 % 24),
+                  static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
 }
 
 RecordingKind kindFromFileSerial(const std::string& serial) {

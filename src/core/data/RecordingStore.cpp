@@ -41,8 +41,8 @@ std::string RecordingStore::defaultRoot() {
 std::string RecordingStore::folderName(const std::string& serial) {
     std::string name;
     for (const char c : serial) {
-        const bool safe = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-                          c == '_' || c == '.';
+        const bool safe = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                          c == '-' || c == '_' || c == '.';
         name += safe ? c : '_';
     }
     // A name of dots alone would climb out of the folder.
@@ -65,7 +65,8 @@ std::string RecordingStore::pathFor(const std::string& serial, std::int64_t star
     return (fs::path(folderFor(serial)) / (startName(startTime) + ".kvlu")).string();
 }
 
-bool RecordingStore::holdsCopy(const std::string& serial, std::int64_t startTime, std::int32_t sampleCount) const {
+bool RecordingStore::holdsCopy(const std::string& serial, std::int64_t startTime,
+                               std::int32_t sampleCount) const {
     const std::string path = pathFor(serial, startTime);
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) return false;
@@ -74,7 +75,8 @@ bool RecordingStore::holdsCopy(const std::string& serial, std::int64_t startTime
     auto copy = std::make_unique<Recording>();
     const bool ok = file.read(*copy);
     file.close();
-    return ok && fileSerial(copy->serialText()) == fileSerial(serial) && copy->startTime == startTime && copy->sampleCount == sampleCount;
+    return ok && fileSerial(copy->serialText()) == fileSerial(serial) && copy->startTime == startTime &&
+           copy->sampleCount == sampleCount;
 }
 
 RecordingStore::Kept RecordingStore::keep(const Recording& rec) const {
@@ -97,6 +99,8 @@ RecordingStore::Kept RecordingStore::keep(const Recording& rec) const {
     return kept;
 }
 
-RecordingStore::Kept keepCompleteDownload(const RecordingStore& store, const Recording& rec) { return store.keep(rec); }
+RecordingStore::Kept keepCompleteDownload(const RecordingStore& store, const Recording& rec) {
+    return store.keep(rec);
+}
 
 }  // namespace thermivo

@@ -10,7 +10,7 @@ namespace thermivo {
 /// <root>/<serial>/<start time>.kvlu. A recording is known by its serial number and start time, so a
 /// later download of the same recording replaces its file instead of adding a second one.
 class RecordingStore {
-public:
+  public:
     /// Outcome of keeping a recording: the file's path, and why it failed when it did.
     struct Kept {
         bool ok = false;
@@ -41,7 +41,7 @@ public:
     /// A serial number made safe as a folder name.
     static std::string folderName(const std::string& serial);
 
-private:
+  private:
     std::string root_;
 };
 

@@ -42,7 +42,9 @@ std::string csvTime(std::int64_t t) {
 
 }  // namespace
 
-const char* alarmKeyword(int side) { return side > 0 ? "high" : (side < 0 ? "low" : ""); }
+const char* alarmKeyword(int side) {
+    return side > 0 ? "high" : (side < 0 ? "low" : "");
+}
 
 ExportResult exportRecordingToWorkbook(const Recording& rec, const std::string& path,
                                        const AppSettings& settings, const ExportHooks& hooks) {

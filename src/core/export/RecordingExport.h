@@ -28,9 +28,9 @@ ExportResult exportRecordingToWorkbook(const Recording& rec, const std::string& 
 /// "high", "low" or "" for an alarm side (1, -1, 0): the alarm column of the exports, in every language.
 const char* alarmKeyword(int side);
 
-/// The samples as CSV text: UTF-8 with a byte-order mark, CRLF lines, a header row, then number, local time (ISO 8601 with its UTC offset),
-/// temperature in the settings' unit, for kind 4 humidity, then the temperature alarm side and for kind 4
-/// the humidity alarm side.
+/// The samples as CSV text: UTF-8 with a byte-order mark, CRLF lines, a header row, then number, local time
+/// (ISO 8601 with its UTC offset), temperature in the settings' unit, for kind 4 humidity, then the
+/// temperature alarm side and for kind 4 the humidity alarm side.
 std::string recordingCsv(const Recording& rec, const AppSettings& settings);
 
 /// Writes recordingCsv() to `path` (temporary file renamed into place). False with `error` set on failure.

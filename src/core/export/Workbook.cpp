@@ -119,7 +119,8 @@ void appendUtf8(std::string& out, char32_t cp) {
 }
 
 std::string toUtf8(const std::u16string& s) {
-    if (std::all_of(s.begin(), s.end(), [](char16_t c) { return c < 0x80; })) return std::string(s.begin(), s.end());
+    if (std::all_of(s.begin(), s.end(), [](char16_t c) { return c < 0x80; }))
+        return std::string(s.begin(), s.end());
     std::string out;
     out.reserve(s.size());
     for (std::size_t i = 0; i < s.size(); ++i) {
@@ -290,7 +291,8 @@ void writeSst(std::string& out, const StringTable& table) {
             put16(extsst, 0);
         }
         put16(cur, static_cast<unsigned>(u.size()));
-        put8(cur, (compressed ? 0 : 1) | (tail && tail->runs ? 0x08 : 0) | (tail && tail->extLength ? 0x04 : 0));
+        put8(cur,
+             (compressed ? 0 : 1) | (tail && tail->runs ? 0x08 : 0) | (tail && tail->extLength ? 0x04 : 0));
         if (tail && tail->runs) put16(cur, tail->runs);
         if (tail && tail->extLength) put32(cur, tail->extLength);
         std::size_t done = 0;
@@ -504,7 +506,8 @@ class SegmentReader {
             u.resize(have + take);
             char16_t* out = u.data() + have;
             if (wide) {
-                for (std::size_t i = 0; i < take; ++i) out[i] = static_cast<char16_t>(get16(seg, off_ + 2 * i));
+                for (std::size_t i = 0; i < take; ++i)
+                    out[i] = static_cast<char16_t>(get16(seg, off_ + 2 * i));
             } else {
                 for (std::size_t i = 0; i < take; ++i)
                     out[i] = static_cast<char16_t>(static_cast<unsigned char>(seg[off_ + i]));
@@ -575,13 +578,20 @@ void setNumber(Worksheet& ws, std::size_t row, std::size_t col, double value) {
 
 std::string errorText(unsigned code) {
     switch (code) {
-        case 0x00: return "#NULL!";
-        case 0x07: return "#DIV/0!";
-        case 0x0F: return "#VALUE!";
-        case 0x17: return "#REF!";
-        case 0x1D: return "#NAME?";
-        case 0x24: return "#NUM!";
-        default: return "#N/A";
+        case 0x00:
+            return "#NULL!";
+        case 0x07:
+            return "#DIV/0!";
+        case 0x0F:
+            return "#VALUE!";
+        case 0x17:
+            return "#REF!";
+        case 0x1D:
+            return "#NAME?";
+        case 0x24:
+            return "#NUM!";
+        default:
+            return "#N/A";
     }
 }
 
@@ -592,7 +602,8 @@ std::string boolOrErrorText(unsigned value, bool isError) {
 
 /// Reads the cells of one worksheet; returns the stream position after its EOF record. Formula cells read
 /// as their last computed value; embedded objects (charts) are passed over.
-std::size_t readSheet(std::string_view stream, std::size_t pos, Worksheet& ws, const std::vector<std::string>& sst) {
+std::size_t readSheet(std::string_view stream, std::size_t pos, Worksheet& ws,
+                      const std::vector<std::string>& sst) {
     if (pos >= stream.size()) bad("a worksheet lies outside the stream");
     RecordCursor cur(stream, pos);
     Record r;
@@ -666,8 +677,7 @@ std::size_t readSheet(std::string_view stream, std::size_t pos, Worksheet& ws, c
                         stringPending = true;
                         pendingRow = row;
                         pendingColumn = col;
-                    }
-                    else if (kind == 1 || kind == 2)
+                    } else if (kind == 1 || kind == 2)
                         setCell(ws, row, col, boolOrErrorText(value, kind == 2));
                     else
                         setCell(ws, row, col, {});
@@ -680,8 +690,9 @@ std::size_t readSheet(std::string_view stream, std::size_t pos, Worksheet& ws, c
                 break;
             case kBoolErr:
                 if (d.size() < 8) bad("a cell is truncated");
-                setCell(ws, get16(d, 0), get16(d, 2),
-                        boolOrErrorText(static_cast<unsigned char>(d[6]), static_cast<unsigned char>(d[7]) != 0));
+                setCell(
+                    ws, get16(d, 0), get16(d, 2),
+                    boolOrErrorText(static_cast<unsigned char>(d[6]), static_cast<unsigned char>(d[7]) != 0));
                 break;
             default:
                 break;  // formatting and layout records carry no cell text
@@ -778,7 +789,8 @@ void appendMovedSheet(std::string& out, std::string_view sheet, std::size_t oldS
             const std::uint32_t v = get32(out, at);
             if (v == 0) return;
             const std::uint32_t moved = v + delta;
-            for (int b = 0; b < 4; ++b) out[at + static_cast<std::size_t>(b)] = static_cast<char>(moved >> (8 * b));
+            for (int b = 0; b < 4; ++b)
+                out[at + static_cast<std::size_t>(b)] = static_cast<char>(moved >> (8 * b));
         };
         patch(dataAt + 12);
         for (std::size_t at = 16; at + 4 <= r.data.size(); at += 4) patch(dataAt + at);
@@ -870,7 +882,8 @@ std::string Workbook::toXlsKeepingOriginal() const {
     for (std::size_t k = 0; k < o.globals.size(); ++k) {
         const auto& g = o.globals[k];
         if (g.type == kXf) {
-            if (!sameXf && std::string_view(o.stream).substr(g.offset + 4, g.length - 4) == ours) sameXf = xfCount;
+            if (!sameXf && std::string_view(o.stream).substr(g.offset + 4, g.length - 4) == ours)
+                sameXf = xfCount;
             ++xfCount;
             lastXf = k;
         }

@@ -6,12 +6,12 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <optional>
-#include <utility>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "analysis/Statistics.h"
@@ -33,7 +33,9 @@ namespace thermivo {
 
 #ifndef THERMIVO_HAVE_XLSXWRITER
 
-bool xlsxExportAvailable() { return false; }
+bool xlsxExportAvailable() {
+    return false;
+}
 
 bool writeRecordingXlsx(const Recording&, const std::string& path, const AppSettings&, std::string* error,
                         const std::string&) {
@@ -61,7 +63,8 @@ std::optional<double> serialDate(std::int64_t seconds) {
     const auto p = toLocal(seconds);
     if (!p) return std::nullopt;
     constexpr std::int64_t kEpochOffset = 25569;  // 1970-01-01 as a serial date
-    const std::int64_t days = daysFromCivil(p->year, static_cast<unsigned>(p->month), static_cast<unsigned>(p->day));
+    const std::int64_t days =
+        daysFromCivil(p->year, static_cast<unsigned>(p->month), static_cast<unsigned>(p->day));
     return static_cast<double>(days + kEpochOffset) + (p->hour * 3600 + p->minute * 60 + p->second) / 86400.0;
 }
 
@@ -92,7 +95,9 @@ std::string trimmed(const std::string& s) {
     return out;
 }
 
-std::string withUnit(const std::string& label, const std::string& unit) { return label + " (" + unit + ")"; }
+std::string withUnit(const std::string& label, const std::string& unit) {
+    return label + " (" + unit + ")";
+}
 
 // --- the package's application entry ----------------------------------------------------------------------
 // The library writes "Microsoft Excel" as the application of every package it makes. The entry is replaced by
@@ -115,25 +120,30 @@ std::uint32_t crc32Of(const std::string& bytes) {
 
 std::uint32_t le(const std::string& z, std::size_t at, int bytes) {
     std::uint32_t v = 0;
-    for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(z[at + static_cast<std::size_t>(i)]);
+    for (int i = bytes - 1; i >= 0; --i)
+        v = (v << 8) | static_cast<unsigned char>(z[at + static_cast<std::size_t>(i)]);
     return v;
 }
 
 void putLe(std::string& z, std::size_t at, std::uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) z[at + static_cast<std::size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    for (int i = 0; i < bytes; ++i)
+        z[at + static_cast<std::size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
 /// The package with entry `name` replaced by `content`; nothing when the package is not a plain zip as the
 /// library writes it (then the caller keeps it as it is).
-std::optional<std::string> replaceZipEntry(const std::string& zip, const std::string& name, const std::string& content) {
-    constexpr std::uint32_t kEnd = 0x06054b50, kCentral = 0x02014b50, kLocal = 0x04034b50, kDescriptor = 0x08074b50;
+std::optional<std::string> replaceZipEntry(const std::string& zip, const std::string& name,
+                                           const std::string& content) {
+    constexpr std::uint32_t kEnd = 0x06054b50, kCentral = 0x02014b50, kLocal = 0x04034b50,
+                            kDescriptor = 0x08074b50;
     if (zip.size() < 22) return std::nullopt;
     std::size_t end = zip.size() - 22;
     while (le(zip, end, 4) != kEnd) {
         if (end == 0 || zip.size() - end > 22 + 65535) return std::nullopt;
         --end;
     }
-    const std::uint32_t entries = le(zip, end + 10, 2), cdSize = le(zip, end + 12, 4), cdOffset = le(zip, end + 16, 4);
+    const std::uint32_t entries = le(zip, end + 10, 2), cdSize = le(zip, end + 12, 4),
+                        cdOffset = le(zip, end + 16, 4);
     if (static_cast<std::size_t>(cdOffset) + cdSize > end) return std::nullopt;
     std::string out, central;
     const std::uint32_t crc = crc32Of(content);
@@ -142,9 +152,11 @@ std::optional<std::string> replaceZipEntry(const std::string& zip, const std::st
     for (std::uint32_t e = 0; e < entries; ++e) {
         if (at + 46 > end || le(zip, at, 4) != kCentral) return std::nullopt;
         const std::uint32_t flags = le(zip, at + 8, 2), csize = le(zip, at + 20, 4);
-        const std::uint32_t nlen = le(zip, at + 28, 2), elen = le(zip, at + 30, 2), clen = le(zip, at + 32, 2);
+        const std::uint32_t nlen = le(zip, at + 28, 2), elen = le(zip, at + 30, 2),
+                            clen = le(zip, at + 32, 2);
         const std::uint32_t local = le(zip, at + 42, 4);
-        if (at + 46 + nlen + elen + clen > end || local + 30 > cdOffset || le(zip, local, 4) != kLocal) return std::nullopt;
+        if (at + 46 + nlen + elen + clen > end || local + 30 > cdOffset || le(zip, local, 4) != kLocal)
+            return std::nullopt;
         const std::string entryName = zip.substr(at + 46, nlen);
         const std::size_t data = local + 30 + le(zip, local + 26, 2) + le(zip, local + 28, 2);
         std::size_t stop = data + csize;
@@ -188,15 +200,20 @@ std::string applicationProperties() {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
            "<Properties xmlns=\"http://schemas.openxmlformats.org/officeDocument/2006/extended-properties\" "
            "xmlns:vt=\"http://schemas.openxmlformats.org/officeDocument/2006/docPropsVTypes\">"
-           "<Application>" + thermivoNameAndVersion() + "</Application><DocSecurity>0</DocSecurity>"
+           "<Application>" +
+           thermivoNameAndVersion() +
+           "</Application><DocSecurity>0</DocSecurity>"
            "<ScaleCrop>false</ScaleCrop><Company>Thermivo</Company><LinksUpToDate>false</LinksUpToDate>"
            "<SharedDoc>false</SharedDoc><HyperlinksChanged>false</HyperlinksChanged></Properties>";
 }
 
 class XlsxWriter {
-public:
+  public:
     XlsxWriter(const Recording& rec, const AppSettings& settings, std::string sourceSha256)
-        : rec_(rec), settings_(settings), humidity_(rec.kind == KindTempHumi), sourceSha256_(std::move(sourceSha256)) {}
+        : rec_(rec),
+          settings_(settings),
+          humidity_(rec.kind == KindTempHumi),
+          sourceSha256_(std::move(sourceSha256)) {}
 
     lxw_error write(const std::string& path) {
         lxw_workbook_options options{};
@@ -220,7 +237,7 @@ public:
         return workbook_close(wb_);
     }
 
-private:
+  private:
     // The package's application entry is fixed by the library; the maker is named in the document's own
     // properties (author, comments) and in custom properties a reader lists under "Generator" and "Source".
     void setProperties() {
@@ -236,7 +253,8 @@ private:
         properties.comments = const_cast<char*>(comments.c_str());
         workbook_set_properties(wb_, &properties);
         workbook_set_custom_property_string(wb_, "Generator", program.c_str());
-        if (!sourceSha256_.empty()) workbook_set_custom_property_string(wb_, "Source SHA-256", sourceSha256_.c_str());
+        if (!sourceSha256_.empty())
+            workbook_set_custom_property_string(wb_, "Source SHA-256", sourceSha256_.c_str());
     }
 
     void makeFormats() {
@@ -250,7 +268,8 @@ private:
         format_set_num_format(integer_, "0");
     }
 
-    void label(lxw_worksheet* ws, lxw_row_t row, lxw_col_t col, const std::string& s, lxw_format* f = nullptr) {
+    void label(lxw_worksheet* ws, lxw_row_t row, lxw_col_t col, const std::string& s,
+               lxw_format* f = nullptr) {
         worksheet_write_string(ws, row, col, s.c_str(), f);
     }
     void date(lxw_worksheet* ws, lxw_row_t row, lxw_col_t col, std::int64_t t) {
@@ -300,7 +319,8 @@ private:
         }
         // Dates in the cells are local times: the zone and its offset at the start say which.
         label(ws, row, 0, text(2506));
-        label(ws, row++, 1, localZoneName() + " (UTC" + formatUtcOffset(utcOffsetSeconds(rec_.startTime)) + ")");
+        label(ws, row++, 1,
+              localZoneName() + " (UTC" + formatUtcOffset(utcOffsetSeconds(rec_.startTime)) + ")");
         if (!sourceSha256_.empty()) {
             label(ws, row, 0, text(2511) + " " + text(2512));
             label(ws, row++, 1, sourceSha256_);
@@ -457,7 +477,8 @@ private:
                 const int hside = humidityAlarmSide(rec_, rec_.humidity[k]);
                 if (hside != 0) worksheet_write_string(ws, row, col, alarmKeyword(hside), nullptr);
             }
-            if (offsetChanges) label(ws, row, offsetCol, formatUtcOffset(utcOffsetSeconds(rec_.sampleTime[k])));
+            if (offsetChanges)
+                label(ws, row, offsetCol, formatUtcOffset(utcOffsetSeconds(rec_.sampleTime[k])));
         }
         rows_ = n;
     }
@@ -492,7 +513,8 @@ private:
                 series(summaryName_, l.row, 1, l.row, 2, 3, 4, l.name, l.temperature ? 0xC00000 : 0xB46E00,
                        LXW_CHART_LINE_DASH_DASH);
             if (const auto first = serialDate(rec_.sampleTime[0])) chart_axis_set_min(chart->x_axis, *first);
-            if (const auto end = serialDate(rec_.sampleTime[last - 1])) chart_axis_set_max(chart->x_axis, *end);
+            if (const auto end = serialDate(rec_.sampleTime[last - 1]))
+                chart_axis_set_max(chart->x_axis, *end);
         }
         const std::string title = rec_.serialText().empty() ? text(2316) : rec_.serialText();
         chart_title_set_name(chart, title.c_str());
@@ -520,7 +542,9 @@ private:
 
 }  // namespace
 
-bool xlsxExportAvailable() { return true; }
+bool xlsxExportAvailable() {
+    return true;
+}
 
 bool writeRecordingXlsx(const Recording& rec, const std::string& path, const AppSettings& settings,
                         std::string* error, const std::string& sourceSha256) {
@@ -547,10 +571,12 @@ bool writeRecordingXlsx(const Recording& rec, const std::string& path, const App
     std::remove(scratch.c_str());
     if (status != LXW_NO_ERROR || !read) {
         if (error)
-            *error = path + ": " + (status != LXW_NO_ERROR ? lxw_strerror(status) : "cannot read the scratch file");
+            *error = path + ": " +
+                     (status != LXW_NO_ERROR ? lxw_strerror(status) : "cannot read the scratch file");
         return false;
     }
-    if (auto named = replaceZipEntry(bytes, "docProps/app.xml", applicationProperties())) bytes = std::move(*named);
+    if (auto named = replaceZipEntry(bytes, "docProps/app.xml", applicationProperties()))
+        bytes = std::move(*named);
     const SaveResult saved = saveFileSafely(path, bytes);
     if (!saved.ok()) {
         if (error) *error = saveProblemText(saved.problem) + " (" + saved.detail + ")";

@@ -54,7 +54,9 @@ std::int64_t hundredths(float v) {
     return Recording::hasValue(v) ? std::llround(static_cast<double>(v) * 100.0) : INT64_MIN;
 }
 
-std::string sampleText(float v) { return Recording::hasValue(v) ? format("%.2f", static_cast<double>(v)) : "-"; }
+std::string sampleText(float v) {
+    return Recording::hasValue(v) ? format("%.2f", static_cast<double>(v)) : "-";
+}
 
 }  // namespace
 
@@ -62,8 +64,8 @@ std::string historyUtcText(std::int64_t seconds) {
     const time_t t = static_cast<time_t>(seconds);
     tm parts{};
     if (gmtime_r(&t, &parts) == nullptr) return std::to_string(seconds);
-    return format("%04d-%02d-%02dT%02d:%02dZ", parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
-                  parts.tm_min);
+    return format("%04d-%02d-%02dT%02d:%02dZ", parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday,
+                  parts.tm_hour, parts.tm_min);
 }
 
 namespace {
@@ -122,7 +124,8 @@ void compareWithKept(HistoryLog& log, const RecordingStore& store, const Recordi
     for (int i = 0; i < std::min(here, there); ++i) {
         const auto k = static_cast<std::size_t>(i);
         const bool tempDiffers = hundredths(rec.temperature[k]) != hundredths(kept->temperature[k]);
-        if (!tempDiffers && (!humidity || hundredths(rec.humidity[k]) == hundredths(kept->humidity[k]))) continue;
+        if (!tempDiffers && (!humidity || hundredths(rec.humidity[k]) == hundredths(kept->humidity[k])))
+            continue;
         v.samples = FileVerdict::DifferFromOriginal;
         v.firstDifference = i + 1;
         v.differenceTime = kept->sampleTime[k];
@@ -147,7 +150,8 @@ std::string recordingFingerprint(const Recording& rec) {
     const int n = rec.usableSamples();
     // The start as the record file keeps it, local wall time: a file read in another time zone still
     // matches the download it was written from.
-    h.update(format("%s|%s|%lld|%d|", fileSerial(rec.serialText()).c_str(), RecordingStore::startName(rec.startTime).c_str(),
+    h.update(format("%s|%s|%lld|%d|", fileSerial(rec.serialText()).c_str(),
+                    RecordingStore::startName(rec.startTime).c_str(),
                     static_cast<long long>(rec.intervalSeconds), n));
     const bool humidity = rec.kind == KindTempHumi;
     std::vector<std::int64_t> values;
@@ -184,7 +188,8 @@ HistoryEntry recordingEntry(HistoryEvent event, const Recording& rec, const Hist
     return e;
 }
 
-HistoryEntry fileEntry(HistoryEvent event, const std::string& path, const Recording& rec, const HistoryDetails& extra) {
+HistoryEntry fileEntry(HistoryEvent event, const std::string& path, const Recording& rec,
+                       const HistoryDetails& extra) {
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
     HistoryDetails details = {{"path", ec ? path : absolute.lexically_normal().string()}};
@@ -238,7 +243,8 @@ FileVerdict verifyFile(HistoryLog& log, const RecordingStore& store, const std::
 std::string verdictText(const FileVerdict& v) {
     std::string out;
     switch (v.origin) {
-        case FileVerdict::Unreadable: return textWith(kTextUnreadable, {v.error});
+        case FileVerdict::Unreadable:
+            return textWith(kTextUnreadable, {v.error});
         case FileVerdict::OriginalDownload:
             out = textWith(kTextOriginal, {v.row.serial, localText(v.row.seconds()), v.row.user});
             break;
@@ -249,20 +255,27 @@ std::string verdictText(const FileVerdict& v) {
         case FileVerdict::WrittenOther:
             out = textWith(kTextWrittenOther, {localText(v.row.seconds()), v.row.user});
             break;
-        case FileVerdict::Unknown: out = text(kTextUnknown); break;
+        case FileVerdict::Unknown:
+            out = text(kTextUnknown);
+            break;
     }
     switch (v.samples) {
-        case FileVerdict::NotARecordFile: break;
+        case FileVerdict::NotARecordFile:
+            break;
         case FileVerdict::NoKeptOriginal:
             out += "\n" + textWith(kTextNoKeptOriginal, {v.serial, formatLocalMinutes(v.startTime)});
             break;
-        case FileVerdict::KeptOriginalUnreadable: out += "\n" + textWith(kTextKeptUnreadable, {v.keptPath}); break;
-        case FileVerdict::SameAsOriginal: out += "\n" + textWith(kTextSameSamples, {v.keptPath}); break;
+        case FileVerdict::KeptOriginalUnreadable:
+            out += "\n" + textWith(kTextKeptUnreadable, {v.keptPath});
+            break;
+        case FileVerdict::SameAsOriginal:
+            out += "\n" + textWith(kTextSameSamples, {v.keptPath});
+            break;
         case FileVerdict::DifferFromOriginal:
             out += "\n" + (v.firstDifference > 0
                                ? textWith(kTextSampleDiffers, {std::to_string(v.firstDifference),
-                                                               formatLocalMinutes(v.differenceTime), v.keptPath,
-                                                               v.fileValue, v.keptValue})
+                                                               formatLocalMinutes(v.differenceTime),
+                                                               v.keptPath, v.fileValue, v.keptValue})
                                : textWith(kTextCountDiffers, {v.keptPath, v.fileValue, v.keptValue}));
             break;
     }
@@ -275,11 +288,16 @@ std::string verdictShortText(const FileVerdict& v) {
     if (v.samples == FileVerdict::DifferFromOriginal)
         return textWith(kTextShortDiffers, {std::to_string(std::max(v.firstDifference, 1))});
     switch (v.origin) {
-        case FileVerdict::Unreadable: return text(kTextShortUnreadable);
-        case FileVerdict::OriginalDownload: return text(kTextShortOriginal);
-        case FileVerdict::WrittenFromOriginal: return text(kTextShortFromOriginal);
-        case FileVerdict::WrittenOther: return text(kTextShortWritten);
-        case FileVerdict::Unknown: break;
+        case FileVerdict::Unreadable:
+            return text(kTextShortUnreadable);
+        case FileVerdict::OriginalDownload:
+            return text(kTextShortOriginal);
+        case FileVerdict::WrittenFromOriginal:
+            return text(kTextShortFromOriginal);
+        case FileVerdict::WrittenOther:
+            return text(kTextShortWritten);
+        case FileVerdict::Unknown:
+            break;
     }
     return text(kTextShortUnknown);
 }

@@ -36,15 +36,15 @@ void recordFile(HistoryLog* log, HistoryEvent event, const std::string& path, co
 /// What the history and the kept originals say of a file.
 struct FileVerdict {
     enum Origin {
-        Unreadable,          ///< the file cannot be read
-        OriginalDownload,    ///< a complete download kept this very file
-        WrittenFromOriginal, ///< Thermivo wrote it, with the samples of a complete download
-        WrittenOther,        ///< Thermivo wrote it, but no complete download holds its samples
-        Unknown,             ///< the history never saw this file
+        Unreadable,           ///< the file cannot be read
+        OriginalDownload,     ///< a complete download kept this very file
+        WrittenFromOriginal,  ///< Thermivo wrote it, with the samples of a complete download
+        WrittenOther,         ///< Thermivo wrote it, but no complete download holds its samples
+        Unknown,              ///< the history never saw this file
     };
     enum Samples {
         NotARecordFile,
-        NoKeptOriginal,      ///< no original of this serial number and start is kept here
+        NoKeptOriginal,  ///< no original of this serial number and start is kept here
         SameAsOriginal,
         DifferFromOriginal,
         KeptOriginalUnreadable,
@@ -52,8 +52,8 @@ struct FileVerdict {
     Origin origin = Unknown;
     Samples samples = NotARecordFile;
     std::string fileSha256;
-    std::string error;  ///< why the file or the history could not be read
-    HistoryRow row;     ///< the row that names the file (origin Original/Written*)
+    std::string error;                   ///< why the file or the history could not be read
+    HistoryRow row;                      ///< the row that names the file (origin Original/Written*)
     std::optional<HistoryRow> original;  ///< the complete download the file was written from
     // Record files: the comparison with the kept original.
     std::string serial;

@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::array<const char*, 10> kEventNames = {
-    "download-complete", "download-partial", "download-failed", "clock-set",     "recording-started",
+    "download-complete", "download-partial", "download-failed", "clock-set",    "recording-started",
     "file-opened",       "file-saved",       "file-exported",   "file-printed", "report-made"};
 constexpr int kTextFirstEvent = 2930;
 // A writer waits this long for the other program's transaction before the row counts as not written.
@@ -40,11 +40,12 @@ constexpr const char* kSchema =
     "CREATE INDEX IF NOT EXISTS events_samples ON events(samples_sha256);"
     "CREATE INDEX IF NOT EXISTS events_serial ON events(serial);";
 constexpr const char* kColumns =
-    "id, time_utc, user, host, program, event, serial, details, file_sha256, samples_sha256, previous_hash, hash";
+    "id, time_utc, user, host, program, event, serial, details, file_sha256, samples_sha256, previous_hash, "
+    "hash";
 
 /// A prepared statement that finalizes itself.
 class Statement {
-public:
+  public:
     Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &s_, nullptr); }
     ~Statement() { sqlite3_finalize(s_); }
     Statement(const Statement&) = delete;
@@ -58,11 +59,12 @@ public:
     int step() { return sqlite3_step(s_); }
     std::string text(int column) const {
         const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s_, column));
-        return p != nullptr ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(s_, column))) : std::string();
+        return p != nullptr ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(s_, column)))
+                            : std::string();
     }
     std::int64_t integer(int column) const { return sqlite3_column_int64(s_, column); }
 
-private:
+  private:
     sqlite3_stmt* s_ = nullptr;
 };
 
@@ -88,8 +90,8 @@ std::string utcNow() {
     clock_gettime(CLOCK_REALTIME, &ts);
     tm t{};
     gmtime_r(&ts.tv_sec, &t);
-    return format("%04d-%02d-%02dT%02d:%02d:%02d.%03ldZ", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour,
-                  t.tm_min, t.tm_sec, ts.tv_nsec / 1000000);
+    return format("%04d-%02d-%02dT%02d:%02d:%02d.%03ldZ", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday,
+                  t.tm_hour, t.tm_min, t.tm_sec, ts.tv_nsec / 1000000);
 }
 
 std::string systemUser() {
@@ -106,7 +108,9 @@ std::string hostName() {
 
 }  // namespace
 
-const char* historyEventName(HistoryEvent event) { return kEventNames[static_cast<std::size_t>(event)]; }
+const char* historyEventName(HistoryEvent event) {
+    return kEventNames[static_cast<std::size_t>(event)];
+}
 
 std::optional<HistoryEvent> historyEventFromName(const std::string& name) {
     for (std::size_t i = 0; i < kEventNames.size(); ++i)
@@ -126,9 +130,12 @@ std::string encodeHistoryDetails(const HistoryDetails& details) {
         out += key;
         out += '=';
         for (const char c : value) {
-            if (c == '\\') out += "\\\\";
-            else if (c == '\n') out += "\\n";
-            else out += c;
+            if (c == '\\')
+                out += "\\\\";
+            else if (c == '\n')
+                out += "\\n";
+            else
+                out += c;
         }
     }
     return out;
@@ -191,8 +198,8 @@ std::string HistoryLog::rowHash(const HistoryRow& row) {
     // Each field with its length in front, so no choice of texts can make two rows hash alike.
     Sha256 h;
     h.update(row.previousHash);
-    for (const std::string& field : {std::to_string(row.id), row.timeUtc, row.user, row.host, row.program, row.event,
-                                     row.serial, row.details, row.fileSha256, row.samplesSha256}) {
+    for (const std::string& field : {std::to_string(row.id), row.timeUtc, row.user, row.host, row.program,
+                                     row.event, row.serial, row.details, row.fileSha256, row.samplesSha256}) {
         h.update(std::to_string(field.size()) + ":");
         h.update(field);
     }
@@ -204,7 +211,8 @@ bool HistoryLog::open(std::string* error) {
     std::error_code ec;
     fs::create_directories(fs::path(path_).parent_path(), ec);
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+    if (sqlite3_open_v2(path_.c_str(), &db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
                         nullptr) != SQLITE_OK) {
         if (error != nullptr) *error = db != nullptr ? sqlite3_errmsg(db) : "out of memory";
         sqlite3_close_v2(db);
@@ -275,14 +283,16 @@ bool HistoryLog::record(const HistoryEntry& entry) {
     row.hash = rowHash(row);
     int rc = SQLITE_ERROR;
     {
-        Statement insert(db_, "INSERT INTO events(id, time_utc, user, host, program, event, serial, details,"
-                              " file_sha256, samples_sha256, previous_hash, hash)"
-                              " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)");
+        Statement insert(db_,
+                         "INSERT INTO events(id, time_utc, user, host, program, event, serial, details,"
+                         " file_sha256, samples_sha256, previous_hash, hash)"
+                         " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)");
         if (insert) {
             insert.bind(1, row.id);
             int i = 2;
-            for (const std::string* v : {&row.timeUtc, &row.user, &row.host, &row.program, &row.event, &row.serial,
-                                         &row.details, &row.fileSha256, &row.samplesSha256, &row.previousHash, &row.hash})
+            for (const std::string* v :
+                 {&row.timeUtc, &row.user, &row.host, &row.program, &row.event, &row.serial, &row.details,
+                  &row.fileSha256, &row.samplesSha256, &row.previousHash, &row.hash})
                 insert.bind(i++, *v);
             rc = insert.step();
         }
@@ -304,7 +314,9 @@ std::vector<HistoryRow> HistoryLog::rows(const std::string& serial, std::string*
         if (error != nullptr) *error = why;
         return out;
     }
-    Statement s(db_, (std::string("SELECT ") + kColumns + " FROM events WHERE ?1 = '' OR serial = ?1 ORDER BY id").c_str());
+    Statement s(db_,
+                (std::string("SELECT ") + kColumns + " FROM events WHERE ?1 = '' OR serial = ?1 ORDER BY id")
+                    .c_str());
     if (!s) {
         if (error != nullptr) *error = sqlite3_errmsg(db_);
         return out;
@@ -334,16 +346,18 @@ std::vector<HistoryRow> HistoryLog::writersOf(const std::string& fileSha256, std
     return out;
 }
 
-std::optional<HistoryRow> HistoryLog::downloadWithSamples(const std::string& samplesSha256, std::string* error) {
+std::optional<HistoryRow> HistoryLog::downloadWithSamples(const std::string& samplesSha256,
+                                                          std::string* error) {
     std::lock_guard lock(mutex_);
     std::string why;
     if (!open(&why)) {
         if (error != nullptr) *error = why;
         return std::nullopt;
     }
-    Statement s(db_, (std::string("SELECT ") + kColumns +
-                      " FROM events WHERE samples_sha256 = ?1 AND event = 'download-complete' ORDER BY id LIMIT 1")
-                         .c_str());
+    Statement s(db_,
+                (std::string("SELECT ") + kColumns +
+                 " FROM events WHERE samples_sha256 = ?1 AND event = 'download-complete' ORDER BY id LIMIT 1")
+                    .c_str());
     if (!s) {
         if (error != nullptr) *error = sqlite3_errmsg(db_);
         return std::nullopt;

@@ -74,7 +74,7 @@ struct ChainCheck {
 /// tool append to, each row chained to the one before by SHA-256. It shows edits; it does not prevent
 /// them (whoever may write the file can rebuild the chain).
 class HistoryLog {
-public:
+  public:
     /// `path` of the database; `program` names the writer ("thermivo 1.2.0").
     HistoryLog(std::string path, std::string program);
     ~HistoryLog();
@@ -97,14 +97,15 @@ public:
     /// of where a file came from).
     std::vector<HistoryRow> writersOf(const std::string& fileSha256, std::string* error = nullptr);
     /// The oldest complete download whose samples have this fingerprint.
-    std::optional<HistoryRow> downloadWithSamples(const std::string& samplesSha256, std::string* error = nullptr);
+    std::optional<HistoryRow> downloadWithSamples(const std::string& samplesSha256,
+                                                  std::string* error = nullptr);
     /// Walks the whole chain.
     ChainCheck verifyChain();
 
     /// The hash of a row from its content and the hash of the row before.
     static std::string rowHash(const HistoryRow& row);
 
-private:
+  private:
     bool open(std::string* error);
     void fail(const std::string& why);
 

@@ -120,8 +120,9 @@ bool BridgePorts::sysfsUsbId(const std::string& name, UsbId& id) const {
         std::uint16_t vendor = 0, product = 0;
         if (readHexId(dir / "idVendor", vendor) && readHexId(dir / "idProduct", product)) {
             id = {vendor, product};
-            return std::any_of(kBridgeUsbIds.begin(), kBridgeUsbIds.end(),
-                               [&](const UsbId& known) { return known.vendor == vendor && known.product == product; });
+            return std::any_of(kBridgeUsbIds.begin(), kBridgeUsbIds.end(), [&](const UsbId& known) {
+                return known.vendor == vendor && known.product == product;
+            });
         }
         dir = dir.parent_path();
     }

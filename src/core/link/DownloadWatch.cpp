@@ -17,7 +17,8 @@ constexpr int kSpareTicks = 60;
 
 int DownloadWatch::limitTicks(std::int32_t count) {
     const std::int64_t blocks = (std::clamp(count, 0, Recording::kCapacity) + 15) / 16;
-    const std::int64_t lineSeconds = (blocks * kBlockReplyBytes + kLineBytesPerSecond - 1) / kLineBytesPerSecond;
+    const std::int64_t lineSeconds =
+        (blocks * kBlockReplyBytes + kLineBytesPerSecond - 1) / kLineBytesPerSecond;
     return static_cast<int>(3 * lineSeconds) + kSpareTicks;
 }
 

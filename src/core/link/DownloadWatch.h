@@ -10,7 +10,7 @@ namespace thermivo {
 /// block seen again), one resend schedule (at most one resend a look), and an overall bound that a
 /// download which keeps progressing never reaches.
 class DownloadWatch {
-public:
+  public:
     enum class Phase {
         Idle,            ///< no download
         AwaitingHeader,  ///< the download header was asked for
@@ -60,7 +60,7 @@ public:
     bool running() const { return phase_ == Phase::AwaitingHeader || phase_ == Phase::Streaming; }
     int resendsWithoutProgress() const { return resends_; }
 
-private:
+  private:
     Action fail(Reason why);
 
     Phase phase_ = Phase::Idle;

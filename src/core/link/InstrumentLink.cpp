@@ -13,12 +13,12 @@ namespace {
 
 /// The serial port as a frame transport.
 class PortTransport : public FrameTransport {
-public:
+  public:
     explicit PortTransport(VkComm::CComPort& port) : port_(port) {}
     int write(const std::uint8_t* data, int count) override { return port_.write(data, count); }
     bool isPresent() override { return port_.isPresent(); }
 
-private:
+  private:
     VkComm::CComPort& port_;
 };
 
@@ -38,15 +38,19 @@ LongFrame longFrame(const protocol::Bytes3& args, std::int64_t now) {
 }  // namespace
 
 ShortFrame headerRequestFrame(bool download) {
-    return shortFrame(protocol::kSigHeader, download ? protocol::kEchoDownloadHeader : protocol::kEchoPlainHeader);
+    return shortFrame(protocol::kSigHeader,
+                      download ? protocol::kEchoDownloadHeader : protocol::kEchoPlainHeader);
 }
 
 ShortFrame blockRequestFrame(std::uint16_t address) {
-    return shortFrame(protocol::kSigBlock, {static_cast<std::uint8_t>(address & 0xFF),
-                                            static_cast<std::uint8_t>(address >> 8), protocol::kBlockRequestTail});
+    return shortFrame(protocol::kSigBlock,
+                      {static_cast<std::uint8_t>(address & 0xFF), static_cast<std::uint8_t>(address >> 8),
+                       protocol::kBlockRequestTail});
 }
 
-std::uint16_t blockAddress(std::int64_t sampleIndex) { return static_cast<std::uint16_t>((2 * sampleIndex) & 0xFFFF); }
+std::uint16_t blockAddress(std::int64_t sampleIndex) {
+    return static_cast<std::uint16_t>((2 * sampleIndex) & 0xFFFF);
+}
 
 std::array<std::uint8_t, 7> clockBlock(std::int64_t seconds) {
     const auto t = toLocal(seconds);
@@ -58,13 +62,17 @@ std::array<std::uint8_t, 7> clockBlock(std::int64_t seconds) {
             static_cast<std::uint8_t>(century)};
 }
 
-LongFrame clockSetFrame(std::int64_t now) { return longFrame(protocol::kEchoClockSet, now); }
+LongFrame clockSetFrame(std::int64_t now) {
+    return longFrame(protocol::kEchoClockSet, now);
+}
 
 LongFrame startFrame(std::uint8_t minutes, std::int64_t now) {
     return longFrame({0x00, protocol::kStartMarker, minutes}, now);
 }
 
-LongFrame statusFrame(std::int64_t now) { return longFrame(protocol::kEchoStatus, now); }
+LongFrame statusFrame(std::int64_t now) {
+    return longFrame(protocol::kEchoStatus, now);
+}
 
 InstrumentLink::InstrumentLink(Recording& recording, MessageSink& sink)
     : recording_(recording),
@@ -75,7 +83,9 @@ InstrumentLink::InstrumentLink(Recording& recording, MessageSink& sink)
     transport_ = portTransport_.get();
 }
 
-InstrumentLink::~InstrumentLink() { closePort(); }
+InstrumentLink::~InstrumentLink() {
+    closePort();
+}
 
 bool InstrumentLink::openPort(int n, const std::string& path) {
     closePort();
@@ -126,7 +136,8 @@ int InstrumentLink::requestBlocksThen(int position, bool lineQuiet, std::vector<
     return requestBlocksFrom(position, lineQuiet, blockAddress(position), std::move(then));
 }
 
-int InstrumentLink::requestBlocksFrom(int position, bool lineQuiet, std::uint16_t address, std::vector<int> then) {
+int InstrumentLink::requestBlocksFrom(int position, bool lineQuiet, std::uint16_t address,
+                                      std::vector<int> then) {
     {
         auto lock = lockRecording();
         decoder_->streamRequested(position, lineQuiet, std::move(then));
@@ -180,8 +191,12 @@ void InstrumentLink::setDisconnectText(const std::string& text) {
     disconnectText_ = text;
 }
 
-void InstrumentLink::setClock(std::function<std::int64_t()> clock) { clock_ = clock ? std::move(clock) : nowSeconds; }
+void InstrumentLink::setClock(std::function<std::int64_t()> clock) {
+    clock_ = clock ? std::move(clock) : nowSeconds;
+}
 
-std::int64_t InstrumentLink::now() const { return clock_(); }
+std::int64_t InstrumentLink::now() const {
+    return clock_();
+}
 
 }  // namespace thermivo

@@ -19,7 +19,7 @@ class LinkTrace;
 
 /// What the link writes its frames through: the serial port, or a fake in tests.
 class FrameTransport {
-public:
+  public:
     virtual ~FrameTransport() = default;
     /// Writes the frame; the number of bytes written, 0 on failure.
     virtual int write(const std::uint8_t* data, int count) = 0;
@@ -65,7 +65,7 @@ LongFrame statusFrame(std::int64_t now);
 /// thread and sends the first block request of a download from there. The Recording is written by the
 /// decoder under lockRecording(); whoever reads it while a port is open takes the same lock.
 class InstrumentLink {
-public:
+  public:
     static constexpr std::int64_t kReplyWaitSeconds = 3;
     static constexpr std::int64_t kStartReplyWaitSeconds = 10;
     static constexpr int kDisconnectTextId = 4;
@@ -139,7 +139,7 @@ public:
     std::atomic<std::int32_t> retryCounter{0};  ///< retries left in the current download step
     std::atomic<bool> instrumentConnected{false};
 
-private:
+  private:
     int send(const std::uint8_t* frame, int size, std::int32_t pending, std::int64_t replyWait);
     int requestBlocksFrom(int position, bool lineQuiet, std::uint16_t address, std::vector<int> then = {});
 

@@ -9,11 +9,11 @@
 
 #include "app/AppSettings.h"
 #include "app/Format.h"
+#include "app/Sha256.h"
 #include "app/UiText.h"
 #include "data/LocalTime.h"
 #include "data/Recording.h"
 #include "data/RecordingStore.h"
-#include "app/Sha256.h"
 #include "history/FileVerify.h"
 #include "history/HistoryLog.h"
 
@@ -57,10 +57,13 @@ struct OpenFailureText {
     const char* english;
 };
 constexpr OpenFailureText kPermissionDenied{
-    " 无法打开记录仪端口 %s：权限不足。请将当前用户加入 dialout 组，或安装 udev 规则（cmake --install）后重新插入记录仪。",
-    " Cannot open the instrument port %s: permission denied. Add your user to the 'dialout' group, or install "
+    " 无法打开记录仪端口 %s：权限不足。请将当前用户加入 dialout 组，或安装 udev 规则（cmake "
+    "--install）后重新插入记录仪。",
+    " Cannot open the instrument port %s: permission denied. Add your user to the 'dialout' group, or "
+    "install "
     "the udev rule (cmake --install), then plug the instrument in again."};
-constexpr OpenFailureText kNoDevice{" 无法打开记录仪端口 %s：设备不存在。", " Cannot open the instrument port %s: no such device."};
+constexpr OpenFailureText kNoDevice{" 无法打开记录仪端口 %s：设备不存在。",
+                                    " Cannot open the instrument port %s: no such device."};
 constexpr OpenFailureText kInUse{" 无法打开记录仪端口 %s：端口正被其他程序占用。",
                                  " Cannot open the instrument port %s: it is in use by another program."};
 
@@ -72,21 +75,26 @@ std::string localized(const OpenFailureText& t, const std::string& path) {
     return s;
 }
 
-bool hasAnsweredBit(std::int32_t code) { return (code & kAnswered) != 0; }
+bool hasAnsweredBit(std::int32_t code) {
+    return (code & kAnswered) != 0;
+}
 
 }  // namespace
 
 LinkController::LinkController(InstrumentLink& link, LinkView& view, PortDirectory& ports)
     : link_(link), view_(view), ports_(ports) {}
 
-int LinkController::downloadBarPosition(std::int64_t lParam, std::int32_t samplesLoaded, std::int32_t sampleCount) {
+int LinkController::downloadBarPosition(std::int64_t lParam, std::int32_t samplesLoaded,
+                                        std::int32_t sampleCount) {
     if (lParam == 1) return kDownloadBarMax;
     if (lParam != -1 || sampleCount <= 0) return 0;
     const float quotient = static_cast<float>(samplesLoaded) / static_cast<float>(sampleCount);
     return static_cast<int>(5.0f + 195.0f * quotient);
 }
 
-int LinkController::downloadLimitTicks(std::int32_t count) { return DownloadWatch::limitTicks(count); }
+int LinkController::downloadLimitTicks(std::int32_t count) {
+    return DownloadWatch::limitTicks(count);
+}
 
 int LinkController::leadingNumber(const std::string& text) {
     std::size_t i = 0;
@@ -144,8 +152,12 @@ void LinkController::onMessage(std::uint32_t message, std::int64_t wParam, std::
             view_.setProgress(IDC_DOWNLOAD_BAR, downloadBarPosition(lParam, loaded, count));
             break;
         }
-        case WM_PORT_CHANGE: portChange(lParam); break;
-        case WM_HEADER_DECODED: headerDecoded(); break;
+        case WM_PORT_CHANGE:
+            portChange(lParam);
+            break;
+        case WM_HEADER_DECODED:
+            headerDecoded();
+            break;
         case WM_REPLY_WAIT:
             replyCountdown_ = std::max(static_cast<int>(lParam), kMinReplyWait);
             view_.startTimer(TIMER_REPLY, kReplyTimerMs);
@@ -159,10 +171,17 @@ void LinkController::onMessage(std::uint32_t message, std::int64_t wParam, std::
             view_.setEnabled(IDC_PRINT, true);
             view_.setText(IDC_CONNECT, link_.disconnectText());
             break;
-        case WM_STATUS_DECODED: statusDecoded(); break;
-        case WM_DATA_INDICATOR: view_.setProgress(IDC_DATA_BAR, lParam == 1 ? 100 : 0); break;
-        case WM_LINK_INDICATOR: view_.setProgress(IDC_LINK_BAR, static_cast<int>(lParam)); break;
-        default: break;
+        case WM_STATUS_DECODED:
+            statusDecoded();
+            break;
+        case WM_DATA_INDICATOR:
+            view_.setProgress(IDC_DATA_BAR, lParam == 1 ? 100 : 0);
+            break;
+        case WM_LINK_INDICATOR:
+            view_.setProgress(IDC_LINK_BAR, static_cast<int>(lParam));
+            break;
+        default:
+            break;
     }
 }
 
@@ -215,17 +234,25 @@ std::string LinkController::openFailureText(const std::string& path) {
     return localized(kInUse, path);
 }
 
-std::string LinkController::captionWithState(const std::string& serial, std::int32_t state, int otherTextId) const {
+std::string LinkController::captionWithState(const std::string& serial, std::int32_t state,
+                                             int otherTextId) const {
     const int id = state == 0 ? kTextNotStarted : state == 1 ? kTextRecording : otherTextId;
     return serial + "\n" + text(id);
 }
 
 void LinkController::onTimer(int timerId) {
     switch (timerId) {
-        case TIMER_REPLY: replyTick(); break;
-        case TIMER_DOWNLOAD: downloadTick(); break;
-        case TIMER_POLL: pollTick(); break;
-        default: break;  // other timers (id 2 included) have no effect here
+        case TIMER_REPLY:
+            replyTick();
+            break;
+        case TIMER_DOWNLOAD:
+            downloadTick();
+            break;
+        case TIMER_POLL:
+            pollTick();
+            break;
+        default:
+            break;  // other timers (id 2 included) have no effect here
     }
 }
 
@@ -277,7 +304,8 @@ void LinkController::replyTick() {
                 {
                     auto lock = link_.lockRecording();
                     entry.serial = link_.recording().serialText();
-                    entry.details = {{"interval", std::to_string(link_.recording().startIntervalMinutes) + " min"}};
+                    entry.details = {
+                        {"interval", std::to_string(link_.recording().startIntervalMinutes) + " min"}};
                 }
                 record(entry);
                 break;
@@ -356,10 +384,17 @@ void LinkController::downloadTick() {
     }
     link_.sink().post(WM_DOWNLOAD_PROGRESS, 0, -1);
     switch (watch_.tick(look)) {
-        case DownloadWatch::Action::Wait: return;
-        case DownloadWatch::Action::Complete: downloadComplete(); return;
-        case DownloadWatch::Action::Fail: downloadFailed(); return;
-        case DownloadWatch::Action::AskHeader: link_.headerRequest(false); return;
+        case DownloadWatch::Action::Wait:
+            return;
+        case DownloadWatch::Action::Complete:
+            downloadComplete();
+            return;
+        case DownloadWatch::Action::Fail:
+            downloadFailed();
+            return;
+        case DownloadWatch::Action::AskHeader:
+            link_.headerRequest(false);
+            return;
         case DownloadWatch::Action::AskGap: {
             std::vector<int> plan;
             {
@@ -371,7 +406,9 @@ void LinkController::downloadTick() {
             link_.requestBlocksThen(first, true, std::move(plan));
             return;
         }
-        case DownloadWatch::Action::AskAhead: link_.requestBlocksFrom(look.placeable, false); return;
+        case DownloadWatch::Action::AskAhead:
+            link_.requestBlocksFrom(look.placeable, false);
+            return;
     }
 }
 
@@ -451,7 +488,8 @@ void LinkController::downloadFailed() {
         present = rec.hasSamples();
         if (present) rec.buildSampleTimes();
         if (history_ != nullptr)
-            entry = downloadEntry(loaded > 0 ? HistoryEvent::DownloadPartial : HistoryEvent::DownloadFailed, rec);
+            entry =
+                downloadEntry(loaded > 0 ? HistoryEvent::DownloadPartial : HistoryEvent::DownloadFailed, rec);
         // The samples that arrived are shown as they are, so the user sees what a Save would write.
         view_.refreshSummary(present);
         view_.refreshChart();
@@ -460,7 +498,8 @@ void LinkController::downloadFailed() {
     record(entry);
     if (present && loaded < count) {
         // Said in the status line itself, until the next action replaces it.
-        view_.setText(IDC_STATUS, textWith(kTextSamplesArrived, {std::to_string(loaded), std::to_string(count)}));
+        view_.setText(IDC_STATUS,
+                      textWith(kTextSamplesArrived, {std::to_string(loaded), std::to_string(count)}));
         view_.setToolTip(IDC_STATUS, text(kTextDownloadFailed));
         outcomeText_ = view_.text(IDC_STATUS);
     } else {
@@ -480,7 +519,8 @@ void LinkController::keepDownload(Recording& rec, HistoryEntry& entry) {
     // Written before the lock is let go: nothing (a Connect, a replug) can clear the samples first.
     const RecordingStore::Kept kept = keepCompleteDownload(*store_, rec);
     keptOk_ = kept.ok;
-    keptText_ = kept.ok ? textWith(kTextCopyKept, {kept.path}) : textWith(kTextCopyFailed, {kept.path, kept.error});
+    keptText_ =
+        kept.ok ? textWith(kTextCopyKept, {kept.path}) : textWith(kTextCopyFailed, {kept.path, kept.error});
     // A folder that takes no file is said once a run in a box of its own, not only in a tooltip.
     if (!kept.ok && !storeProblemTold_) {
         storeProblemTold_ = true;
@@ -502,8 +542,8 @@ std::string LinkController::startQuestion() const {
         store_->holdsCopy(held_.serial, held_.startTime, held_.sampleCount))
         return {};
     return text(kTextNeverDownloaded) + "\n" +
-           textWith(kTextHeldRecording, {held_.serial, held_.startText, std::to_string(held_.sampleCount)}) + "\n" +
-           text(kTextStartErases) + "\n" + text(kTextSureToStart);
+           textWith(kTextHeldRecording, {held_.serial, held_.startText, std::to_string(held_.sampleCount)}) +
+           "\n" + text(kTextStartErases) + "\n" + text(kTextSureToStart);
 }
 
 void LinkController::pollTick() {
@@ -511,7 +551,8 @@ void LinkController::pollTick() {
         view_.stopTimer(TIMER_POLL);
         return;
     }
-    if (link_.downloadMode.load() != kDownloadMode && link_.pendingCode.load() == PendingNone && !downloadBusy_)
+    if (link_.downloadMode.load() != kDownloadMode && link_.pendingCode.load() == PendingNone &&
+        !downloadBusy_)
         link_.statusRequest();
 }
 
@@ -621,7 +662,8 @@ void LinkController::statusDecoded() {
     if (clock == 0) return;
     std::string clockText = "0-0-0 -1:-1:-1";
     if (const auto t = toLocal(clock))
-        clockText = format("%d-%d-%d %.2d:%.2d:%.2d", t->year, t->month, t->day, t->hour, t->minute, t->second);
+        clockText =
+            format("%d-%d-%d %.2d:%.2d:%.2d", t->year, t->month, t->day, t->hour, t->minute, t->second);
     view_.setShown(IDC_CLOCK_TEXT, true);
     view_.setText(IDC_CLOCK_TEXT, clockText + std::string(20, ' '));
     view_.setProgress(IDC_BATTERY_BAR, battery);

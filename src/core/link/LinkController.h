@@ -17,7 +17,7 @@ struct HistoryEntry;
 /// its retries, clock setting and the start of a recording. It owns no window: it talks to one through
 /// LinkView, and the window forwards its timer ticks, posted messages and button clicks here.
 class LinkController {
-public:
+  public:
     static constexpr int kReplyTimerMs = 1000;
     static constexpr int kDownloadTimerMs = 1000;
     static constexpr int kPollTimerMs = 4500;
@@ -70,7 +70,7 @@ public:
     /// Leading digits of a text as a number; 0 when there are none.
     static int leadingNumber(const std::string& text);
 
-private:
+  private:
     void portChange(std::int64_t port);
     void replyTick();
     void downloadTick();
@@ -103,7 +103,7 @@ private:
     bool downloadBusy_ = false;
     bool startAfterStatus_ = false;  ///< Start Record waits for the status reply it asked for
     DownloadWatch watch_;
-    std::string outcomeText_;  ///< the status text a download ended with
+    std::string outcomeText_;      ///< the status text a download ended with
     std::string completedSerial_;  ///< serial number of the instrument whose download last completed
     const RecordingStore* store_ = nullptr;
     HistoryLog* history_ = nullptr;

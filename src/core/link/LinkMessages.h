@@ -32,7 +32,7 @@ struct PostedMessage {
 
 /// Where the link posts its messages. post() is called from any thread and must not block for long.
 class MessageSink {
-public:
+  public:
     virtual ~MessageSink() = default;
     /// Queue a message for the receiving (user-interface) thread.
     virtual void post(std::uint32_t message, std::int64_t wParam, std::int64_t lParam) = 0;
@@ -40,7 +40,7 @@ public:
 
 /// A sink that keeps messages until its owner drains them: tests and the command-line tool use it.
 class MessageQueue : public MessageSink {
-public:
+  public:
     void post(std::uint32_t message, std::int64_t wParam, std::int64_t lParam) override;
     /// Everything posted so far, oldest first; the queue is empty afterwards.
     std::vector<PostedMessage> drain();
@@ -49,7 +49,7 @@ public:
     /// Number of queued messages with this number.
     int count(std::uint32_t message) const;
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::condition_variable posted_;
     std::deque<PostedMessage> queue_;

@@ -36,7 +36,7 @@ enum LinkTimerId : int {
 /// What the link controller needs from the main window. Everything runs on the user-interface thread,
 /// except setTextFromAnyThread, which the device-notification routine calls from the watcher thread.
 class LinkView {
-public:
+  public:
     virtual ~LinkView() = default;
     virtual void setText(int controlId, const std::string& text) = 0;
     /// Must be safe from any thread: the text is applied on the user-interface thread, in posting order.
@@ -65,7 +65,7 @@ public:
 
 /// Where the bridge ports are: the controller asks it which ports exist and which are bridges.
 class PortDirectory {
-public:
+  public:
     virtual ~PortDirectory() = default;
     /// Numbers (1..256) of the bridge ports attached now, ascending.
     virtual std::vector<int> bridgePorts() = 0;

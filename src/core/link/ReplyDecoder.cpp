@@ -46,15 +46,20 @@ bool echoIs(const std::uint8_t* f, const Bytes3& echo) {
     return std::equal(echo.begin(), echo.end(), f + protocol::kEchoOffset);
 }
 
-std::uint16_t u16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+std::uint16_t u16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
 
 std::int32_t s32(const std::uint8_t* p) {
     const std::uint32_t v = static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-                            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+                            (static_cast<std::uint32_t>(p[2]) << 16) |
+                            (static_cast<std::uint32_t>(p[3]) << 24);
     return static_cast<std::int32_t>(v);
 }
 
-float value(const std::uint8_t* p) { return protocol::decodeValue(p[0], p[1]); }
+float value(const std::uint8_t* p) {
+    return protocol::decodeValue(p[0], p[1]);
+}
 
 bool plausible(int year, int month, int day, int hour, int minute, int second) {
     return year >= 1900 && year <= 3000 && month >= 1 && month <= 12 && day >= 1 && day <= 31 && hour <= 23 &&
@@ -144,10 +149,9 @@ int ReplyDecoder::decode() {
             if (fill_ < payload + protocol::kFrameOverhead) break;
 
             const Reply reply = replyAt(f);
-            const bool wanted =
-                reply == Reply::Block || reply == Reply::Clock ||
-                (reply == Reply::Header &&
-                 (echoIs(f, protocol::kEchoPlainHeader) || echoIs(f, protocol::kEchoDownloadHeader)));
+            const bool wanted = reply == Reply::Block || reply == Reply::Clock ||
+                                (reply == Reply::Header && (echoIs(f, protocol::kEchoPlainHeader) ||
+                                                            echoIs(f, protocol::kEchoDownloadHeader)));
             const int summed = protocol::kPayloadOffset + payload;
             if (wanted && protocol::byteSum(f, static_cast<std::size_t>(summed)) == u16(f + summed)) {
                 if (reply == Reply::Header) {
@@ -280,7 +284,9 @@ void ReplyDecoder::resetDownload(int count) {
     chained_ = -1;
 }
 
-void ReplyDecoder::streamRequested(int position, bool lineQuiet) { streamRequested(position, lineQuiet, {}); }
+void ReplyDecoder::streamRequested(int position, bool lineQuiet) {
+    streamRequested(position, lineQuiet, {});
+}
 
 void ReplyDecoder::streamRequested(int position, bool lineQuiet, std::vector<int> then) {
     next_ = -1;
@@ -297,7 +303,8 @@ std::vector<int> ReplyDecoder::requestPlan(int position) const {
     // Below the first unique block every address names two samples.
     const int firstUnique = (count_ - kAddressWrap + kBlock - 1) / kBlock * kBlock;
     std::vector<int> plan{firstUnique};
-    for (int at = firstUnique - kPlanStep; at > position; at -= kPlanStep) plan.push_back(at / kBlock * kBlock);
+    for (int at = firstUnique - kPlanStep; at > position; at -= kPlanStep)
+        plan.push_back(at / kBlock * kBlock);
     plan.push_back(position);
     return plan;
 }
@@ -352,13 +359,14 @@ ReplyDecoder::Missing ReplyDecoder::markMissing() {
 }
 
 bool ReplyDecoder::addressIsUnique(int position) const {
-    return position >= 0 && position < count_ && position + kAddressWrap >= count_ && position - kAddressWrap < 0;
+    return position >= 0 && position < count_ && position + kAddressWrap >= count_ &&
+           position - kAddressWrap < 0;
 }
 
 int ReplyDecoder::placeableStart(int position) const {
     if (addressIsUnique(position) || position < kAddressWrap) return position;
-    // Past the wrap every address is shared; the last block before the wrap never is (60000 < 2 x 32768 - 16),
-    // and a stream followed from there crosses the wrap at a known position.
+    // Past the wrap every address is shared; the last block before the wrap never is (60000 < 2 x 32768 -
+    // 16), and a stream followed from there crosses the wrap at a known position.
     return kAddressWrap - kBlock;
 }
 
@@ -370,7 +378,8 @@ bool ReplyDecoder::isStored(int position) const {
 bool ReplyDecoder::sameAsStored(int position, const BlockValues& values) const {
     const Recording& rec = link_.recording();
     for (int k = 0; k < kBlock && position + k < count_; ++k) {
-        if (rec.temperature[static_cast<std::size_t>(position + k)] != values[static_cast<std::size_t>(k)]) return false;
+        if (rec.temperature[static_cast<std::size_t>(position + k)] != values[static_cast<std::size_t>(k)])
+            return false;
     }
     return true;
 }
@@ -459,7 +468,8 @@ void ReplyDecoder::placeBlock(const std::uint8_t* f) {
     }
     const std::uint16_t address = u16(f + protocol::kEchoOffset);
     BlockValues values{};
-    for (int k = 0; k < kBlock; ++k) values[static_cast<std::size_t>(k)] = value(f + protocol::kPayloadOffset + 2 * k);
+    for (int k = 0; k < kBlock; ++k)
+        values[static_cast<std::size_t>(k)] = value(f + protocol::kPayloadOffset + 2 * k);
 
     // Requests always name the first sample of a block; anything else cannot be placed on our blocks.
     lastPlaced_ = -1;

@@ -10,14 +10,15 @@ class InstrumentLink;
 
 /// Where a download stands, as the controller needs it (read under the recording lock).
 struct DownloadState {
-    int samplesLoaded = 0;   ///< samples from the first on without a gap
-    int storedBlocks = 0;    ///< blocks stored anywhere in the recording; grows only with new samples
-    int heldBlocks = 0;      ///< addresses first held in this download (neither of their samples stored)
-    int blocksSeen = 0;      ///< good block replies, placed or not: the line is busy while it grows
-    int firstGap = 0;        ///< first sample not stored (= samplesLoaded)
+    int samplesLoaded = 0;  ///< samples from the first on without a gap
+    int storedBlocks = 0;   ///< blocks stored anywhere in the recording; grows only with new samples
+    int heldBlocks = 0;     ///< addresses first held in this download (neither of their samples stored)
+    int blocksSeen = 0;     ///< good block replies, placed or not: the line is busy while it grows
+    int firstGap = 0;       ///< first sample not stored (= samplesLoaded)
     bool storedBeyondGap = false;  ///< some block after the first gap is already stored
-    int streamAt = -1;       ///< sample of the last block the stream brought that could be placed; -1 unknown
-    bool heldAtEnd = false;  ///< the held run, read as the copy past the address wrap, ends with the recording
+    int streamAt = -1;  ///< sample of the last block the stream brought that could be placed; -1 unknown
+    bool heldAtEnd =
+        false;  ///< the held run, read as the copy past the address wrap, ends with the recording
 };
 
 /// Turns the instrument's byte stream into Recording fields, link state and posted messages.
@@ -27,7 +28,7 @@ struct DownloadState {
 /// it, then spoil its lead byte so the next search moves on by one byte. Garbage is dropped; when no
 /// frame start is present only the last three bytes stay, since they may begin one.
 class ReplyDecoder {
-public:
+  public:
     static constexpr int kBufferSize = 6144;
 
     explicit ReplyDecoder(InstrumentLink& link);
@@ -87,7 +88,7 @@ public:
     /// Battery percent of a 10-bit reading: 100 x ((r x 5 / 1023 - 3.1) / 0.35)^2, limited to 0..100.
     static int batteryPercent(int reading);
 
-private:
+  private:
     void dropFront(int n);
     bool handleHeader(const std::uint8_t* f, int payload, bool& requestFirstBlock);
     void handleBlock(const std::uint8_t* f);
@@ -113,19 +114,19 @@ private:
     int fill_ = 0;
 
     // Download bookkeeping, guarded by the recording lock.
-    int count_ = 0;                      ///< samples of the recording being downloaded
-    std::vector<std::uint8_t> stored_;   ///< per block of 16 samples: stored
+    int count_ = 0;                     ///< samples of the recording being downloaded
+    std::vector<std::uint8_t> stored_;  ///< per block of 16 samples: stored
     int storedBlocks_ = 0;
     int heldBlocks_ = 0;
     int blocksSeen_ = 0;
-    int next_ = -1;                      ///< position of the next block of the followed stream; -1: not sure
-    int switchTo_ = -1;                  ///< requested position while the old stream may still arrive
-    int lastPlaced_ = -1;                ///< where the last block that arrived was placed; -1 not placed
-    std::vector<Unplaced> unplaced_;     ///< blocks of the current stream that could not be placed yet
-    std::vector<std::uint8_t> heldSeen_; ///< per block address: held once in this download
-    int requested_ = -1;                 ///< position of the last block request
-    std::vector<int> then_;              ///< requests still to go out, the first once the last is answered
-    int chained_ = -1;                   ///< a request to send once the lock is let go; -1 none
+    int next_ = -1;                       ///< position of the next block of the followed stream; -1: not sure
+    int switchTo_ = -1;                   ///< requested position while the old stream may still arrive
+    int lastPlaced_ = -1;                 ///< where the last block that arrived was placed; -1 not placed
+    std::vector<Unplaced> unplaced_;      ///< blocks of the current stream that could not be placed yet
+    std::vector<std::uint8_t> heldSeen_;  ///< per block address: held once in this download
+    int requested_ = -1;                  ///< position of the last block request
+    std::vector<int> then_;               ///< requests still to go out, the first once the last is answered
+    int chained_ = -1;                    ///< a request to send once the lock is let go; -1 none
     bool planFirstRequest_ = false;
 };
 

@@ -52,7 +52,8 @@ int mmToPixels(double mm, double factor, int dpi);
 /// Number of text pages of a selection: a summary page plus one page per 60 rows begun.
 int textPageCount(int selCount);
 
-/// Resolution at which the pen widths of the printed pages are given: a pen of width 1 is 1/600 inch on paper.
+/// Resolution at which the pen widths of the printed pages are given: a pen of width 1 is 1/600 inch on
+/// paper.
 inline constexpr int kPenDesignDpi = 600;
 
 /// Device pixels per pen-width unit on a printer of `dpi` (fractions below 600 dpi, e.g. 0.5 at 300 dpi).

@@ -7,20 +7,20 @@ namespace thermivo {
 /// What became of a printout, told to the user after Print or Save as PDF.
 struct PrintOutcome {
     enum class Result {
-        Cancelled,   ///< the user closed a dialog; nothing to tell
-        Sent,        ///< the print system took the job
-        Saved,       ///< the pages were written to a PDF file
-        NoPrinter,   ///< there is no print queue to send to
-        Refused,     ///< the print system refused the job or dropped it
-        NotStarted,  ///< the document could not be started on the printer
-        PageFailed,  ///< a page could not be started; the job was aborted
-        SaveFailed,  ///< the PDF file could not be written
+        Cancelled,    ///< the user closed a dialog; nothing to tell
+        Sent,         ///< the print system took the job
+        Saved,        ///< the pages were written to a PDF file
+        NoPrinter,    ///< there is no print queue to send to
+        Refused,      ///< the print system refused the job or dropped it
+        NotStarted,   ///< the document could not be started on the printer
+        PageFailed,   ///< a page could not be started; the job was aborted
+        SaveFailed,   ///< the PDF file could not be written
         NoAnswer,     ///< the print service gave no word on the job: it may or may not print
         ServiceDown,  ///< the print service is not running
         Unconfirmed,  ///< handed to the printer by a build that cannot ask the print service
         Stopped,      ///< the user cancelled while the pages were made; no job was left at the printer
         StoppedNotWithdrawn,  ///< cancelled, but the pages spooled so far could not be taken back
-        SaveStopped,  ///< the user cancelled while the PDF was made; the file was left as it was
+        SaveStopped,          ///< the user cancelled while the PDF was made; the file was left as it was
     };
 
     Result result = Result::Cancelled;
@@ -36,8 +36,10 @@ struct PrintOutcome {
     static PrintOutcome failure(Result result, std::string target, std::string reason = {}, int page = 0);
 
     bool succeeded() const { return result == Result::Sent || result == Result::Saved; }
-    bool failed() const { return !succeeded() && result != Result::Cancelled && result != Result::Stopped &&
-                                     result != Result::SaveStopped; }
+    bool failed() const {
+        return !succeeded() && result != Result::Cancelled && result != Result::Stopped &&
+               result != Result::SaveStopped;
+    }
 };
 
 /// The sentence for an outcome in a language ("Sent 3 pages to office.", "Sent 1 page to office."); empty

@@ -174,7 +174,8 @@ void DrawTextPage(const TextLayout& layout, const PrintJob& job, Canvas& canvas,
     // "1001/1001" is wider than the 20 mm the design leaves right of the page number: a long number moves
     // left so that it ends 3 mm inside the page frame.
     const std::string number = format("%d/%d", page, job.pageTotal);
-    const int rightEnd = layout.pageWidth - mmToPixels(3, layout.factor, static_cast<int>(layout.pixelsPerMmX * 25.4 + 0.5));
+    const int rightEnd =
+        layout.pageWidth - mmToPixels(3, layout.factor, static_cast<int>(layout.pixelsPerMmX * 25.4 + 0.5));
     const int numberX = std::max(0, std::min(layout.pageNumberX, rightEnd - canvas.textExtent(number).width));
     canvas.textOut(numberX, layout.pageNumberY, number);
     if (page == 1)

@@ -26,12 +26,12 @@ constexpr double kRightMm = 192.0;
 constexpr double kValueMm = 72.0;
 constexpr double kStatValueMm = 86.0;  // the statistics' labels are longer
 constexpr double kLineMm = 5.2;
-constexpr double kTextMm = 3.0;   // em height of the body text
+constexpr double kTextMm = 3.0;  // em height of the body text
 constexpr double kTableTextMm = 2.6;
 
 // The curve block.
 constexpr double kCurveHeightMm = 112.0;
-constexpr double kPlotTopMm = 4.0;     // below the block's top
+constexpr double kPlotTopMm = 4.0;  // below the block's top
 constexpr double kPlotHeightMm = 80.0;
 constexpr double kPlotLeftMm = 26.0;
 constexpr double kPlotRightMm = 174.0;
@@ -56,7 +56,9 @@ constexpr Rgb kWithinFrame{0, 120, 0};
 constexpr Rgb kExceededFrame{190, 0, 0};
 constexpr Rgb kNoLimitsFrame{110, 110, 110};
 
-std::string timeOrEmpty(std::int64_t t) { return formatLocalWithOffset(t); }
+std::string timeOrEmpty(std::int64_t t) {
+    return formatLocalWithOffset(t);
+}
 
 ReportVerdict verdictOf(const LimitStatistics& l, int quantityTextId) {
     ReportVerdict v;
@@ -69,7 +71,8 @@ ReportVerdict verdictOf(const LimitStatistics& l, int quantityTextId) {
         v.text = text(2516);
     } else {
         v.outcome = ReportVerdict::Outcome::Exceeded;
-        v.text = textWith(2517, {format("%zu", l.excursions.size()), durationText(l.secondsAbove + l.secondsBelow)});
+        v.text = textWith(
+            2517, {format("%zu", l.excursions.size()), durationText(l.secondsAbove + l.secondsBelow)});
     }
     return v;
 }
@@ -81,7 +84,9 @@ void limitLines(std::vector<ReportField>& out, const LimitStatistics& l, const s
     if (l.alarmOn) out.push_back({text(2528), format("%zu", l.excursions.size())});
 }
 
-bool isWide(unsigned char lead) { return lead >= 0xE0; }
+bool isWide(unsigned char lead) {
+    return lead >= 0xE0;
+}
 
 }  // namespace
 
@@ -101,9 +106,12 @@ std::vector<std::string> wrapText(const std::string& text, int columns) {
             continue;
         }
         std::size_t len = 1;
-        if (c >= 0xF0) len = 4;
-        else if (c >= 0xE0) len = 3;
-        else if (c >= 0xC0) len = 2;
+        if (c >= 0xF0)
+            len = 4;
+        else if (c >= 0xE0)
+            len = 3;
+        else if (c >= 0xC0)
+            len = 2;
         len = std::min(len, text.size() - i);
         const int w = isWide(c) ? 2 : 1;
         if (width + w > columns && !line.empty()) {
@@ -146,8 +154,10 @@ ReportContent buildReportContent(const Recording& rec, const ReportRequest& requ
     const RecordingStatistics& s = c.stats;
     const bool humi = s.hasHumidity;
     const int n = s.range.count();
-    const std::int64_t first = n > 0 ? rec.sampleTime[static_cast<std::size_t>(s.range.first)] : rec.startTime;
-    const std::int64_t last = n > 0 ? rec.sampleTime[static_cast<std::size_t>(s.range.last - 1)] : rec.stopTime;
+    const std::int64_t first =
+        n > 0 ? rec.sampleTime[static_cast<std::size_t>(s.range.first)] : rec.startTime;
+    const std::int64_t last =
+        n > 0 ? rec.sampleTime[static_cast<std::size_t>(s.range.last - 1)] : rec.stopTime;
 
     auto& id = c.identity;
     id.push_back({text(2501), rec.serialText()});
@@ -195,15 +205,17 @@ ReportContent buildReportContent(const Recording& rec, const ReportRequest& requ
         st.push_back({text(2522), s.maxPercent ? at(hum(*s.maxPercent), s.maxPercentTime) : text(2322)});
         st.push_back({text(2523), s.minPercent ? at(hum(*s.minPercent), s.minPercentTime) : text(2322)});
         st.push_back({text(2524), s.avgPercent ? hum(*s.avgPercent) : text(2322)});
-        limitLines(st, s.humidity,
-                   format("[%.2f, %.2f]", static_cast<double>(rec.humiLower), static_cast<double>(rec.humiUpper)) +
-                       settings.humidityUnit);
+        limitLines(
+            st, s.humidity,
+            format("[%.2f, %.2f]", static_cast<double>(rec.humiLower), static_cast<double>(rec.humiUpper)) +
+                settings.humidityUnit);
     }
 
     std::vector<std::pair<const Excursion*, bool>> all;
     for (const Excursion& e : s.temperature.excursions) all.emplace_back(&e, false);
     for (const Excursion& e : s.humidity.excursions) all.emplace_back(&e, true);
-    std::stable_sort(all.begin(), all.end(), [](const auto& a, const auto& b) { return a.first->start < b.first->start; });
+    std::stable_sort(all.begin(), all.end(),
+                     [](const auto& a, const auto& b) { return a.first->start < b.first->start; });
     int number = 0;
     for (const auto& [e, isHumidity] : all) {
         ReportExcursionRow r;
@@ -225,8 +237,12 @@ ReportContent buildReportContent(const Recording& rec, const ReportRequest& requ
 
 ReportDocument::ReportDocument(const Recording& rec, ReportContent content, int dpiX, int dpiY, int width,
                                int height)
-    : rec_(rec), content_(std::move(content)), dpiX_(std::max(dpiX, 1)), dpiY_(std::max(dpiY, 1)),
-      width_(width), height_(height) {
+    : rec_(rec),
+      content_(std::move(content)),
+      dpiX_(std::max(dpiX, 1)),
+      dpiY_(std::max(dpiY, 1)),
+      width_(width),
+      height_(height) {
     const double widthMm = width * 25.4 / dpiX_, heightMm = height * 25.4 / dpiY_;
     scale_ = std::max(0.01, std::min(widthMm / kPageWidthMm, heightMm / kPageHeightMm));
     commentLines_ = wrapText(content_.comment, 100);
@@ -253,7 +269,8 @@ ReportDocument::ReportDocument(const Recording& rec, ReportContent content, int 
     flow.push_back({Kind::Heading, 2542, 9.0});
     // Without a comment, three ruled lines are left for one written by hand.
     const std::size_t commentRows = commentLines_.empty() ? 3 : commentLines_.size();
-    for (std::size_t i = 0; i < commentRows; ++i) flow.push_back({Kind::CommentLine, static_cast<int>(i), 6.0});
+    for (std::size_t i = 0; i < commentRows; ++i)
+        flow.push_back({Kind::CommentLine, static_cast<int>(i), 6.0});
     flow.push_back({Kind::Signature, 0, 6.0 + 3 * kSignatureRowMm});
 
     pages_.emplace_back();
@@ -279,8 +296,12 @@ ReportDocument::ReportDocument(const Recording& rec, ReportContent content, int 
     }
 }
 
-int ReportDocument::px(double mm) const { return static_cast<int>(mm * scale_ * dpiX_ / 25.4); }
-int ReportDocument::py(double mm) const { return static_cast<int>(mm * scale_ * dpiY_ / 25.4); }
+int ReportDocument::px(double mm) const {
+    return static_cast<int>(mm * scale_ * dpiX_ / 25.4);
+}
+int ReportDocument::py(double mm) const {
+    return static_cast<int>(mm * scale_ * dpiY_ / 25.4);
+}
 
 namespace {
 
@@ -340,7 +361,8 @@ void ReportDocument::drawFooter(Canvas& canvas, int page) const {
     canvas.setFont(f);
     canvas.setPen(Pen{PenStyle::Solid, std::max(1.0, py(0.2) * 1.0), kBlack});
     canvas.line(px(kLeftMm), py(kFooterMm - 1.5), px(kRightMm), py(kFooterMm - 1.5));
-    canvas.textOut(px(kLeftMm), py(kFooterMm), textWith(2549, {format("%d", page), format("%d", pageCount())}));
+    canvas.textOut(px(kLeftMm), py(kFooterMm),
+                   textWith(2549, {format("%d", page), format("%d", pageCount())}));
     canvas.textOut(px(70), py(kFooterMm), text(2501) + " " + content_.serial);
     const std::string digest = text(2512) + " " + content_.digestPrefix;
     canvas.textOut(px(kRightMm) - canvas.textExtent(digest).width, py(kFooterMm), digest);
@@ -394,7 +416,8 @@ void ReportDocument::drawBlock(Canvas& canvas, const Block& b) const {
             double line = b.topMm + 4.5;
             for (const ReportVerdict& v : content_.verdicts) {
                 canvas.setTextColor(v.outcome == ReportVerdict::Outcome::Exceeded ? kExceededFrame : kBlack);
-                fitText(canvas, verdictFont, px(kLeftMm + 4), py(line), px(kRightMm - 3), v.quantity + ": " + v.text);
+                fitText(canvas, verdictFont, px(kLeftMm + 4), py(line), px(kRightMm - 3),
+                        v.quantity + ": " + v.text);
                 line += 7.0;
             }
             canvas.setTextColor(kBlack);
@@ -416,8 +439,8 @@ void ReportDocument::drawBlock(Canvas& canvas, const Block& b) const {
                 cells = {r.number, r.quantity, r.side, r.start, r.end, r.duration, r.extreme};
             }
             for (std::size_t k = 0; k < cells.size(); ++k)
-                fitText(canvas, f, px(kTableColumnsMm[k] + 0.8), py(b.topMm + 1), px(kTableColumnsMm[k + 1] - 0.5),
-                        cells[k]);
+                fitText(canvas, f, px(kTableColumnsMm[k] + 0.8), py(b.topMm + 1),
+                        px(kTableColumnsMm[k + 1] - 0.5), cells[k]);
             canvas.setPen(thin);
             const int bottom = py(b.topMm + b.heightMm);
             canvas.line(px(kTableColumnsMm[0]), bottom, px(kTableColumnsMm[7]), bottom);
@@ -486,7 +509,8 @@ void ReportDocument::drawCurve(Canvas& canvas, double topMm) const {
         return bottom - static_cast<int>((v - sc.low) / (sc.high - sc.low) * plotHeight);
     };
     const auto xOf = [&](int index) {
-        return left + static_cast<int>(static_cast<long long>(index - first) * plotWidth / std::max(1, n - 1));
+        return left +
+               static_cast<int>(static_cast<long long>(index - first) * plotWidth / std::max(1, n - 1));
     };
 
     // Excursions first, so grid and curves lie on top of the shading.
@@ -494,7 +518,8 @@ void ReportDocument::drawCurve(Canvas& canvas, double topMm) const {
         for (const Excursion& e : l.excursions) {
             // A run lasts until the next sample: that is the time it counts for.
             const int x0 = xOf(e.firstSample);
-            const int x1 = std::max(xOf(std::min(e.lastSample + 1, first + n - 1)), x0 + std::max(1, px(0.5)));
+            const int x1 =
+                std::max(xOf(std::min(e.lastSample + 1, first + n - 1)), x0 + std::max(1, px(0.5)));
             canvas.fillRect({x0, top, std::min(x1, right), bottom}, color);
         }
     };

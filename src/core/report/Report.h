@@ -78,12 +78,23 @@ class ReportDocument {
 
     /// A block of the flow; public for the layout's tests.
     struct Block {
-        enum class Kind { Title, Heading, Field, Verdicts, StatLine, Curve, TableHeader, TableRow, Note,
-                          CommentLine, Signature };
+        enum class Kind {
+            Title,
+            Heading,
+            Field,
+            Verdicts,
+            StatLine,
+            Curve,
+            TableHeader,
+            TableRow,
+            Note,
+            CommentLine,
+            Signature
+        };
         Kind kind;
-        int index = 0;       ///< into the content's list of that kind
+        int index = 0;  ///< into the content's list of that kind
         double heightMm = 0;
-        double topMm = 0;    ///< placed position on its page
+        double topMm = 0;  ///< placed position on its page
     };
     const std::vector<std::vector<Block>>& pages() const { return pages_; }
 
@@ -103,7 +114,8 @@ class ReportDocument {
     std::vector<std::vector<Block>> pages_;
 };
 
-/// Breaks a text into lines of at most `columns` columns (a CJK character takes two); explicit line breaks kept.
+/// Breaks a text into lines of at most `columns` columns (a CJK character takes two); explicit line breaks
+/// kept.
 std::vector<std::string> wrapText(const std::string& text, int columns);
 
 }  // namespace thermivo

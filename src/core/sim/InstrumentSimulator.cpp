@@ -21,7 +21,9 @@ std::uint32_t nextRandom(std::uint32_t& state) {
     return state >> 8;
 }
 
-bool signatureAt(const std::uint8_t* p, const Bytes3& s) { return p[1] == s[0] && p[2] == s[1] && p[3] == s[2]; }
+bool signatureAt(const std::uint8_t* p, const Bytes3& s) {
+    return p[1] == s[0] && p[2] == s[1] && p[3] == s[2];
+}
 
 void putValue(InstrumentSimulator::Frame& f, std::size_t at, float celsius) {
     const auto v = protocol::encodeValue(celsius);
@@ -124,12 +126,15 @@ bool parseSampleList(const std::string& json, std::vector<float>& out, std::stri
 InstrumentSimulator::InstrumentSimulator(SimConfig config, std::function<std::int64_t()> clock)
     : config_(std::move(config)), clock_(clock ? std::move(clock) : nowSeconds), rng_(config_.garbageSeed) {
     if (config_.start == 0) {
-        const std::int64_t span = static_cast<std::int64_t>(config_.samples.size()) * config_.intervalMinutes * 60;
+        const std::int64_t span =
+            static_cast<std::int64_t>(config_.samples.size()) * config_.intervalMinutes * 60;
         config_.start = (clock_() - span - 3600) / 60 * 60;
     }
 }
 
-std::int64_t InstrumentSimulator::instrumentClock() const { return clock_() + config_.clockOffset; }
+std::int64_t InstrumentSimulator::instrumentClock() const {
+    return clock_() + config_.clockOffset;
+}
 
 std::int64_t InstrumentSimulator::stopTime() const {
     const auto n = static_cast<std::int64_t>(config_.samples.size());
@@ -214,8 +219,12 @@ void InstrumentSimulator::startStream(std::uint16_t address) {
     const int size = static_cast<int>(config_.samples.size());
     const int named = address / 2;
     switch (config_.resend) {
-        case SimResend::RestartAtZero: next_ = 0; break;
-        case SimResend::Literal: next_ = named; break;
+        case SimResend::RestartAtZero:
+            next_ = 0;
+            break;
+        case SimResend::Literal:
+            next_ = named;
+            break;
         case SimResend::Nearest: {
             // Several samples of the recording share a 16-bit address; take the one nearest to where the
             // stream stands. Samples beyond the recording are no candidates.
@@ -314,8 +323,8 @@ InstrumentSimulator::Frame InstrumentSimulator::headerReply(const std::uint8_t e
 
 InstrumentSimulator::Frame InstrumentSimulator::blockReply(int firstIndex) const {
     const auto address = static_cast<std::uint16_t>((2 * firstIndex) & 0xFFFF);
-    const std::uint8_t echo[3] = {static_cast<std::uint8_t>(address & 0xFF), static_cast<std::uint8_t>(address >> 8),
-                                  0};
+    const std::uint8_t echo[3] = {static_cast<std::uint8_t>(address & 0xFF),
+                                  static_cast<std::uint8_t>(address >> 8), 0};
     Frame f = frameHead(protocol::kSigBlock, echo, protocol::kBlockPayload);
     for (int k = 0; k < protocol::kSamplesPerBlock; ++k) {
         const auto index = static_cast<std::size_t>(firstIndex + k);

@@ -16,9 +16,9 @@ struct SimFaults {
     int unplugAfter = -1;           ///< the device goes away after this block
     int cutAfter = 0;               ///< each of the first `cuts` answers stops after this many blocks
     int cuts = 0;
-    bool garbage = false;           ///< a few stray bytes before every frame
-    bool split = false;             ///< every frame is written in two parts with a pause between them
-    bool noAnswer = false;          ///< commands are read and ignored
+    bool garbage = false;   ///< a few stray bytes before every frame
+    bool split = false;     ///< every frame is written in two parts with a pause between them
+    bool noAnswer = false;  ///< commands are read and ignored
 };
 
 /// How the instrument answers a block request: its addresses are 16 bits wide, so past sample 32767 the
@@ -35,12 +35,12 @@ struct SimConfig {
     std::vector<float> samples;          ///< recorded values in degrees Celsius
     std::int64_t start = 0;              ///< start of the recording, seconds since 1970 (0: an hour back)
     int intervalMinutes = 1;
-    int state = 1;                       ///< 0 not started, 1 recording
-    int battery = 700;                   ///< 10-bit reading of 0-5 V
-    std::int64_t clockOffset = 0;        ///< instrument clock minus PC clock, seconds
+    int state = 1;                 ///< 0 not started, 1 recording
+    int battery = 700;             ///< 10-bit reading of 0-5 V
+    std::int64_t clockOffset = 0;  ///< instrument clock minus PC clock, seconds
     std::uint32_t garbageSeed = 1;
     SimResend resend = SimResend::Nearest;
-    int aheadBlocks = 1;                 ///< blocks put on the line before the next command is looked at
+    int aheadBlocks = 1;  ///< blocks put on the line before the next command is looked at
     SimFaults faults;
 };
 
@@ -54,7 +54,7 @@ bool parseSampleList(const std::string& json, std::vector<float>& out, std::stri
 /// block request streams data blocks one after another until the end of the recording. Not thread-safe:
 /// one thread feeds it and takes its output.
 class InstrumentSimulator {
-public:
+  public:
     using Frame = std::vector<std::uint8_t>;
 
     explicit InstrumentSimulator(SimConfig config, std::function<std::int64_t()> clock = {});
@@ -85,7 +85,7 @@ public:
     int commandsReceived() const { return commands_; }
     const SimConfig& config() const { return config_; }
 
-private:
+  private:
     void handleCommand(const std::uint8_t* frame, std::size_t size);
     void startStream(std::uint16_t address);
     std::int64_t stopTime() const;

@@ -16,7 +16,9 @@ namespace thermivo {
 
 PtyInstrument::PtyInstrument(SimConfig config, bool fast) : sim_(std::move(config)), fast_(fast) {}
 
-PtyInstrument::~PtyInstrument() { stop(); }
+PtyInstrument::~PtyInstrument() {
+    stop();
+}
 
 bool PtyInstrument::start() {
     master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);

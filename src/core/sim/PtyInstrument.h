@@ -11,7 +11,7 @@ namespace thermivo {
 /// The virtual instrument served on a pseudo-terminal, so the program's real serial code talks to it.
 /// Its own thread reads commands from the master side and writes the simulator's replies and blocks.
 class PtyInstrument {
-public:
+  public:
     /// Bytes per second of the line at 9600 baud, 8N1.
     static constexpr int kLineBytesPerSecond = 960;
     /// Pause between the two parts of a split frame: longer than the reader's quiet time.
@@ -42,7 +42,7 @@ public:
     /// True until the serving thread ended (stop, unplug, or a failed write).
     bool serving() const { return !thread_.joinable() ? false : !finished_.load(); }
 
-private:
+  private:
     void run();
     bool writeAll(const std::uint8_t* data, std::size_t size);
     bool sendFrame(const InstrumentSimulator::Frame& frame);

@@ -38,7 +38,8 @@ bool parseStart(const std::string& s, std::int64_t& out) {
 
 std::string simUsage() {
     return "Usage: thermivo-sim [OPTIONS]\n"
-           "A virtual instrument on a pseudo-terminal; prints the device path on its first line and serves until\n"
+           "A virtual instrument on a pseudo-terminal; prints the device path on its first line and serves "
+           "until\n"
            "stopped (Ctrl+C, SIGTERM).\n"
            "\n"
            "Options:\n"
@@ -152,8 +153,9 @@ bool parseSimOptions(const std::vector<std::string>& args, SimOptions& out, std:
             out.config.clockOffset = n;
         } else if (a == "--drop-block" || a == "--corrupt-block" || a == "--duplicate-block") {
             if (!number(0, 3749, n)) return false;
-            auto& set = a == "--drop-block" ? faults.dropBlocks
-                        : a == "--corrupt-block" ? faults.corruptBlocks : faults.duplicateBlocks;
+            auto& set = a == "--drop-block"      ? faults.dropBlocks
+                        : a == "--corrupt-block" ? faults.corruptBlocks
+                                                 : faults.duplicateBlocks;
             set.insert(static_cast<int>(n));
         } else if (a == "--stall-after") {
             if (!number(0, 3749, n)) return false;
@@ -188,8 +190,8 @@ bool parseSimOptions(const std::vector<std::string>& args, SimOptions& out, std:
             return false;
         }
     } else {
-        out.config.samples = simulatedCurve(samples < 0 ? 100 : static_cast<int>(samples),
-                                            static_cast<std::uint32_t>(seed));
+        out.config.samples =
+            simulatedCurve(samples < 0 ? 100 : static_cast<int>(samples), static_cast<std::uint32_t>(seed));
     }
     return true;
 }

@@ -35,7 +35,8 @@ int ChartLegend::lineWidth(const QFont& font) const {
     const auto item = [&](const std::string& t) {
         return (kSampleChars + kGapChars + kItemGapChars) * unit + fm.horizontalAdvance(qs(t));
     };
-    const int temperature = item(legend_.upper) + item(legend_.lower) + fm.horizontalAdvance(qs(legend_.marker));
+    const int temperature =
+        item(legend_.upper) + item(legend_.lower) + fm.horizontalAdvance(qs(legend_.marker));
     if (!legend_.humidityShown) return temperature;
     return std::max(temperature, item(legend_.humidityUpper) + item(legend_.humidityLower));
 }
@@ -76,7 +77,8 @@ void ChartLegend::paintEvent(QPaintEvent*) {
             x += (kSampleChars + kGapChars) * unit;
             p.setPen(text);
             const QString s = qs(*item);
-            p.drawText(QRect(x, top, fm.horizontalAdvance(s) + 1, rowHeight), Qt::AlignLeft | Qt::AlignVCenter, s);
+            p.drawText(QRect(x, top, fm.horizontalAdvance(s) + 1, rowHeight),
+                       Qt::AlignLeft | Qt::AlignVCenter, s);
             x += fm.horizontalAdvance(s) + kItemGapChars * unit;
         }
         if (!tail.empty())

@@ -99,7 +99,8 @@ bool cupsJobStateAvailable() {
 
 bool printServiceRunning() {
     // A connection of our own, not CUPS_HTTP_DEFAULT: a cached one would answer for a scheduler gone since.
-    http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 3000, nullptr);
+    http_t* http =
+        httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 3000, nullptr);
     if (http == nullptr) return false;
     httpClose(http);
     return true;

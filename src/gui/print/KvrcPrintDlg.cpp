@@ -89,10 +89,8 @@ constexpr Placement kPlacements[] = {
     {CKvrcPrintDlg::IDC_TEXT, 343, 358, 31, 10},        {CKvrcPrintDlg::IDC_START_LABEL, 81, 386, 50, 8},
     {CKvrcPrintDlg::IDC_START, 133, 385, 100, 13},      {CKvrcPrintDlg::IDC_END_LABEL, 237, 386, 50, 8},
     {CKvrcPrintDlg::IDC_END, 291, 385, 100, 13},        {CKvrcPrintDlg::IDC_PRINT, 425, 380, 40, 27},
-    {CKvrcPrintDlg::IDC_EXIT, 539, 386, 50, 17},
-    {CKvrcPrintDlg::IDC_PRINT_STATUS, 7, 330, 458, 8},
+    {CKvrcPrintDlg::IDC_EXIT, 539, 386, 50, 17},        {CKvrcPrintDlg::IDC_PRINT_STATUS, 7, 330, 458, 8},
 };
-
 
 /// Width a control needs for its caption in its current font.
 int captionWidth(const QWidget* w) {
@@ -298,9 +296,9 @@ void CKvrcPrintDlg::setCaptions() {
     print_->setText(qs(text(49)));
     exit_->setText(qs(text(50)));
     // The page buttons show arrows only, and the field and pickers have their label beside them, not in them.
-    const std::pair<QWidget*, int> names[] = {{first_, 2720},  {previous_, 2721}, {next_, 2722},
-                                              {last_, 2723},   {pages_, 2724},    {spinUp_, 2725},
-                                              {spinDown_, 2726}, {start_, 2727},  {end_, 2728}};
+    const std::pair<QWidget*, int> names[] = {{first_, 2720},    {previous_, 2721}, {next_, 2722},
+                                              {last_, 2723},     {pages_, 2724},    {spinUp_, 2725},
+                                              {spinDown_, 2726}, {start_, 2727},    {end_, 2728}};
     for (const auto& [widget, id] : names) widget->setAccessibleName(qs(text(id)));
 }
 
@@ -708,14 +706,14 @@ PrintOutcome CKvrcPrintDlg::offerPdfInstead() {
     // With the scheduler down CUPS lists no queue either; saying "no printer installed" would send the user
     // looking for a driver instead of starting the print service.
     const bool serviceDown = !printServiceAnswers();
-    const PrintOutcome noPrinter =
-        PrintOutcome::failure(serviceDown ? PrintOutcome::Result::ServiceDown : PrintOutcome::Result::NoPrinter, {});
+    const PrintOutcome noPrinter = PrintOutcome::failure(
+        serviceDown ? PrintOutcome::Result::ServiceDown : PrintOutcome::Result::NoPrinter, {});
     if (!prompts().offer(this, qs(text(serviceDown ? kTextServiceDownOfferPdf : kTextNoPrinterOfferPdf)),
                          qs(text(kTextSaveAsPdf))))
         return noPrinter;
     const QString suggested = QDir::home().filePath(
-        qs(rec_.serialText()) + (outputMode_ == PrintMode::Curve ? QStringLiteral("-curves.pdf")
-                                                                  : QStringLiteral("-text.pdf")));
+        qs(rec_.serialText()) +
+        (outputMode_ == PrintMode::Curve ? QStringLiteral("-curves.pdf") : QStringLiteral("-text.pdf")));
     QString filter = qs(text(kTextPdfFilter));
     QString path = prompts().saveFileName(this, suggested, filter, &filter);
     if (path.isEmpty()) return noPrinter;
@@ -769,8 +767,7 @@ void CKvrcPrintDlg::report(const PrintOutcome& outcome, bool toldAlready) {
     p.setColor(QPalette::WindowText, outcome.failed() ? kInvalidLabel : normal);
     status_->setPalette(p);
     // A failure must not pass unnoticed; a missing printer or print service has been told by the offer.
-    if (outcome.failed() && !toldAlready)
-        prompts().message(this, printStatus_);
+    if (outcome.failed() && !toldAlready) prompts().message(this, printStatus_);
 }
 
 void CKvrcPrintDlg::onPrint() {

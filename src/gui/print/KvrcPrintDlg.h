@@ -1,5 +1,4 @@
 #pragma once
-#include <functional>
 #include <QDialog>
 #include <QImage>
 #include <QPointer>
@@ -76,26 +75,58 @@ class CKvrcPrintDlg : public QDialog {
     void RenderPreviewPage(int page);
 
     // State, for the main window's tests and our own.
-    PrintMode outputMode() const { return outputMode_; }
-    int currentPage() const { return currentPage_; }
-    int pageTotal() const { return pageTotal_; }
-    int curvePageTotal() const { return curvePageTotal_; }
-    bool previewShown() const { return previewShown_; }
-    bool rangeReady() const { return rangeReady_; }
-    bool startInvalid() const { return startInvalid_; }
-    bool endInvalid() const { return endInvalid_; }
-    int scrollY() const { return scrollY_; }
-    int wheelOverscroll() const { return wheelOverscroll_; }
-    int screenPlotPixels() const { return job_.screenPlotPixels; }
-    const Selection& selection() const { return job_.selection; }
-    const PrintJob& printJob() const { return job_; }
+    PrintMode outputMode() const {
+        return outputMode_;
+    }
+    int currentPage() const {
+        return currentPage_;
+    }
+    int pageTotal() const {
+        return pageTotal_;
+    }
+    int curvePageTotal() const {
+        return curvePageTotal_;
+    }
+    bool previewShown() const {
+        return previewShown_;
+    }
+    bool rangeReady() const {
+        return rangeReady_;
+    }
+    bool startInvalid() const {
+        return startInvalid_;
+    }
+    bool endInvalid() const {
+        return endInvalid_;
+    }
+    int scrollY() const {
+        return scrollY_;
+    }
+    int wheelOverscroll() const {
+        return wheelOverscroll_;
+    }
+    int screenPlotPixels() const {
+        return job_.screenPlotPixels;
+    }
+    const Selection& selection() const {
+        return job_.selection;
+    }
+    const PrintJob& printJob() const {
+        return job_;
+    }
     /// The page image of the last render (design size at the frame's resolution, in device pixels).
-    const QImage& pageImage() const { return pageImage_; }
+    const QImage& pageImage() const {
+        return pageImage_;
+    }
     /// The greatest scroll offset of a text page in the preview.
     int maxScroll() const;
-    float layoutFactor() const { return layoutFactor_; }
+    float layoutFactor() const {
+        return layoutFactor_;
+    }
     /// What the last Print did, as told to the user ("" before the first one).
-    const QString& printStatus() const { return printStatus_; }
+    const QString& printStatus() const {
+        return printStatus_;
+    }
 
     /// Told of every printout that was sent or saved as a PDF.
     std::function<void(const PrintOutcome&)> printed;

@@ -2,9 +2,9 @@
 
 #include <QGlyphRun>
 #include <QLine>
-#include <QRawFont>
 #include <QPagedPaintDevice>
 #include <QPainter>
+#include <QRawFont>
 #include <QVector>
 #include <algorithm>
 #include <array>
@@ -32,7 +32,7 @@ struct FontGlyphs {
     QFont font;
     QRawFont raw;
     int ascent = 0, height = 0;
-    std::array<quint32, 256> glyph{};   ///< 0: not in the font, use Qt's layout
+    std::array<quint32, 256> glyph{};  ///< 0: not in the font, use Qt's layout
     std::array<qreal, 256> advance{};
 };
 

@@ -13,12 +13,14 @@ PrintOutcome saveJobAsPdf(const PrintJob& job, PrintMode mode, const QString& pa
     QString error;
     bool stopped = false;
     if (!writeJobPdf(job, mode, path, &error, paper, progress, &stopped))
-        return PrintOutcome::failure(stopped ? PrintOutcome::Result::SaveStopped : PrintOutcome::Result::SaveFailed,
-                                     path.toStdString(), stopped ? std::string() : error.toStdString());
+        return PrintOutcome::failure(
+            stopped ? PrintOutcome::Result::SaveStopped : PrintOutcome::Result::SaveFailed,
+            path.toStdString(), stopped ? std::string() : error.toStdString());
     return PrintOutcome::saved(job.pageTotal, path.toStdString());
 }
 
-PrintOutcome printJobOn(QPrinter& printer, const PrintJob& job, PrintMode mode, const PageProgress& progress) {
+PrintOutcome printJobOn(QPrinter& printer, const PrintJob& job, PrintMode mode,
+                        const PageProgress& progress) {
     using Result = PrintOutcome::Result;
     if (printer.outputFormat() == QPrinter::PdfFormat) {
         // The same writer as the command line's PDF, so a file from the dialog holds the very same pages.

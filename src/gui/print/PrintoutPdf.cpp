@@ -1,10 +1,10 @@
 #include "print/PrintoutPdf.h"
 
+#include <QBuffer>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QBuffer>
 
 #include "app/SafeSave.h"
 #include "app/UiText.h"
@@ -62,12 +62,13 @@ bool writeJobPdf(const PrintJob& job, PrintMode mode, const QString& path, QStri
         writer.setResolution(kPdfResolution);
         writer.setTitle(QString::fromStdString(job.rec().serialText()));
         writer.setCreator(QStringLiteral("Thermivo"));
-        writer.setPageLayout(QPageLayout(
-            paper.isValid() ? paper : QPageSize(QPageSize::A4),
-            curve ? QPageLayout::Landscape : QPageLayout::Portrait,
-            QMarginsF(kPdfMarginMm, kPdfMarginMm, kPdfMarginMm, kPdfMarginMm), QPageLayout::Millimeter));
+        writer.setPageLayout(QPageLayout(paper.isValid() ? paper : QPageSize(QPageSize::A4),
+                                         curve ? QPageLayout::Landscape : QPageLayout::Portrait,
+                                         QMarginsF(kPdfMarginMm, kPdfMarginMm, kPdfMarginMm, kPdfMarginMm),
+                                         QPageLayout::Millimeter));
         QPainter painter;
-        if (!painter.begin(&writer)) return fail(error, QStringLiteral("cannot start the PDF document %1").arg(path));
+        if (!painter.begin(&writer))
+            return fail(error, QStringLiteral("cannot start the PDF document %1").arg(path));
         int failedPage = 0;
         const bool printed = printPages(writer, painter, job, mode, &failedPage, progress);
         painter.end();
@@ -79,7 +80,8 @@ bool writeJobPdf(const PrintJob& job, PrintMode mode, const QString& path, QStri
     }
     file.close();
     const SaveResult saved =
-        saveFileSafely(path.toStdString(), std::string_view(document.constData(), static_cast<std::size_t>(document.size())));
+        saveFileSafely(path.toStdString(),
+                       std::string_view(document.constData(), static_cast<std::size_t>(document.size())));
     if (!saved.ok())
         return fail(error, QString::fromStdString(saveProblemMessage(saved.problem, saved.detail)));
     return true;

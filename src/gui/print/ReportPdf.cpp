@@ -30,13 +30,15 @@ bool writeReportPdf(const Recording& rec, const ReportContent& content, const QS
         writer.setResolution(kReportResolution);
         writer.setTitle(QString::fromStdString(content.title + " " + content.serial));
         writer.setCreator(QString::fromStdString(content.program));
-        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                         QMarginsF(kReportMarginMm, kReportMarginMm, kReportMarginMm, kReportMarginMm),
-                                         QPageLayout::Millimeter));
+        writer.setPageLayout(
+            QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                        QMarginsF(kReportMarginMm, kReportMarginMm, kReportMarginMm, kReportMarginMm),
+                        QPageLayout::Millimeter));
         const ReportDocument report(rec, content, writer.logicalDpiX(), writer.logicalDpiY(), writer.width(),
                                     writer.height());
         QPainter painter;
-        if (!painter.begin(&writer)) return fail(QStringLiteral("cannot start the PDF document %1").arg(path));
+        if (!painter.begin(&writer))
+            return fail(QStringLiteral("cannot start the PDF document %1").arg(path));
         painter.setRenderHint(QPainter::Antialiasing);
         for (int page = 1; page <= report.pageCount(); ++page) {
             if (page > 1 && !writer.newPage()) {
@@ -49,8 +51,9 @@ bool writeReportPdf(const Recording& rec, const ReportContent& content, const QS
         painter.end();
     }
     file.close();
-    const SaveResult saved = saveFileSafely(
-        path.toStdString(), std::string_view(document.constData(), static_cast<std::size_t>(document.size())));
+    const SaveResult saved =
+        saveFileSafely(path.toStdString(),
+                       std::string_view(document.constData(), static_cast<std::size_t>(document.size())));
     if (!saved.ok()) return fail(QString::fromStdString(saveProblemMessage(saved.problem, saved.detail)));
     return true;
 }

@@ -25,7 +25,9 @@ std::string readText(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void writeText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+void writeText(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
 
 std::size_t entries(const std::filesystem::path& dir) {
     return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir), {}));
@@ -182,7 +184,8 @@ TEST(SafeSave, OtherTargetsAndReasonsInBothLanguages) {
     EXPECT_EQ(saveFileSafely(dir.file("missing/r.csv"), "x").problem, SaveProblem::FolderMissing);
     EXPECT_EQ(saveFileSafely(dir.path().string(), "x").problem, SaveProblem::NotAFile);
     EXPECT_EQ(saveFileSafely("/dev/full", "x").problem, SaveProblem::NotAFile);
-    for (int p = static_cast<int>(SaveProblem::ValueTooWide); p <= static_cast<int>(SaveProblem::WorkbookFailed); ++p) {
+    for (int p = static_cast<int>(SaveProblem::ValueTooWide);
+         p <= static_cast<int>(SaveProblem::WorkbookFailed); ++p) {
         const std::string english = text(2100 + p - 1, kLanguageEnglishUs);
         EXPECT_FALSE(english.empty()) << p;
         EXPECT_NE(text(2100 + p - 1, kLanguageChinesePrc), english) << p;

@@ -25,10 +25,18 @@ constexpr std::uint16_t kChinese = kLanguageChinesePrc;
 
 TEST(DescriptionCodec, WesternSentencesInWindows1252StayWestern) {
     const std::pair<const char*, const char*> sentences[] = {
-        {"K\xFChlraum S\xFC" "d", "Kühlraum Süd"},
+        {"K\xFChlraum S\xFC"
+         "d",
+         "Kühlraum Süd"},
         {"Gefrierschrank \xC4rztezimmer, T\xFCr links", "Gefrierschrank Ärztezimmer, Tür links"},
-        {"Chambre froide n\xB0" "2 \x96 entr\xE9" "e c\xF4t\xE9 cour", "Chambre froide n°2 – entrée côté cour"},
-        {"Cr\xE8me br\xFBl\xE9" "e \x80" "5", "Crème brûlée €5"},
+        {"Chambre froide n\xB0"
+         "2 \x96 entr\xE9"
+         "e c\xF4t\xE9 cour",
+         "Chambre froide n°2 – entrée côté cour"},
+        {"Cr\xE8me br\xFBl\xE9"
+         "e \x80"
+         "5",
+         "Crème brûlée €5"},
         {"caf\xE9", "café"},
     };
     for (const std::uint16_t language : {kEnglish, kChinese}) {

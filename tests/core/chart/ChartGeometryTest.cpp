@@ -451,7 +451,8 @@ TEST(ChartHumidity, AKindFourRecordingTakesABandOnTheRightForItsScale) {
     rec->kind = KindTempHumi;
     rec->humiMin = 40.0f;
     rec->humiMax = 70.0f;
-    for (int i = 0; i < 600; ++i) rec->humidity[static_cast<std::size_t>(i)] = 40.0f + static_cast<float>(i % 30);
+    for (int i = 0; i < 600; ++i)
+        rec->humidity[static_cast<std::size_t>(i)] = 40.0f + static_cast<float>(i % 30);
     g.compute(*rec, ChartViewState{});
     EXPECT_TRUE(g.humidityBand);
     EXPECT_EQ(g.plotRight, 490);

@@ -63,10 +63,10 @@ TEST(HumidityChart, OwnCurveScaleAndAlarmLinesForKindFour) {
     EXPECT_EQ(curves[0].pen, chart_style::kHumiCurvePen);
     EXPECT_EQ(curves[1].pen, chart_style::kCurvePen);  // the temperature stays on top
     ASSERT_EQ(curves[0].points.size(), 10u);
-    EXPECT_EQ(curves[0].points[0], (Point{60, 225}));         // 40 % on the bottom value line
+    EXPECT_EQ(curves[0].points[0], (Point{60, 225}));  // 40 % on the bottom value line
     // The plot gives up a band on the right to the humidity scale: 430 pixels for 10 samples.
-    EXPECT_EQ(curves[0].points[5], (Point{60 + 5 * 43, 125})); // 60 % half-way up
-    EXPECT_EQ(curves[0].points[0].x, curves[1].points[0].x);   // same buckets, same x
+    EXPECT_EQ(curves[0].points[5], (Point{60 + 5 * 43, 125}));  // 60 % half-way up
+    EXPECT_EQ(curves[0].points[0].x, curves[1].points[0].x);    // same buckets, same x
 
     // Labels in the band right of the plot, bottom first, then the unit; the temperature's stay on the left.
     std::vector<std::string> right;
@@ -104,8 +104,9 @@ TEST(HumidityChart, HiddenByTheCheckBoxAndNeverForOtherKinds) {
     drawChart(kindOne, g, *rec, ChartViewState{}, celsius());
     EXPECT_FALSE(g.humidityDrawn);
     const auto rectangles = [](const RecordingCanvas& c) {
-        return std::count_if(c.ops.begin(), c.ops.end(),
-                             [](const auto& op) { return std::holds_alternative<RecordingCanvas::Rectangle>(op); });
+        return std::count_if(c.ops.begin(), c.ops.end(), [](const auto& op) {
+            return std::holds_alternative<RecordingCanvas::Rectangle>(op);
+        });
     };
     EXPECT_EQ(kindOne.ops.size() + 1, off.ops.size());
     EXPECT_EQ(rectangles(kindOne) + 1, rectangles(off));

@@ -28,8 +28,8 @@ TEST(LocalTimeParse, MomentsThatDoNotExistAreRefused) {
 
 TEST(LocalTimeParse, OtherShapesAreRefused) {
     ScopedTimeZone utc("UTC");
-    for (const char* text : {"", "yesterday", "2014-3-1", "2014-3-1 10:3", "2014-3-1 10:30 ", " 2014-3-1 10:30",
-                             "2014-3-1T10:30", "14-3-1 10:30", "2014-003-1 10:30", "2014-3-1 10:30:00",
-                             "2014-+3-1 10:30", "2014-3-1  10:30"})
+    for (const char* text : {"", "yesterday", "2014-3-1", "2014-3-1 10:3", "2014-3-1 10:30 ",
+                             " 2014-3-1 10:30", "2014-3-1T10:30", "14-3-1 10:30", "2014-003-1 10:30",
+                             "2014-3-1 10:30:00", "2014-+3-1 10:30", "2014-3-1  10:30"})
         EXPECT_FALSE(parseLocalMinutes(text)) << '"' << text << '"';
 }

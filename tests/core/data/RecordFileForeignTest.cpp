@@ -114,7 +114,9 @@ TEST(RecordFileForeignFiles, SavedFileKeepsForeignDescriptionBytesUntilTheTextCh
     }
     const auto copy = readFile(dir.file("copy.kvlu"));
     EXPECT_EQ(descriptionBlock(copy), descriptionBlock(original));
-    EXPECT_EQ(descriptionBlock(copy).substr(0, 13), std::string("K\xFChlraum S\xFC" "d") + '\0');
+    EXPECT_EQ(descriptionBlock(copy).substr(0, 13), std::string("K\xFChlraum S\xFC"
+                                                                "d") +
+                                                        '\0');
 
     // Once the user's text differs, the new text is written (as UTF-8, which reads back as itself).
     rec->description() = "Kühlraum Nord";

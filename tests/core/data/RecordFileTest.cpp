@@ -19,7 +19,8 @@ constexpr std::array<std::uint8_t, 5> kNumbers{7, 45, 200, 0, 99};
 std::string plainBody(const std::vector<std::uint8_t>& image) {
     std::array<std::uint8_t, 5> n{};
     for (std::size_t k = 0; k < 5; ++k)
-        n[k] = static_cast<std::uint8_t>(std::stoi(std::string(image.begin() + 3 * k, image.begin() + 3 * k + 3)));
+        n[k] = static_cast<std::uint8_t>(
+            std::stoi(std::string(image.begin() + 3 * k, image.begin() + 3 * k + 3)));
     const std::uint8_t key = RecordFile::keyOf(n);
     std::string body;
     std::uint8_t chain = RecordFile::kChainSeed;
@@ -36,8 +37,8 @@ std::vector<std::uint8_t> imageOf(const std::string& body) {
     std::vector<std::uint8_t> image(header.begin(), header.end());
     std::uint8_t chain = RecordFile::kChainSeed;
     for (std::size_t i = 0; i < body.size(); ++i) {
-        image.push_back(
-            RecordFile::scrambleByte(static_cast<std::uint8_t>(body[i]), 15 + i, RecordFile::keyOf(kNumbers), chain));
+        image.push_back(RecordFile::scrambleByte(static_cast<std::uint8_t>(body[i]), 15 + i,
+                                                 RecordFile::keyOf(kNumbers), chain));
         chain = static_cast<std::uint8_t>(body[i]);
     }
     image.resize(image.size() + 64, 0);
@@ -58,8 +59,8 @@ void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
 TEST(RecordFileFormat, SizesHeaderAndFieldsOfThreeSamples) {
     ScopedTimeZone tz("UTC");
     ScopedLanguage lang(1033);
-    for (const auto& [kind, size] : {std::pair{KindTemp, 182u}, {KindTempCompact, 162u}, {KindTempHumi, 238u},
-                                     {KindTempUT, 182u}}) {
+    for (const auto& [kind, size] :
+         {std::pair{KindTemp, 182u}, {KindTempCompact, 162u}, {KindTempHumi, 238u}, {KindTempUT, 182u}}) {
         auto rec = makeRecording(kind, 3);
         EXPECT_EQ(RecordFile::encode(*rec, kNumbers).size(), size) << kind;
     }
@@ -93,8 +94,10 @@ TEST(RecordFileFormat, ScramblingIsReversibleAndAvoidsTheEndOfFileByte) {
     int escapes = 0;
     for (std::size_t offset = 15; offset < 15 + 600; ++offset) {
         for (unsigned plain = 0; plain < 128; ++plain) {
-            const std::uint8_t key = static_cast<std::uint8_t>(offset * 7), chain = static_cast<std::uint8_t>(plain ^ 0x2A);
-            const std::uint8_t raw = RecordFile::scrambleByte(static_cast<std::uint8_t>(plain), offset, key, chain);
+            const std::uint8_t key = static_cast<std::uint8_t>(offset * 7),
+                               chain = static_cast<std::uint8_t>(plain ^ 0x2A);
+            const std::uint8_t raw =
+                RecordFile::scrambleByte(static_cast<std::uint8_t>(plain), offset, key, chain);
             ASSERT_NE(raw, 0x1A);
             if (raw == 0x9A) ++escapes;
             ASSERT_EQ(RecordFile::unscrambleByte(raw, offset, key, chain), plain) << offset << " " << plain;
@@ -216,7 +219,8 @@ TEST(RecordFileReject, DamagedForeignAndOversizedFiles) {
     auto back = std::make_unique<Recording>();
     std::string error;
 
-    EXPECT_FALSE(RecordFile::decode(std::vector<std::uint8_t>(good.begin(), good.begin() + 76), *back, &error));
+    EXPECT_FALSE(
+        RecordFile::decode(std::vector<std::uint8_t>(good.begin(), good.begin() + 76), *back, &error));
 
     auto foreign = good;  // first plain byte not D, i or U
     foreign[15] = RecordFile::scrambleByte('X', 15, RecordFile::keyOf(kNumbers), RecordFile::kChainSeed);
@@ -263,7 +267,13 @@ TEST(RecordFileReject, WithoutTheBlockTheLastBodyBytesGoUnchecked) {
     // Found by fuzzing: a compact file of 0 samples without its description block is all "last 64 bytes",
     // so letters in the serial number pass; the same recording written again is refused on reading.
     ScopedTimeZone tz("UTC");
-    std::string body = "ihhhi232223" "223509030823" "222509020006" "00" "0000" "0.00   0.00   0.00   ";
+    std::string body =
+        "ihhhi232223"
+        "223509030823"
+        "222509020006"
+        "00"
+        "0000"
+        "0.00   0.00   0.00   ";
     ASSERT_EQ(body.size(), 62u);
     auto image = imageOf(body);
     image.resize(image.size() - 64);
@@ -308,7 +318,9 @@ TEST(RecordFileWrite, ValuesThatDoNotFitFailCleanlyWithTheirReason) {
     EXPECT_TRUE(RecordFile::encode(*rec, kNumbers, &error, &problem).empty());
     EXPECT_EQ(problem, SaveProblem::TooManySamples);
     rec = makeRecording(KindTemp, 3);
-    rec->values[Recording::ValSerial] = "DI20\xC3\xA9" "400007";
+    rec->values[Recording::ValSerial] =
+        "DI20\xC3\xA9"
+        "400007";
     EXPECT_TRUE(RecordFile::encode(*rec, kNumbers, &error, &problem).empty());
     EXPECT_EQ(problem, SaveProblem::SerialNotAscii);
     rec = makeRecording(KindTemp, 3, -2300000000LL);  // 1897

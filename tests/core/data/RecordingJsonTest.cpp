@@ -11,7 +11,9 @@ using namespace thermivo;
 using namespace thermivo::testing;
 
 namespace {
-std::vector<std::uint8_t> encoded(const Recording& rec) { return RecordFile::encode(rec, {1, 2, 3, 4, 5}); }
+std::vector<std::uint8_t> encoded(const Recording& rec) {
+    return RecordFile::encode(rec, {1, 2, 3, 4, 5});
+}
 }  // namespace
 
 TEST(RecordingJson, RoundTripThroughJsonAndTheRecordFile) {
@@ -41,8 +43,11 @@ TEST(RecordingJson, OneKeyALineAndNumbersAsShortAsTheyReadBack) {
     rec->description() = "bad \xC3 byte";
     const std::string text = recordingToJson(*rec);
     EXPECT_EQ(text.rfind("{\n  \"kind\": 1,\n  \"serial\": ", 0), 0u) << text;
-    EXPECT_NE(text.find("\n  \"tempMax\": 0.1,\n  \"tempMin\": -25,\n  \"tempAvg\": null,\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("\n  \"temperature\": [12.25,33.3,1e-07],\n  \"humidity\": [],\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\n  \"tempMax\": 0.1,\n  \"tempMin\": -25,\n  \"tempAvg\": null,\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("\n  \"temperature\": [12.25,33.3,1e-07],\n  \"humidity\": [],\n"), std::string::npos)
+        << text;
     EXPECT_EQ(text.substr(text.size() - 4), "]\n}\n");
     // Not UTF-8 cannot be JSON: the byte is replaced, the rest of the export stands.
     const auto json = nlohmann::json::parse(text);

@@ -14,18 +14,22 @@ namespace fs = std::filesystem;
 namespace {
 
 class ScopedEnv {
-public:
+  public:
     ScopedEnv(const char* name, const char* value) : name_(name) {
         if (const char* old = std::getenv(name)) previous_ = old, had_ = true;
-        if (value != nullptr) setenv(name, value, 1);
-        else unsetenv(name);
+        if (value != nullptr)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
     }
     ~ScopedEnv() {
-        if (had_) setenv(name_.c_str(), previous_.c_str(), 1);
-        else unsetenv(name_.c_str());
+        if (had_)
+            setenv(name_.c_str(), previous_.c_str(), 1);
+        else
+            unsetenv(name_.c_str());
     }
 
-private:
+  private:
     std::string name_, previous_;
     bool had_ = false;
 };

@@ -79,9 +79,11 @@ TEST(RecordingTexts, IntervalShowsHoursWithinADay) {
 TEST(RecordingTexts, DefaultDescriptionsByKindAndLanguage) {
     ScopedLanguage lang(1033);
     auto rec = std::make_unique<Recording>();
-    const std::pair<std::int32_t, const char*> expected[] = {
-        {KindTempCompact, "Temp Record"}, {KindTemp, "Temp Record"}, {KindTempUT, "Temp Record"},
-        {KindTempHumi, "Temp&Humi Record"}, {KindNone, ""}};
+    const std::pair<std::int32_t, const char*> expected[] = {{KindTempCompact, "Temp Record"},
+                                                             {KindTemp, "Temp Record"},
+                                                             {KindTempUT, "Temp Record"},
+                                                             {KindTempHumi, "Temp&Humi Record"},
+                                                             {KindNone, ""}};
     for (const auto& [kind, description] : expected) {
         rec->kind = kind;
         rec->description() = "old";
@@ -161,7 +163,7 @@ TEST(ListRows, SummaryRowsAndSampleCells) {
     EXPECT_EQ(sampleListCell(*rec, 3, 2, s), "");
     rec->sampleTime[4] = 0;
     EXPECT_EQ(sampleListCell(*rec, 4, 1, s), "");
-    EXPECT_EQ(sampleListCell(*rec, 5, 0, s), "");  // beyond the loaded samples
+    EXPECT_EQ(sampleListCell(*rec, 5, 0, s), "");          // beyond the loaded samples
     EXPECT_EQ(sampleListCell(*rec, 0, 3, s), "40.00%RH");  // kind 4: the humidity
     rec->humiAlarmOn = true;
     rec->humiLower = 45.0f;
@@ -199,7 +201,9 @@ TEST(RecordingPartial, CutKeepsOnlyTheReceivedSamplesAndTheirTimesAndStatistics)
     EXPECT_FLOAT_EQ(rec->tempMax, hi);
     EXPECT_FLOAT_EQ(rec->tempMin, lo);
     EXPECT_NEAR(rec->tempAvg, sum / 32, 1e-4);
-    EXPECT_EQ(rec->values[Recording::ValTempMax].rfind(format("%4.2f", AppSettings::instance().toDisplay(hi)), 0), 0u)
+    EXPECT_EQ(
+        rec->values[Recording::ValTempMax].rfind(format("%4.2f", AppSettings::instance().toDisplay(hi)), 0),
+        0u)
         << rec->values[Recording::ValTempMax];
 
     // A complete recording, and one with no samples at all, are left alone.

@@ -28,7 +28,8 @@ std::vector<RawRecord> records(const std::string& file) {
     const std::string stream = readWorkbookStream(file);
     std::vector<RawRecord> out;
     for (std::size_t at = 0; at + 4 <= stream.size();) {
-        const unsigned type = static_cast<unsigned char>(stream[at]) | static_cast<unsigned char>(stream[at + 1]) << 8;
+        const unsigned type =
+            static_cast<unsigned char>(stream[at]) | static_cast<unsigned char>(stream[at + 1]) << 8;
         const std::size_t len =
             static_cast<unsigned char>(stream[at + 2]) | static_cast<unsigned char>(stream[at + 3]) << 8;
         out.push_back({type, stream.substr(at, 4 + len)});
@@ -111,13 +112,14 @@ TEST(WorkbookForeign, ExportAddsSheetsAndCopiesEverythingElse) {
     EXPECT_EQ(wb.sheets()[0].cell(2, 2), "10.5");
 
     // A second reader sees the dates as dates and the two-decimal format, and our sheets as text.
-    const std::string check = run(
-        "/usr/bin/python3 -c \"import sys, xlrd\n"
-        "b = xlrd.open_workbook(sys.argv[1], formatting_info=True)\n"
-        "s = b.sheet_by_name('Readings')\n"
-        "fmt = lambda c: b.format_map[b.xf_list[c.xf_index].format_key].format_str\n"
-        "print(s.cell(1, 0).ctype, s.cell(1, 0).value, fmt(s.cell(2, 1)), b.sheet_by_name('Data').cell(1, 0).value)\" '" +
-        path + "' 2>&1");
+    const std::string check =
+        run("/usr/bin/python3 -c \"import sys, xlrd\n"
+            "b = xlrd.open_workbook(sys.argv[1], formatting_info=True)\n"
+            "s = b.sheet_by_name('Readings')\n"
+            "fmt = lambda c: b.format_map[b.xf_list[c.xf_index].format_key].format_str\n"
+            "print(s.cell(1, 0).ctype, s.cell(1, 0).value, fmt(s.cell(2, 1)), "
+            "b.sheet_by_name('Data').cell(1, 0).value)\" '" +
+            path + "' 2>&1");
     if (check.find("No module named") != std::string::npos) GTEST_SKIP() << check;
     EXPECT_EQ(check, "3 45293.0 0.00 1\n");
 }

@@ -23,7 +23,9 @@ namespace {
 
 const std::string kChecker = THERMIVO_TEST_SUPPORT_DIR "/check_xlsx.py";
 
-bool haveOpenpyxl() { return std::system("/usr/bin/python3 -c 'import openpyxl' >/dev/null 2>&1") == 0; }
+bool haveOpenpyxl() {
+    return std::system("/usr/bin/python3 -c 'import openpyxl' >/dev/null 2>&1") == 0;
+}
 
 std::string run(const std::string& cmd) {
     std::string out;
@@ -91,13 +93,14 @@ TEST(XlsxExport, SixtyThousandKindFourSamplesReadBackAsNumbersAndDates) {
         const auto k = static_cast<std::size_t>(i);
         const float t = rec->temperature[k], h = rec->humidity[k];
         tsv << i + 1 << '\t' << minuteText(rec->sampleTime[k]) << '\t'
-            << (Recording::hasValue(t) ? shortest(t) : "") << '\t' << (Recording::hasValue(h) ? shortest(h) : "")
-            << '\t' << side(t, true, rec->tempLower, rec->tempUpper) << '\t'
+            << (Recording::hasValue(t) ? shortest(t) : "") << '\t'
+            << (Recording::hasValue(h) ? shortest(h) : "") << '\t'
+            << side(t, true, rec->tempLower, rec->tempUpper) << '\t'
             << side(h, true, rec->humiLower, rec->humiUpper) << '\n';
     }
     tsv.close();
-    const std::string out =
-        run("/usr/bin/python3 '" + kChecker + "' '" + dir.file("r.xlsx") + "' '" + dir.file("expected.tsv") + "' 2>&1");
+    const std::string out = run("/usr/bin/python3 '" + kChecker + "' '" + dir.file("r.xlsx") + "' '" +
+                                dir.file("expected.tsv") + "' 2>&1");
     ASSERT_NE(out.find("done\n"), std::string::npos) << out;
     EXPECT_NE(out.find("sheets: Summary|Data|Chart\n"), std::string::npos) << out;
     EXPECT_NE(out.find("chartsheets: 1\n"), std::string::npos) << out;
@@ -139,10 +142,12 @@ TEST(XlsxExport, ChineseNamesFahrenheitAndFailuresLeaveNothing) {
             << "3\t2014-05-13 16:55\t35.64\t\n";
         const std::string out = run("/usr/bin/python3 '" + kChecker + "' '" + dir.file("r.xlsx") + "' '" +
                                     dir.file("expected.tsv") + "' 2>&1");
-        EXPECT_NE(out.find("sheets: \u6982\u8FF0|\u6570\u636E|\u66F2\u7EBF\u56FE\n"), std::string::npos) << out;
+        EXPECT_NE(out.find("sheets: \u6982\u8FF0|\u6570\u636E|\u66F2\u7EBF\u56FE\n"), std::string::npos)
+            << out;
         EXPECT_NE(out.find("rows: 4 of 4\n"), std::string::npos) << out;
         EXPECT_NE(out.find("mismatches: 0\n"), std::string::npos) << out;
-        EXPECT_NE(out.find("line=False scatter=True series=3"), std::string::npos) << out;  // curve, two limits
+        EXPECT_NE(out.find("line=False scatter=True series=3"), std::string::npos)
+            << out;  // curve, two limits
         // openpyxl reads a scatter chart whose x axis is a value axis showing dates.
         EXPECT_NE(out.find("openpyxl chart: scatterChart x=valAx format=yyyy-mm-dd hh:mm series=3"),
                   std::string::npos)
@@ -184,26 +189,32 @@ TEST(XlsxExport, NamesItsMakerTheZoneAndTheSourceDigest) {
     std::string error;
     const std::string digest(64, 'c');
     ASSERT_TRUE(writeRecordingXlsx(*rec, dir.file("r.xlsx"), celsius, &error, digest)) << error;
-    const std::string out = run("/usr/bin/python3 -c \"import openpyxl,sys,zipfile\n"
-                                "z = zipfile.ZipFile(sys.argv[1])\n"
-                                "print('zip=' + str(z.testzip()))\n"
-                                "print(z.read('docProps/app.xml').decode())\n"
-                                "wb = openpyxl.load_workbook(sys.argv[1])\n"
-                                "print('creator=' + str(wb.properties.creator))\n"
-                                "for r in list(wb['Summary'].iter_rows(values_only=True)) + list(wb['Data'].iter_rows(values_only=True)):\n"
-                                "    print('|'.join('' if v is None else str(v) for v in r))\n"
-                                "\" '" + dir.file("r.xlsx") + "' 2>&1");
+    const std::string out =
+        run("/usr/bin/python3 -c \"import openpyxl,sys,zipfile\n"
+            "z = zipfile.ZipFile(sys.argv[1])\n"
+            "print('zip=' + str(z.testzip()))\n"
+            "print(z.read('docProps/app.xml').decode())\n"
+            "wb = openpyxl.load_workbook(sys.argv[1])\n"
+            "print('creator=' + str(wb.properties.creator))\n"
+            "for r in list(wb['Summary'].iter_rows(values_only=True)) + "
+            "list(wb['Data'].iter_rows(values_only=True)):\n"
+            "    print('|'.join('' if v is None else str(v) for v in r))\n"
+            "\" '" +
+            dir.file("r.xlsx") + "' 2>&1");
     EXPECT_NE(out.find("zip=None\n"), std::string::npos) << out;  // every entry's checksum is right
-    EXPECT_NE(out.find("<Application>" + thermivoNameAndVersion() + "</Application>"), std::string::npos) << out;
+    EXPECT_NE(out.find("<Application>" + thermivoNameAndVersion() + "</Application>"), std::string::npos)
+        << out;
     EXPECT_EQ(out.find("Microsoft"), std::string::npos) << out;
     EXPECT_NE(out.find("creator=" + systemUserName() + "\n"), std::string::npos) << out;
     EXPECT_NE(out.find("Time zone|Europe/Berlin (UTC+02:00)"), std::string::npos) << out;
     EXPECT_NE(out.find("Source file SHA-256|" + digest), std::string::npos) << out;
     EXPECT_NE(out.find("Made with|Thermivo "), std::string::npos) << out;
-    EXPECT_NE(out.find("Temp Upper Limit (\u00B0C)|2014-10-26 02:00:00|2014-10-26 03:00:00|8|8"), std::string::npos)
+    EXPECT_NE(out.find("Temp Upper Limit (\u00B0C)|2014-10-26 02:00:00|2014-10-26 03:00:00|8|8"),
+              std::string::npos)
         << out;
     // The Data sheet's last column tells the repeated hour apart.
     EXPECT_NE(out.find("Num|RecordTime|Temperature (\u00B0C)|Alarm|UTC offset\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("2|2014-10-26 02:30:00|2.01||+02:00\n3|2014-10-26 02:00:00|2.02||+01:00\n"), std::string::npos)
+    EXPECT_NE(out.find("2|2014-10-26 02:30:00|2.01||+02:00\n3|2014-10-26 02:00:00|2.02||+01:00\n"),
+              std::string::npos)
         << out;
 }

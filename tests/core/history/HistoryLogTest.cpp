@@ -35,7 +35,8 @@ TEST(HistoryLog, EveryKindOfTamperingIsNamedByItsRow) {
     const std::string path = dir.file("h.sqlite");
     {
         HistoryLog log(path, "thermivo test");
-        for (int i = 1; i <= 5; ++i) ASSERT_TRUE(log.record(entry(HistoryEvent::FileSaved, "row " + std::to_string(i))));
+        for (int i = 1; i <= 5; ++i)
+            ASSERT_TRUE(log.record(entry(HistoryEvent::FileSaved, "row " + std::to_string(i))));
         const auto rows = log.rows();
         ASSERT_EQ(rows.size(), 5u);
         EXPECT_EQ(rows[0].previousHash, std::string(64, '0'));
@@ -129,9 +130,12 @@ TEST(HistoryLog, DefaultPathFollowsTheDataFolder) {
     setenv("XDG_DATA_HOME", "/srv/data", 1);
     EXPECT_EQ(HistoryLog::defaultPath(), "/srv/data/thermivo/history.sqlite");
     setenv("XDG_DATA_HOME", "relative", 1);  // not absolute: ignored
-    EXPECT_EQ(HistoryLog::defaultPath().find("/.local/share/thermivo/history.sqlite") != std::string::npos, true);
-    if (old != nullptr) setenv("XDG_DATA_HOME", saved.c_str(), 1);
-    else unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(HistoryLog::defaultPath().find("/.local/share/thermivo/history.sqlite") != std::string::npos,
+              true);
+    if (old != nullptr)
+        setenv("XDG_DATA_HOME", saved.c_str(), 1);
+    else
+        unsetenv("XDG_DATA_HOME");
 }
 
 // The window and the command-line tool append at once: two processes, 1000 rows each, none lost, one chain.
@@ -153,7 +157,10 @@ TEST(HistoryLog, TwoProcessesWritingAtOnceLoseNoRow) {
             HistoryLog log(path, "writer " + std::to_string(writer));
             int failed = 0;
             for (int i = 0; i < kRows; ++i)
-                failed += log.record(entry(HistoryEvent::FileExported, std::to_string(writer) + "/" + std::to_string(i))) ? 0 : 1;
+                failed += log.record(entry(HistoryEvent::FileExported,
+                                           std::to_string(writer) + "/" + std::to_string(i)))
+                              ? 0
+                              : 1;
             _exit(failed == 0 ? 0 : 1);
         }
         children.push_back(pid);

@@ -28,7 +28,7 @@ using namespace thermivo::testing;
 namespace {
 
 class View : public LinkView {
-public:
+  public:
     void setText(int id, const std::string& t) override {
         texts[id] = t;
         tips.erase(id);  // as the window's status line: a new text brings its own tooltip
@@ -69,7 +69,7 @@ public:
 };
 
 class OnePort : public PortDirectory {
-public:
+  public:
     OnePort() { openpty(&master_, &slave_, name_, nullptr, nullptr); }
     ~OnePort() override {
         close(master_);
@@ -78,13 +78,13 @@ public:
     std::vector<int> bridgePorts() override { return {7}; }
     std::string pathOf(int n) override { return n == 7 ? name_ : ""; }
 
-private:
+  private:
     int master_ = -1, slave_ = -1;
     char name_[256] = {};
 };
 
 class DownloadSafety : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         AppSettings::instance().setLanguage(kLanguageEnglishUs);
         link.setTransport(&transport);
@@ -120,7 +120,8 @@ protected:
         controller.onDownloadClicked();
         h.echo = protocol::kEchoDownloadHeader;
         feed(headerReply(h));
-        for (int b = 0; b < blocks; ++b) feed(blockReply(static_cast<std::uint16_t>(32 * b), ramp(100 * (b + 1))));
+        for (int b = 0; b < blocks; ++b)
+            feed(blockReply(static_cast<std::uint16_t>(32 * b), ramp(100 * (b + 1))));
         for (int second = 0; second < 30 && controller.downloadBusy(); ++second) tick(TIMER_DOWNLOAD);
     }
     bool fileButtons(bool state) {
@@ -177,7 +178,8 @@ TEST_F(DownloadSafety, ACompleteDownloadIsKeptAtOnceAndOutlivesAConnect) {
     // Downloading the same recording again keeps one file.
     download(stopped(32), 2);
     std::size_t files = 0;
-    for (const auto& e : std::filesystem::recursive_directory_iterator(store.root())) files += e.is_regular_file();
+    for (const auto& e : std::filesystem::recursive_directory_iterator(store.root()))
+        files += e.is_regular_file();
     EXPECT_EQ(files, 1u);
 }
 
@@ -209,7 +211,8 @@ TEST_F(DownloadSafety, AHoleBeforeTheLastSampleThatArrivedIsMarkedAsNoValue) {
     EXPECT_EQ(view.text(IDC_STATUS), "Only 16 of 48 samples arrived.");
     EXPECT_EQ(recording->samplesLoaded, 32);  // up to the last sample that arrived
     EXPECT_EQ(recording->samplesMissing, 16);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(recording->temperature[static_cast<std::size_t>(i)], Recording::kNoValue) << i;
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(recording->temperature[static_cast<std::size_t>(i)], Recording::kNoValue) << i;
     EXPECT_FLOAT_EQ(recording->temperature[16], 2.00f);
     // Cut to what arrived, the summary speaks of the 16 samples only.
     auto cut = std::make_unique<Recording>(*recording);
@@ -225,12 +228,14 @@ TEST_F(DownloadSafety, WhileADownloadRunsTheRecordingCannotBeErasedNorTheLinkRep
     recording->batteryValid = true;
     view.texts[IDC_MINUTES] = "5";
     controller.onDownloadClicked();
-    for (const int id : {IDC_START_RECORD, IDC_CALIBRATION, IDC_CONNECT}) EXPECT_FALSE(view.enabled[id]) << id;
+    for (const int id : {IDC_START_RECORD, IDC_CALIBRATION, IDC_CONNECT})
+        EXPECT_FALSE(view.enabled[id]) << id;
     // The download header reply re-enables nothing while the download runs.
     HeaderFields h = stopped(32);
     h.echo = protocol::kEchoDownloadHeader;
     feed(headerReply(h));
-    for (const int id : {IDC_START_RECORD, IDC_CALIBRATION, IDC_CONNECT}) EXPECT_FALSE(view.enabled[id]) << id;
+    for (const int id : {IDC_START_RECORD, IDC_CALIBRATION, IDC_CONNECT})
+        EXPECT_FALSE(view.enabled[id]) << id;
 
     // Called all the same (a shortcut, the command line), each is refused in so many words.
     transport.frames.clear();
@@ -288,7 +293,9 @@ TEST_F(DownloadSafety, AFolderThatTakesNoFileIsNamedInTheTooltip) {
     connect(stopped(32));
     download(stopped(32), 2);
     EXPECT_EQ(view.text(IDC_STATUS), text(28));
-    EXPECT_EQ(view.tips[IDC_STATUS].rfind("No copy could be kept in " + blocked.pathFor("DI123456789", recording->startTime), 0), 0u)
+    EXPECT_EQ(view.tips[IDC_STATUS].rfind(
+                  "No copy could be kept in " + blocked.pathFor("DI123456789", recording->startTime), 0),
+              0u)
         << view.tips[IDC_STATUS];
     // Said in a box too, once a run however often it fails.
     ASSERT_EQ(view.messages.size(), 1u);
@@ -307,7 +314,8 @@ TEST_F(DownloadSafety, StartRecordWarnsAboutARecordingNeverDownloaded) {
     controller.onStartRecordClicked();
     ASSERT_EQ(view.questions.size(), 1u);
     EXPECT_TRUE(view.defaultNo[0]);
-    EXPECT_EQ(view.questions[0], text(2050) + "\nDI123456789  2026-1-1  00:00  601 samples\n" + text(2052) + "\n" + text(80));
+    EXPECT_EQ(view.questions[0],
+              text(2050) + "\nDI123456789  2026-1-1  00:00  601 samples\n" + text(2052) + "\n" + text(80));
     EXPECT_TRUE(transport.frames.empty());
 
     // Chinese too.

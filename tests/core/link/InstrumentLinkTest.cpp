@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "app/UiText.h"
+#include "core/link/LinkTestSupport.h"
 #include "data/LocalTime.h"
 #include "data/Recording.h"
-#include "core/link/LinkTestSupport.h"
 
 namespace thermivo {
 namespace {
@@ -15,14 +15,17 @@ namespace {
 using testing::Bytes;
 using testing::FakeTransport;
 
-Bytes bytes(const auto& frame) { return Bytes(frame.begin(), frame.end()); }
+Bytes bytes(const auto& frame) {
+    return Bytes(frame.begin(), frame.end());
+}
 
 TEST(CommandFrames, ShortFramesByteForByte) {
     EXPECT_EQ(bytes(headerRequestFrame(false)), (Bytes{0xFF, 0xCF, 0xBF, 0x5F, 0x00, 0x00, 0x00}));
     EXPECT_EQ(bytes(headerRequestFrame(true)), (Bytes{0xFF, 0xCF, 0xBF, 0x5F, 0x53, 0x54, 0x00}));
     EXPECT_EQ(bytes(blockRequestFrame(blockAddress(48))), (Bytes{0xFF, 0x5E, 0xBE, 0x6E, 0x60, 0x00, 0xFF}));
     // 2 x 40000 = 80000 does not fit 16 bits: the instrument sees 0x3880.
-    EXPECT_EQ(bytes(blockRequestFrame(blockAddress(40000))), (Bytes{0xFF, 0x5E, 0xBE, 0x6E, 0x80, 0x38, 0xFF}));
+    EXPECT_EQ(bytes(blockRequestFrame(blockAddress(40000))),
+              (Bytes{0xFF, 0x5E, 0xBE, 0x6E, 0x80, 0x38, 0xFF}));
 }
 
 TEST(CommandFrames, ClockCarryingFramesUseLocalTime) {
@@ -43,7 +46,7 @@ TEST(CommandFrames, ClockCarryingFramesUseLocalTime) {
 }
 
 class LinkSend : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         link.setTransport(&transport);
         link.portNumber = 3;
@@ -63,10 +66,10 @@ TEST_F(LinkSend, SendersSetPendingCodeAndPostReplyWait) {
     EXPECT_EQ(link.pendingCode.load(), PendingClockSet);
     EXPECT_EQ(link.startRequest(15), 14);
     EXPECT_EQ(link.pendingCode.load(), PendingStart);
-    EXPECT_EQ(sink.drain(), (std::vector<PostedMessage>{{WM_REPLY_WAIT, 0, 3},
-                                                        {WM_REPLY_WAIT, 0, 3},
-                                                        {WM_REPLY_WAIT, 0, 3},
-                                                        {WM_REPLY_WAIT, 0, 10}}));
+    EXPECT_EQ(
+        sink.drain(),
+        (std::vector<PostedMessage>{
+            {WM_REPLY_WAIT, 0, 3}, {WM_REPLY_WAIT, 0, 3}, {WM_REPLY_WAIT, 0, 3}, {WM_REPLY_WAIT, 0, 10}}));
     ASSERT_EQ(transport.frames.size(), 4u);
     EXPECT_EQ(transport.frames[1], (Bytes{0xFF, 0x5E, 0xBE, 0x6E, 0x60, 0x00, 0xFF}));
     EXPECT_EQ(transport.frames[3][6], 15);

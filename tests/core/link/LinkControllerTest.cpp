@@ -14,8 +14,8 @@
 #include "LinkTestSupport.h"
 #include "app/AppSettings.h"
 #include "app/UiText.h"
-#include "data/Recording.h"
 #include "data/LocalTime.h"
+#include "data/Recording.h"
 #include "link/LinkController.h"
 #include "sim/InstrumentSimulator.h"
 
@@ -30,7 +30,7 @@ Bytes toBytes(const std::array<std::uint8_t, N>& frame) {
 }
 
 class FakeView : public LinkView {
-public:
+  public:
     void setText(int id, const std::string& t) override { texts[id] = t; }
     void setTextFromAnyThread(int id, const std::string& t) override { texts[id] = t; }
     std::string text(int id) const override {
@@ -64,7 +64,7 @@ public:
 
 // Pseudo-terminals stand in for bridge devices: the link really opens them.
 class FakePorts : public PortDirectory {
-public:
+  public:
     ~FakePorts() override {
         for (auto& [n, fds] : ptys) close(fds.first), close(fds.second);
     }
@@ -87,7 +87,7 @@ public:
 };
 
 class LinkControllerTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         AppSettings::instance().setLanguage(kLanguageEnglishUs);
         link.setTransport(&transport);
@@ -322,7 +322,8 @@ TEST_F(LinkControllerTest, APortInUseSaysSoInTheStatusLine) {
     pump();
     EXPECT_EQ(view.text(IDC_CONNECT), "");
     EXPECT_EQ(view.progress[IDC_LINK_BAR], 0);
-    EXPECT_NE(view.text(IDC_STATUS).find("in use by another program"), std::string::npos) << view.text(IDC_STATUS);
+    EXPECT_NE(view.text(IDC_STATUS).find("in use by another program"), std::string::npos)
+        << view.text(IDC_STATUS);
     close(holder);
 }
 
@@ -394,7 +395,7 @@ TEST_F(LinkControllerTest, APollAnswerDoesNotLoseAClockSetThatWentOutAfterIt) {
     EXPECT_EQ(transport.frames.size(), 2u);
     const auto t = toLocal(link.now()).value();
     const ClockTime now{t.second, t.minute, t.hour, t.day, t.month, t.year};
-    feed(clockReply(protocol::kEchoStatus, now, 0, 700));   // the poll's answer
+    feed(clockReply(protocol::kEchoStatus, now, 0, 700));    // the poll's answer
     feed(clockReply(protocol::kEchoClockSet, now, 0, 700));  // the clock set's answer
     tick(TIMER_REPLY);
     EXPECT_EQ(view.text(IDC_STATUS), text(131));
@@ -405,7 +406,7 @@ constexpr float kUntouched = 1000.0f;  // far outside any simulated curve
 
 /// Commands from the link go straight into the virtual instrument, and are kept.
 class SimWire : public FrameTransport {
-public:
+  public:
     int write(const std::uint8_t* data, int count) override {
         frames.emplace_back(data, data + count);
         sim->receive(data, static_cast<std::size_t>(count));
@@ -419,7 +420,7 @@ public:
 // The controller's download against an instrument that answers in its own ways; each tick is one second
 // of the line, carrying a chosen number of blocks.
 class ControllerDownload : public LinkControllerTest {
-protected:
+  protected:
     void start(SimConfig c) {
         expected = c.samples;
         sim = std::make_unique<InstrumentSimulator>(std::move(c));
@@ -461,7 +462,8 @@ protected:
         int wrong = 0;
         for (std::size_t i = 0; i < expected.size(); ++i) {
             const float v = recording->temperature[i];
-            if (v != truth(i) && !(v == kUntouched && static_cast<int>(i) >= recording->samplesLoaded)) ++wrong;
+            if (v != truth(i) && !(v == kUntouched && static_cast<int>(i) >= recording->samplesLoaded))
+                ++wrong;
         }
         return wrong;
     }
@@ -600,7 +602,8 @@ TEST_P(CutStream, EightCutsStillCompleteExactly) {
 }
 
 // An instrument that restarts at the first block whatever is asked never gets past a cut after four blocks.
-INSTANTIATE_TEST_SUITE_P(EveryResendThatMovesOn, CutStream, ::testing::Values(SimResend::Nearest, SimResend::Literal));
+INSTANTIATE_TEST_SUITE_P(EveryResendThatMovesOn, CutStream,
+                         ::testing::Values(SimResend::Nearest, SimResend::Literal));
 
 TEST(LinkControllerText, LeadingNumberOfTheMinutesEdit) {
     EXPECT_EQ(LinkController::leadingNumber("15"), 15);

@@ -15,9 +15,10 @@ namespace thermivo::testing {
 using Bytes = std::vector<std::uint8_t>;
 
 /// A reply frame with a correct sum.
-inline Bytes replyFrame(const protocol::Bytes3& signature, const protocol::Bytes3& echo, const Bytes& payload) {
-    Bytes f = {protocol::kLead, signature[0], signature[1], signature[2], echo[0], echo[1], echo[2],
-               static_cast<std::uint8_t>(payload.size())};
+inline Bytes replyFrame(const protocol::Bytes3& signature, const protocol::Bytes3& echo,
+                        const Bytes& payload) {
+    Bytes f = {protocol::kLead, signature[0], signature[1], signature[2],
+               echo[0],         echo[1],      echo[2],      static_cast<std::uint8_t>(payload.size())};
     f.insert(f.end(), payload.begin(), payload.end());
     const auto sum = protocol::byteSum(f.data(), f.size());
     f.push_back(static_cast<std::uint8_t>(sum & 0xFF));
@@ -45,7 +46,8 @@ struct HeaderFields {
 
 inline Bytes headerReply(const HeaderFields& h) {
     Bytes p(37, 0);
-    for (std::size_t k = 0; k < 11; ++k) p[k] = k < h.serial.size() ? static_cast<std::uint8_t>(h.serial[k]) : ' ';
+    for (std::size_t k = 0; k < 11; ++k)
+        p[k] = k < h.serial.size() ? static_cast<std::uint8_t>(h.serial[k]) : ' ';
     auto time = [&p](std::size_t at, const HeaderTime& t) {
         p[at] = static_cast<std::uint8_t>(t.minute);
         p[at + 1] = static_cast<std::uint8_t>(t.hour);
@@ -78,8 +80,9 @@ inline Bytes blockReply(std::uint16_t address, const std::vector<std::int16_t>& 
         p[2 * k] = static_cast<std::uint8_t>(v & 0xFF);
         p[2 * k + 1] = static_cast<std::uint8_t>(v >> 8);
     }
-    return replyFrame(protocol::kSigBlock, {static_cast<std::uint8_t>(address & 0xFF),
-                                            static_cast<std::uint8_t>(address >> 8), 0}, p);
+    return replyFrame(protocol::kSigBlock,
+                      {static_cast<std::uint8_t>(address & 0xFF), static_cast<std::uint8_t>(address >> 8), 0},
+                      p);
 }
 
 /// Sixteen raw samples first, first+1, ...
@@ -97,10 +100,10 @@ struct ClockTime {
 inline Bytes clockReply(const protocol::Bytes3& echo, const ClockTime& t, int state, int battery,
                         int payloadLength = 10) {
     Bytes p(static_cast<std::size_t>(payloadLength), 0);
-    const Bytes fields = {static_cast<std::uint8_t>(state),        static_cast<std::uint8_t>(t.second),
-                          static_cast<std::uint8_t>(t.minute),     static_cast<std::uint8_t>(t.hour),
-                          static_cast<std::uint8_t>(t.day),        static_cast<std::uint8_t>(t.month),
-                          static_cast<std::uint8_t>(t.year % 100), static_cast<std::uint8_t>(t.year / 100),
+    const Bytes fields = {static_cast<std::uint8_t>(state),          static_cast<std::uint8_t>(t.second),
+                          static_cast<std::uint8_t>(t.minute),       static_cast<std::uint8_t>(t.hour),
+                          static_cast<std::uint8_t>(t.day),          static_cast<std::uint8_t>(t.month),
+                          static_cast<std::uint8_t>(t.year % 100),   static_cast<std::uint8_t>(t.year / 100),
                           static_cast<std::uint8_t>(battery & 0xFF), static_cast<std::uint8_t>(battery >> 8)};
     for (std::size_t k = 0; k < fields.size() && k < p.size(); ++k) p[k] = fields[k];
     return replyFrame(protocol::kSigClock, echo, p);
@@ -108,7 +111,7 @@ inline Bytes clockReply(const protocol::Bytes3& echo, const ClockTime& t, int st
 
 /// Records frames instead of writing them; presence can be switched off.
 class FakeTransport : public FrameTransport {
-public:
+  public:
     int write(const std::uint8_t* data, int count) override {
         frames.emplace_back(data, data + count);
         return count;

@@ -21,7 +21,7 @@ using testing::headerReply;
 using testing::ramp;
 
 class Decoder : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         link.setTransport(&transport);
         link.portNumber = 4;
@@ -82,7 +82,8 @@ TEST_F(Decoder, HeaderSplitOverTwoChunksFillsTheRecording) {
 }
 
 TEST_F(Decoder, HeaderTimesAreTheInstrumentsLocalTimeInAZoneWithSummerTime) {
-    // The instrument keeps local time; read as UTC, Berlin would be two hours off in summer and one in winter.
+    // The instrument keeps local time; read as UTC, Berlin would be two hours off in summer and one in
+    // winter.
     testing::ScopedTimeZone berlin("Europe/Berlin");
     HeaderFields h;
     h.start = {0, 12, 1, 7, 2026};
@@ -107,8 +108,10 @@ TEST_F(Decoder, KindFromSerialLetters) {
         const char* serial;
         int kind;
         int decoded;
-    } cases[] = {{"DI000000001", KindTemp, 1},  {"DX000000001", KindTempCompact, 1},
-                 {"i0000000001", KindTempCompact, 1}, {"UI000000001", KindTemp, 1},
+    } cases[] = {{"DI000000001", KindTemp, 1},
+                 {"DX000000001", KindTempCompact, 1},
+                 {"i0000000001", KindTempCompact, 1},
+                 {"UI000000001", KindTemp, 1},
                  {"UX000000001", KindNone, 0}};
     for (const auto& c : cases) {
         rec->sampleCount = 77;
@@ -161,7 +164,8 @@ TEST_F(Decoder, IdleCompactInstrumentHasNoSamplesAndEnablesCalibration) {
     feed(headerReply(h));
     EXPECT_EQ(rec->sampleCount, 0);
     EXPECT_EQ(rec->validMask, Recording::MaskSerial);
-    EXPECT_EQ(sink.drain(), (std::vector<PostedMessage>{{WM_CALIBRATION_ENABLE, 1, 0}, {WM_HEADER_DECODED, 1, 1}}));
+    EXPECT_EQ(sink.drain(),
+              (std::vector<PostedMessage>{{WM_CALIBRATION_ENABLE, 1, 0}, {WM_HEADER_DECODED, 1, 1}}));
 }
 
 TEST_F(Decoder, GarbageIsDroppedAndFramesResynchronise) {
@@ -214,7 +218,8 @@ TEST_F(Decoder, FalseFrameStartInsideSampleData) {
     feed(join({blockReply(64, ramp(32)), blockReply(96, ramp(48)), blockReply(128, ramp(64)),
                blockReply(160, ramp(80))}));
     EXPECT_EQ(rec->samplesLoaded, 96);
-    for (int i = 16; i < 96; ++i) EXPECT_FLOAT_EQ(rec->temperature[static_cast<std::size_t>(i)], i / 100.0f) << i;
+    for (int i = 16; i < 96; ++i)
+        EXPECT_FLOAT_EQ(rec->temperature[static_cast<std::size_t>(i)], i / 100.0f) << i;
 }
 
 TEST_F(Decoder, RepeatedBlocksStoreNothingAndBlocksAfterALostOneAreKept) {
@@ -222,16 +227,17 @@ TEST_F(Decoder, RepeatedBlocksStoreNothingAndBlocksAfterALostOneAreKept) {
     link.pendingCode = PendingBlock;
     feed(blockReply(0, ramp(0)));
     EXPECT_EQ(link.pendingCode.load(), PendingBlock | kAnswered);
-    feed(blockReply(0, ramp(500)));   // repeated: the first copy stays
+    feed(blockReply(0, ramp(500)));  // repeated: the first copy stays
     EXPECT_FLOAT_EQ(rec->temperature[0], 0.0f);
-    feed(blockReply(64, ramp(32)));   // one lost before it: kept, but the loaded run stops at the gap
+    feed(blockReply(64, ramp(32)));  // one lost before it: kept, but the loaded run stops at the gap
     EXPECT_EQ(rec->samplesLoaded, 16);
     EXPECT_FLOAT_EQ(rec->temperature[32], 0.32f);
-    feed(blockReply(32, ramp(16)));   // the gap filled
+    feed(blockReply(32, ramp(16)));  // the gap filled
     EXPECT_EQ(rec->samplesLoaded, 48);
     feed(blockReply(96, ramp(48)));
     EXPECT_EQ(rec->samplesLoaded, 64);
-    for (int i = 0; i < 64; ++i) EXPECT_FLOAT_EQ(rec->temperature[static_cast<std::size_t>(i)], i / 100.0f) << i;
+    for (int i = 0; i < 64; ++i)
+        EXPECT_FLOAT_EQ(rec->temperature[static_cast<std::size_t>(i)], i / 100.0f) << i;
     EXPECT_TRUE(rec->dataFlags & Recording::kSamplesPresent);
 }
 
@@ -250,7 +256,8 @@ TEST_F(Decoder, BlocksBeyondSample32767AreAcceptedAfterTheAddressWraps) {
     announce(40000);
     for (int first = 0; first < 40000; first += 16) {
         std::vector<std::int16_t> s(16);
-        for (int k = 0; k < 16; ++k) s[static_cast<std::size_t>(k)] = static_cast<std::int16_t>((first + k) % 30000);
+        for (int k = 0; k < 16; ++k)
+            s[static_cast<std::size_t>(k)] = static_cast<std::int16_t>((first + k) % 30000);
         feed(blockReply(blockAddress(first), s));
     }
     EXPECT_EQ(rec->samplesLoaded, 40000);
@@ -263,7 +270,8 @@ TEST_F(Decoder, NeverWritesBeyondTheArrays) {
     announce(59990);  // the last block carries 6 samples of the recording and 10 beyond it
     for (int first = 0; first < 59990; first += 16) {
         std::vector<std::int16_t> s(16);
-        for (int k = 0; k < 16; ++k) s[static_cast<std::size_t>(k)] = static_cast<std::int16_t>((first + k) % 30000);
+        for (int k = 0; k < 16; ++k)
+            s[static_cast<std::size_t>(k)] = static_cast<std::int16_t>((first + k) % 30000);
         feed(blockReply(blockAddress(first), s));
     }
     EXPECT_EQ(rec->samplesLoaded, 59990);

@@ -17,7 +17,7 @@ constexpr float kUntouched = 1000.0f;  // far outside any simulated curve
 
 /// Commands from the link go straight into the instrument.
 class Wire : public FrameTransport {
-public:
+  public:
     int write(const std::uint8_t* data, int count) override {
         sim->receive(data, static_cast<std::size_t>(count));
         return count;
@@ -27,7 +27,7 @@ public:
 };
 
 class StreamPlacement : public ::testing::Test {
-protected:
+  protected:
     void start(SimConfig c) {
         expected = c.samples;
         sim = std::make_unique<InstrumentSimulator>(std::move(c));
@@ -102,8 +102,8 @@ TEST_F(StreamPlacement, AnAliasedBlockIsNeverStoredAsTheBlockOneWrapBelow) {
 }
 
 TEST_F(StreamPlacement, ALiteralAnswerPastTheWrapIsPlacedWhereItBelongs) {
-    // Sample 32800 lost; asked with address 65600 & 0xFFFF = 64, this instrument sends the samples from 32 on,
-    // and its stream then runs on across the wrap to the lost block.
+    // Sample 32800 lost; asked with address 65600 & 0xFFFF = 64, this instrument sends the samples from 32
+    // on, and its stream then runs on across the wrap to the lost block.
     SimConfig c = recording(33000, SimResend::Literal);
     c.faults.dropBlocks = {2050};
     start(c);
@@ -142,7 +142,7 @@ TEST_F(StreamPlacement, BlocksBeforeTheFirstPlaceableOneArePlacedOnceItComes) {
     start(c);
     stream(1701);  // blocks 0 to 1700 (block 5 twice)
     EXPECT_EQ(loaded(), 0);
-    stream(2);     // block 1702 starts at sample 27232, the first address of its own
+    stream(2);  // block 1702 starts at sample 27232, the first address of its own
     EXPECT_EQ(loaded(), 1703 * 16);
     stream();
     expectOnlyTrueSamples();

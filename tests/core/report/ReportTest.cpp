@@ -56,7 +56,8 @@ TEST(Report, TheExcursionTableContinuesWithItsHeaderAndEveryPageHasItsFooter) {
         doc.drawPage(canvas, p);
         EXPECT_TRUE(canvas.hasText("Page " + std::to_string(p) + " of " + std::to_string(doc.pageCount())));
         EXPECT_TRUE(canvas.hasText("SHA-256 eeeeeeeeeeeeeeee"));
-        for (const auto& block : blocks) EXPECT_LE(block.topMm + block.heightMm, 273.0 + 1e-9) << "page " << p;
+        for (const auto& block : blocks)
+            EXPECT_LE(block.topMm + block.heightMm, 273.0 + 1e-9) << "page " << p;
     }
     EXPECT_EQ(rows, content.excursions.size());
 }

@@ -14,7 +14,9 @@ namespace {
 
 using Frame = InstrumentSimulator::Frame;
 
-int blockIndexOf(const Frame& f) { return (f[4] | (f[5] << 8)) / 2; }
+int blockIndexOf(const Frame& f) {
+    return (f[4] | (f[5] << 8)) / 2;
+}
 
 bool sumIsGood(const Frame& f) {
     const std::size_t n = f.size() - 2;
@@ -181,10 +183,30 @@ TEST(InstrumentSimulator, StartAndClockSet) {
 TEST(SimOptions, ParsesAndRefuses) {
     SimOptions o;
     std::string error;
-    ASSERT_TRUE(parseSimOptions({"--serial", "DX000000001", "--samples", "500", "--seed", "9", "--interval", "5",
-                                 "--state", "0", "--battery", "650", "--fast", "--drop-block", "3",
-                                 "--drop-block", "4", "--garbage", "--unplug-after", "7", "--resend", "literal",
-                                 "--ahead", "300"},
+    ASSERT_TRUE(parseSimOptions({"--serial",
+                                 "DX000000001",
+                                 "--samples",
+                                 "500",
+                                 "--seed",
+                                 "9",
+                                 "--interval",
+                                 "5",
+                                 "--state",
+                                 "0",
+                                 "--battery",
+                                 "650",
+                                 "--fast",
+                                 "--drop-block",
+                                 "3",
+                                 "--drop-block",
+                                 "4",
+                                 "--garbage",
+                                 "--unplug-after",
+                                 "7",
+                                 "--resend",
+                                 "literal",
+                                 "--ahead",
+                                 "300"},
                                 o, error))
         << error;
     EXPECT_EQ(o.config.serial, "DX000000001");
@@ -199,15 +221,15 @@ TEST(SimOptions, ParsesAndRefuses) {
     EXPECT_EQ(o.config.resend, SimResend::Literal);
     EXPECT_EQ(o.config.aheadBlocks, 300);
     for (const auto& bad : std::vector<std::vector<std::string>>{{"--samples", "60001"},
-                                                                  {"--samples", "12x"},
-                                                                  {"--state", "2"},
-                                                                  {"--start", "2026-13-01 00:00"},
-                                                                  {"--serial", "DI1234567890"},
-                                                                  {"--interval"},
-                                                                  {"--samples-file", "/nonexistent.json"},
-                                                                  {"--resend", "backwards"},
-                                                                  {"--ahead", "0"},
-                                                                  {"--bogus"}}) {
+                                                                 {"--samples", "12x"},
+                                                                 {"--state", "2"},
+                                                                 {"--start", "2026-13-01 00:00"},
+                                                                 {"--serial", "DI1234567890"},
+                                                                 {"--interval"},
+                                                                 {"--samples-file", "/nonexistent.json"},
+                                                                 {"--resend", "backwards"},
+                                                                 {"--ahead", "0"},
+                                                                 {"--bogus"}}) {
         SimOptions x;
         EXPECT_FALSE(parseSimOptions(bad, x, error)) << bad[0];
         EXPECT_FALSE(error.empty());

@@ -1,11 +1,11 @@
 #include <QTest>
 
-#include "HisDataView.h"
-#include "app/AppSettings.h"
-#include "QtCanvas.h"
 #include "FittedText.h"
-#include "gui/MainWindowFixture.h"
+#include "HisDataView.h"
+#include "QtCanvas.h"
+#include "app/AppSettings.h"
 #include "chart/ChartLegend.h"
+#include "gui/MainWindowFixture.h"
 
 namespace thermivo::testing {
 namespace {
@@ -16,7 +16,8 @@ class ChartFit : public MainWindowFixture, public ::testing::WithParamInterface<
     std::string writeWideRange(const std::string& name) {
         auto rec = makeRecording(KindTemp, 300);
         for (int i = 0; i < 300; ++i)
-            rec->temperature[static_cast<std::size_t>(i)] = -12.5f + 224.5f * static_cast<float>(i % 60) / 59.0f;
+            rec->temperature[static_cast<std::size_t>(i)] =
+                -12.5f + 224.5f * static_cast<float>(i % 60) / 59.0f;
         rec->tempMin = -12.5f;
         rec->tempMax = 212.0f;
         rec->tempAlarmOn = true;

@@ -7,8 +7,8 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QProgressDialog>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -153,8 +153,9 @@ TEST(PrintOutcomeDlg, APrintServiceThatIsNotRunningIsNotCalledAMissingPrinter) {
     auto* print = control<QPushButton>(dlg, CKvrcPrintDlg::IDC_PRINT);
     QTest::mouseClick(print, Qt::LeftButton);
     ASSERT_EQ(prompts.offers.size(), 1);
-    EXPECT_EQ(prompts.offers[0], QStringLiteral("The print service is not running, so the pages cannot be printed.\n"
-                                                "Save them as a PDF file instead?|Save as PDF…"));
+    EXPECT_EQ(prompts.offers[0],
+              QStringLiteral("The print service is not running, so the pages cannot be printed.\n"
+                             "Save them as a PDF file instead?|Save as PDF…"));
     EXPECT_EQ(dlg.printStatus(), QStringLiteral("The print service is not running."));
     EXPECT_TRUE(prompts.messages.isEmpty());
 
@@ -260,7 +261,8 @@ TEST(PrintOutcomeDlg, ThePrintDialogOffersNoPageChoices) {
     auto* all = dialog.findChild<QRadioButton*>(QStringLiteral("printAll"));
     ASSERT_NE(all, nullptr);
     EXPECT_FALSE(all->isHidden());
-    // No word is left over from the hidden range ("to" between the page numbers); the page set keeps its label.
+    // No word is left over from the hidden range ("to" between the page numbers); the page set keeps its
+    // label.
     QStringList labels;
     for (const QLabel* label : all->parentWidget()->findChildren<QLabel*>())
         if (!label->isHidden()) labels << label->text();

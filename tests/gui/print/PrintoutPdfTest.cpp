@@ -212,8 +212,8 @@ TEST(PrintoutPdf, FourDigitPageNumbersAndEveryTextStayInsideTheFrame) {
     const double frameRight = 595.28 - 5 * 72 / 25.4;
     for (const std::uint16_t language : {kLanguageEnglishUs, kLanguageChinesePrc}) {
         const thermivo::testing::ScopedLanguage scoped(language);
-        const QString name = language == kLanguageEnglishUs ? QStringLiteral("page1001-en")
-                                                             : QStringLiteral("page1001-zh");
+        const QString name =
+            language == kLanguageEnglishUs ? QStringLiteral("page1001-en") : QStringLiteral("page1001-zh");
         const QString pdf = outDir() + "/" + name + ".pdf";
         QString error;
         ASSERT_TRUE(writePrintoutPdf(*rec, options, pdf, &error)) << error.toStdString();
@@ -223,8 +223,8 @@ TEST(PrintoutPdf, FourDigitPageNumbersAndEveryTextStayInsideTheFrame) {
                                                   QStringLiteral("-l"), page, pdf, QStringLiteral("-")});
             ASSERT_TRUE(p.waitForFinished(60000));
             const QString html = QString::fromUtf8(p.readAllStandardOutput());
-            const QRegularExpression word(
-                QStringLiteral("<word xMin=\"([\\d.]+)\" yMin=\"[\\d.]+\" xMax=\"([\\d.]+)\"[^>]*>([^<]*)</word>"));
+            const QRegularExpression word(QStringLiteral(
+                "<word xMin=\"([\\d.]+)\" yMin=\"[\\d.]+\" xMax=\"([\\d.]+)\"[^>]*>([^<]*)</word>"));
             int words = 0;
             double rightmost = 0;
             QString rightmostWord;
@@ -237,16 +237,17 @@ TEST(PrintoutPdf, FourDigitPageNumbersAndEveryTextStayInsideTheFrame) {
                 }
             }
             EXPECT_GT(words, 10) << name.toStdString() << " page " << page;
-            EXPECT_LT(rightmost, frameRight - 1) << name.toStdString() << " page " << page << ": "
-                                                 << rightmostWord.toStdString();
+            EXPECT_LT(rightmost, frameRight - 1)
+                << name.toStdString() << " page " << page << ": " << rightmostWord.toStdString();
             if (QString::fromLatin1(page) == QStringLiteral("1001")) {
                 EXPECT_TRUE(html.contains(QStringLiteral(">1001/1001<"))) << name.toStdString();
             }
         }
         QProcess render;
         render.start(QStringLiteral("pdftoppm"),
-                     {QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-png"), QStringLiteral("-f"),
-                      QStringLiteral("1001"), QStringLiteral("-l"), QStringLiteral("1001"), pdf, outDir() + "/" + name});
+                     {QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-png"),
+                      QStringLiteral("-f"), QStringLiteral("1001"), QStringLiteral("-l"),
+                      QStringLiteral("1001"), pdf, outDir() + "/" + name});
         render.waitForFinished(60000);
     }
 }

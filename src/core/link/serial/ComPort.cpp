@@ -1,9 +1,9 @@
 #include "link/serial/ComPort.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/stat.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,7 +11,9 @@
 
 namespace thermivo::VkComm {
 
-CComPort::~CComPort() { close(); }
+CComPort::~CComPort() {
+    close();
+}
 
 void CComPort::setDataCallback(DataCallback callback, void* userData) {
     dataCallback_ = callback;
@@ -44,7 +46,9 @@ bool CComPort::open(int portNumber, const std::string& path) {
     return true;
 }
 
-bool CComPort::isOpen() const { return serial_ && serial_->isOpen(); }
+bool CComPort::isOpen() const {
+    return serial_ && serial_->isOpen();
+}
 
 int CComPort::write(const std::uint8_t* data, int count) {
     if (data == nullptr || count <= 0) return 0;
@@ -108,13 +112,21 @@ bool CComPort::isPresent() const {
     return S_ISCHR(st.st_mode) && st.st_rdev == serial_->device();
 }
 
-bool CComPort::deviceLost() const { return reader_ && reader_->deviceLost(); }
+bool CComPort::deviceLost() const {
+    return reader_ && reader_->deviceLost();
+}
 
-bool CComPort::readerRunning() const { return reader_ && reader_->started() && !reader_->finished(); }
+bool CComPort::readerRunning() const {
+    return reader_ && reader_->started() && !reader_->finished();
+}
 
-int CComPort::portNumber() const { return serial_ ? serial_->portNumber() : 0; }
+int CComPort::portNumber() const {
+    return serial_ ? serial_->portNumber() : 0;
+}
 
-std::string CComPort::path() const { return serial_ ? serial_->path() : std::string(); }
+std::string CComPort::path() const {
+    return serial_ ? serial_->path() : std::string();
+}
 
 void CComPort::deliver(const std::uint8_t* data, int count) {
     if (dataCallback_ != nullptr) dataCallback_(userData_, data, count);

@@ -15,7 +15,7 @@ namespace thermivo::VkComm {
 /// open/close/enumerate belong to one thread (the user-interface thread); write may be called from any
 /// thread and is serialized.
 class CComPort {
-public:
+  public:
     /// Receives every chunk read, on the reader thread; the block is valid only during the call.
     using DataCallback = void (*)(void* userData, const std::uint8_t* data, int count);
     static constexpr int kMaxPorts = 256;
@@ -58,7 +58,7 @@ public:
     std::array<std::int32_t, kMaxPorts> portTable{};
     std::array<std::int32_t, kMaxPorts> available{};
 
-private:
+  private:
     friend class CReadComThread;
     void deliver(const std::uint8_t* data, int count);
 

@@ -13,7 +13,8 @@
 
 namespace thermivo::VkComm {
 
-CReadComThread::CReadComThread(CComPort& owner, int fd, int stopFd) : owner_(owner), fd_(fd), stopFd_(stopFd) {}
+CReadComThread::CReadComThread(CComPort& owner, int fd, int stopFd)
+    : owner_(owner), fd_(fd), stopFd_(stopFd) {}
 
 CReadComThread::~CReadComThread() {
     // The owner waits before destroying us; a thread that still runs here would outlive its buffer.
@@ -75,7 +76,8 @@ void CReadComThread::run() {
             break;
         }
         if ((fds[0].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
-        const ssize_t n = read(fd_, buffer_.data() + pending, static_cast<std::size_t>(kBufferSize - pending));
+        const ssize_t n =
+            read(fd_, buffer_.data() + pending, static_cast<std::size_t>(kBufferSize - pending));
         if (n > 0) {
             pending += static_cast<int>(n);
             if (pending == kBufferSize) {

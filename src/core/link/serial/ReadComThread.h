@@ -14,7 +14,7 @@ class CComPort;
 /// The reader thread of a port: waits in poll() on the device and a stop signal, reads up to 2048 bytes
 /// and hands a chunk to the port's data callback once 100 ms pass without a new byte (or the buffer is full).
 class CReadComThread {
-public:
+  public:
     static constexpr int kBufferSize = 2048;
     static constexpr int kQuietMs = 100;
 
@@ -35,7 +35,7 @@ public:
     /// True when the thread was created.
     bool started() const { return thread_.joinable() || finished_.load(); }
 
-private:
+  private:
     void run();
     void deliver(int count);
     static void raisePriority();

@@ -30,7 +30,9 @@ bool applyLineSettings(int fd) {
 
 }  // namespace
 
-CSerialPort::~CSerialPort() { close(); }
+CSerialPort::~CSerialPort() {
+    close();
+}
 
 int CSerialPort::openExclusive(const std::string& path, dev_t* device, bool exclusive) {
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);

@@ -7,7 +7,7 @@ namespace thermivo::VkComm {
 
 /// The tty device of the port and its line settings: exclusive, raw 9600 8N1, no flow control.
 class CSerialPort {
-public:
+  public:
     CSerialPort() = default;
     ~CSerialPort();
     CSerialPort(const CSerialPort&) = delete;
@@ -31,7 +31,7 @@ public:
     /// Opens the path as open() would and closes it again: false when absent or held by anyone.
     static bool canOpen(const std::string& path);
 
-private:
+  private:
     static int openExclusive(const std::string& path, dev_t* device, bool exclusive);
 
     int fd_ = -1;

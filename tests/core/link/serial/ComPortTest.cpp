@@ -46,7 +46,7 @@ struct Chunks {
 };
 
 class RealSerial : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         SimConfig config;
         config.samples = simulatedCurve(40, 3);
@@ -84,7 +84,7 @@ TEST_F(RealSerial, MissingDeviceLeavesThePortClosed) {
     EXPECT_FALSE(port.isOpen());
     EXPECT_FALSE(port.isPresent());
     EXPECT_EQ(port.write(reinterpret_cast<const std::uint8_t*>("x"), 1), 0);
-    port.close();  // nothing to do, nothing to show
+    port.close();                                     // nothing to do, nothing to show
     EXPECT_FALSE(CSerialPort::canOpen("/dev/null"));  // a character device, but no terminal
 }
 
