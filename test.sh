@@ -29,6 +29,9 @@ ensure_packages clang-format-14  # scripts/check-format.sh
 export QT_QPA_PLATFORM=offscreen
 status=0
 
+echo "== formatting (.clang-format)"
+scripts/check-format.sh || status=1
+
 echo "== build (RelWithDebInfo)"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTHERMIVO_WERROR=ON >/dev/null
 cmake --build build -j "$jobs"
