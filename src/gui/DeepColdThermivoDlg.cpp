@@ -349,7 +349,7 @@ void CDeepColdThermivoDlg::applyCaptions() {
 void CDeepColdThermivoDlg::applyAccessibleNames() {
     // What a screen reader says for controls whose caption is a picture, a changing state, a stack of single
     // letters or nothing at all.
-    const auto name = [this](QWidget* w, int id, int description = 0) {
+    const auto name = [](QWidget* w, int id, int description = 0) {
         w->setAccessibleName(qs(text(id)));
         if (description != 0) w->setAccessibleDescription(qs(text(description)));
     };

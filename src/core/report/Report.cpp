@@ -237,12 +237,7 @@ ReportContent buildReportContent(const Recording& rec, const ReportRequest& requ
 
 ReportDocument::ReportDocument(const Recording& rec, ReportContent content, int dpiX, int dpiY, int width,
                                int height)
-    : rec_(rec),
-      content_(std::move(content)),
-      dpiX_(std::max(dpiX, 1)),
-      dpiY_(std::max(dpiY, 1)),
-      width_(width),
-      height_(height) {
+    : rec_(rec), content_(std::move(content)), dpiX_(std::max(dpiX, 1)), dpiY_(std::max(dpiY, 1)) {
     const double widthMm = width * 25.4 / dpiX_, heightMm = height * 25.4 / dpiY_;
     scale_ = std::max(0.01, std::min(widthMm / kPageWidthMm, heightMm / kPageHeightMm));
     commentLines_ = wrapText(content_.comment, 100);

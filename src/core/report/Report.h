@@ -110,7 +110,6 @@ class ReportDocument {
     std::vector<std::string> commentLines_;
     int dpiX_, dpiY_;
     double scale_ = 1;  ///< fits the page design into the printable area
-    int width_, height_;
     std::vector<std::vector<Block>> pages_;
 };
 
