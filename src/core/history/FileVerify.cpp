@@ -263,23 +263,31 @@ std::string verdictText(const FileVerdict& v) {
         case FileVerdict::NotARecordFile:
             break;
         case FileVerdict::NoKeptOriginal:
-            out += "\n" + textWith(kTextNoKeptOriginal, {v.serial, formatLocalMinutes(v.startTime)});
+            out += "\n";
+            out += textWith(kTextNoKeptOriginal, {v.serial, formatLocalMinutes(v.startTime)});
             break;
         case FileVerdict::KeptOriginalUnreadable:
-            out += "\n" + textWith(kTextKeptUnreadable, {v.keptPath});
+            out += "\n";
+            out += textWith(kTextKeptUnreadable, {v.keptPath});
             break;
         case FileVerdict::SameAsOriginal:
-            out += "\n" + textWith(kTextSameSamples, {v.keptPath});
+            out += "\n";
+            out += textWith(kTextSameSamples, {v.keptPath});
             break;
         case FileVerdict::DifferFromOriginal:
-            out += "\n" + (v.firstDifference > 0
-                               ? textWith(kTextSampleDiffers, {std::to_string(v.firstDifference),
-                                                               formatLocalMinutes(v.differenceTime),
-                                                               v.keptPath, v.fileValue, v.keptValue})
-                               : textWith(kTextCountDiffers, {v.keptPath, v.fileValue, v.keptValue}));
+            out += "\n";
+            out +=
+                (v.firstDifference > 0 ? textWith(kTextSampleDiffers, {std::to_string(v.firstDifference),
+                                                                       formatLocalMinutes(v.differenceTime),
+                                                                       v.keptPath, v.fileValue, v.keptValue})
+                                       : textWith(kTextCountDiffers, {v.keptPath, v.fileValue, v.keptValue}));
             break;
     }
-    if (v.keptOriginalUnrecorded) out += "\n" + textWith(kTextKeptUnrecorded, {v.keptPath});
+    // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) about "\n" + string.
+    if (v.keptOriginalUnrecorded) {
+        out += "\n";
+        out += textWith(kTextKeptUnrecorded, {v.keptPath});
+    }
     return out;
 }
 

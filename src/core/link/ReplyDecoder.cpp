@@ -448,7 +448,10 @@ void ReplyDecoder::hold(std::uint16_t address, const BlockValues& values, int sa
     unplaced_.push_back({address, values});
     // Samples that neither place holds yet are news the first time their address comes, wherever they turn
     // out to belong; the same address held again after a resend is not.
-    auto& seen = heldSeen_[address / (2 * kBlock)];
+    // Outside a download (or with a stray address) there is no table to mark, and nothing counts as news.
+    const std::size_t block = address / (2 * kBlock);
+    if (block >= heldSeen_.size()) return;
+    auto& seen = heldSeen_[block];
     if (seen == 0 && !isStored(sample) && !isStored(sample + kAddressWrap)) {
         seen = 1;
         ++heldBlocks_;
