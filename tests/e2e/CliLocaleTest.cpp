@@ -11,17 +11,6 @@ using namespace thermivo::testing;
 
 namespace {
 
-std::string run(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buf[4096];
-        std::size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        pclose(p);
-    }
-    return out;
-}
-
 // A number with a comma where the point belongs, as "-4,25" or "[-25,00,8,00]" (not a CSV field after a
 // time).
 const std::regex kCommaNumber(R"((^|[^\d:])-?\d+,\d\d(?!\d))");
@@ -45,7 +34,7 @@ TEST(CliLocale, ConvertUnderGermanLocaleWritesDecimalPoints) {
             lang);
     ASSERT_EQ(r.status, 0) << r.err;
 
-    const std::string pdf = run("pdftotext -layout '" + dir.file("r.pdf") + "' - 2>/dev/null");
+    const std::string pdf = commandOutput("pdftotext -layout '" + dir.file("r.pdf") + "' - 2>/dev/null");
     ASSERT_NE(pdf.find("-4.25"), std::string::npos) << pdf;
     EXPECT_NE(pdf.find("12.75"), std::string::npos) << pdf;
     EXPECT_FALSE(std::regex_search(pdf, kCommaNumber)) << pdf;
@@ -54,11 +43,11 @@ TEST(CliLocale, ConvertUnderGermanLocaleWritesDecimalPoints) {
     EXPECT_NE(csv.find(",-4.25,\r\n"), std::string::npos) << csv;  // the alarm column follows
     EXPECT_FALSE(std::regex_search(csv, kCommaNumber)) << csv;
 
-    const std::string cells =
-        run("/usr/bin/python3 -c \"import sys, xlrd\n"
-            "for s in xlrd.open_workbook(sys.argv[1]).sheets():\n"
-            "  for r in range(s.nrows): print('|'.join(str(v) for v in s.row_values(r)))\" '" +
-            dir.file("r.xls") + "'");
+    const std::string cells = commandOutput(
+        "/usr/bin/python3 -c \"import sys, xlrd\n"
+        "for s in xlrd.open_workbook(sys.argv[1]).sheets():\n"
+        "  for r in range(s.nrows): print('|'.join(str(v) for v in s.row_values(r)))\" '" +
+        dir.file("r.xls") + "'");
     ASSERT_NE(cells.find("-4.25"), std::string::npos) << cells;
     EXPECT_FALSE(std::regex_search(cells, kCommaNumber)) << cells;
 }

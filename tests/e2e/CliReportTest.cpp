@@ -24,17 +24,6 @@ constexpr const char* kTwoExcursionsOneGap = R"({"kind": 4, "serial": "UTH201400
     "temperature": [5, 5.5, 9, 10.5, 9.5, 5, -1000, 5, 1, 5.25],
     "humidity": [50, 48, 52, 55, 61, 50, -1000, 45, 47, 50]})";
 
-std::string run(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (p == nullptr) return out;
-    char buf[4096];
-    std::size_t n = 0;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    pclose(p);
-    return out;
-}
-
 // pdftotext may break a long line; the checks look for the texts with all white space removed.
 std::string squeezed(std::string s) {
     std::string out;
@@ -56,7 +45,7 @@ class CliReport : public ::testing::Test {
         ASSERT_TRUE(file.isOpen() && file.read(*rec));
         rec->buildSampleTimes();
         stats = computeStatistics(*rec);
-        const std::string sum = run("sha256sum '" + dir.file("r.kvlu") + "'");
+        const std::string sum = commandOutput("sha256sum '" + dir.file("r.kvlu") + "'");
         ASSERT_GE(sum.size(), 64u);
         digest = sum.substr(0, 64);
     }
@@ -66,7 +55,7 @@ class CliReport : public ::testing::Test {
             cli(dir, "report '" + dir.file("r.kvlu") + "' -o '" + dir.file("r.pdf") + "' --unit C " + extra,
                 lang);
         EXPECT_EQ(r.status, 0) << r.err;
-        return squeezed(run("pdftotext -enc UTF-8 '" + dir.file("r.pdf") + "' -"));
+        return squeezed(commandOutput("pdftotext -enc UTF-8 '" + dir.file("r.pdf") + "' -"));
     }
 
     TempDir dir;
